@@ -1,0 +1,25 @@
+# The two everyday commands: `make run` and `make test`. Both install what is missing first.
+BUILD_DIR ?= build
+
+.PHONY: setup build run test bench clean
+
+setup:
+	bash scripts/setup
+
+build: setup
+	cmake -S . -B $(BUILD_DIR) -G Ninja
+	cmake --build $(BUILD_DIR)
+
+# The program works on the data of the folder it is started in; here that is data/ of the checkout.
+run: build
+	mkdir -p data
+	cd data && ../$(BUILD_DIR)/app/tolva
+
+test: build
+	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+bench: build
+	$(BUILD_DIR)/bench/tolva_bench $(BENCH_ARGS)
+
+clean:
+	rm -rf $(BUILD_DIR)

@@ -1,0 +1,455 @@
+#include "dataset.h"
+
+#include <QRegularExpression>
+
+namespace tolva {
+
+namespace {
+
+const QRegularExpression &livePattern()
+{
+    static const QRegularExpression re(
+        QStringLiteral("^\\s*select\\s+\\*\\s+from\\s+([A-Za-z_][A-Za-z0-9_]*)((?:\\s+(?:where|order)\\b.*)?)\\s*$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+const QString RowidColumn = QStringLiteral("rowid__");
+
+} // namespace
+
+Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store) {}
+
+Dataset::~Dataset() = default;
+
+void Dataset::open(const QString &sql, const Params &params)
+{
+    if (isEditing())
+        cancel();
+    const QString translated = Store::translate(sql);
+    QString table;
+    QString statement = translated;
+    const auto live = livePattern().match(translated);
+    if (live.hasMatch() && store_.hasTable(live.captured(1))) {
+        table = live.captured(1).toLower();
+        static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const QString rest = live.captured(2);
+        statement = QStringLiteral("select rowid as %1, * from %2%3").arg(RowidColumn, table, rest);
+        if (!rest.contains(orderBy))
+            statement += QStringLiteral(" order by rowid");
+    }
+    Rows rows;
+    try {
+        rows = store_.select(statement, params);
+    } catch (const StoreError &e) {
+        throw StoreError(e.message(), sql);
+    }
+
+    Q_EMIT aboutToReset();
+    sql_ = sql;
+    params_ = params;
+    table_ = table;
+    loadRows(rows);
+    current_ = rows_.isEmpty() ? -1 : 0;
+    bof_ = true;
+    eof_ = rows_.isEmpty();
+    state_ = State::Browse;
+    Q_EMIT reset();
+    Q_EMIT stateChanged(state_);
+    Q_EMIT currentChanged(current_);
+}
+
+void Dataset::loadRows(const Rows &rows)
+{
+    fields_.clear();
+    types_.clear();
+    rows_.clear();
+    rowids_.clear();
+    const int offset = isLive() ? 1 : 0;
+    for (int i = offset; i < rows.columns.size(); ++i) {
+        fields_ << rows.columns[i];
+        const ColumnInfo *info = isLive() ? store_.column(table_, rows.columns[i]) : nullptr;
+        types_ << (info ? info->type : ColumnType::Text);
+    }
+    rows_.reserve(rows.rows.size());
+    for (const auto &row : rows.rows) {
+        QVector<QVariant> values(fields_.size());
+        for (int f = 0; f < fields_.size(); ++f)
+            values[f] = isLive() ? normalise(f, row[f + offset]) : row[f + offset];
+        rows_.append(std::move(values));
+        rowids_.append(isLive() ? row[0].toLongLong() : 0);
+    }
+}
+
+void Dataset::close()
+{
+    if (state_ == State::Inactive)
+        return;
+    if (isEditing())
+        cancel();
+    Q_EMIT aboutToReset();
+    rows_.clear();
+    rowids_.clear();
+    fields_.clear();
+    types_.clear();
+    table_.clear();
+    current_ = -1;
+    bof_ = eof_ = true;
+    state_ = State::Inactive;
+    Q_EMIT reset();
+    Q_EMIT stateChanged(state_);
+    Q_EMIT currentChanged(current_);
+}
+
+void Dataset::refresh()
+{
+    requireOpen();
+    const qint64 rowid = (current_ >= 0 && isLive()) ? rowids_[current_] : 0;
+    const int row = current_;
+    open(sql_, params_);
+    if (rowid != 0) {
+        const int found = int(rowids_.indexOf(rowid));
+        if (found >= 0) {
+            setCurrent(found);
+            return;
+        }
+    }
+    if (!rows_.isEmpty())
+        setCurrent(qBound(0, row, rowCount() - 1));
+}
+
+void Dataset::requireOpen() const
+{
+    if (state_ == State::Inactive)
+        throw StoreError(QStringLiteral("结果集没有打开。"), sql_);
+}
+
+void Dataset::requireLive(const char *action) const
+{
+    requireOpen();
+    if (!isLive())
+        throw StoreError(QStringLiteral("只读的结果集不能%1。").arg(QString::fromUtf8(action)), sql_);
+}
+
+void Dataset::setState(State state)
+{
+    if (state_ == state)
+        return;
+    state_ = state;
+    Q_EMIT stateChanged(state_);
+}
+
+void Dataset::setCurrent(int row)
+{
+    if (row == current_)
+        return;
+    current_ = row;
+    Q_EMIT currentChanged(current_);
+}
+
+void Dataset::first()
+{
+    requireOpen();
+    if (isEditing())
+        post();
+    bof_ = true;
+    eof_ = rows_.isEmpty();
+    setCurrent(rows_.isEmpty() ? -1 : 0);
+}
+
+void Dataset::last()
+{
+    requireOpen();
+    if (isEditing())
+        post();
+    eof_ = true;
+    bof_ = rows_.isEmpty();
+    setCurrent(rowCount() - 1);
+}
+
+void Dataset::next()
+{
+    requireOpen();
+    if (isEditing())
+        post();
+    bof_ = false;
+    if (current_ + 1 >= rowCount()) {
+        eof_ = true;
+        return;
+    }
+    eof_ = false;
+    setCurrent(current_ + 1);
+}
+
+void Dataset::prior()
+{
+    requireOpen();
+    if (isEditing())
+        post();
+    eof_ = false;
+    if (current_ <= 0) {
+        bof_ = true;
+        return;
+    }
+    bof_ = false;
+    setCurrent(current_ - 1);
+}
+
+void Dataset::moveTo(int row)
+{
+    requireOpen();
+    if (row < 0 || row >= rowCount())
+        return;
+    if (isEditing() && row != current_)
+        post();
+    bof_ = eof_ = false;
+    setCurrent(row);
+}
+
+bool Dataset::locate(const QString &field, const QVariant &value)
+{
+    const int f = fieldIndex(field);
+    if (f < 0)
+        return false;
+    const QVariant wanted = isLive() ? normalise(f, value) : value;
+    for (int r = 0; r < rowCount(); ++r) {
+        if (rows_[r][f] == wanted) {
+            moveTo(r);
+            return true;
+        }
+    }
+    return false;
+}
+
+int Dataset::fieldIndex(const QString &name) const
+{
+    for (int i = 0; i < fields_.size(); ++i)
+        if (fields_[i].compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+ColumnType Dataset::fieldType(int field) const
+{
+    return (field >= 0 && field < types_.size()) ? types_[field] : ColumnType::Text;
+}
+
+QVariant Dataset::valueAt(int row, int field) const
+{
+    if (row < 0 || row >= rowCount() || field < 0 || field >= fields_.size())
+        return QVariant();
+    return rows_[row][field];
+}
+
+QVariant Dataset::value(const QString &field) const
+{
+    const int f = fieldIndex(field);
+    if (f < 0 && isOpen())
+        throw StoreError(QStringLiteral("结果集中没有字段 %1。").arg(field), sql_);
+    return valueAt(current_, f);
+}
+
+QString Dataset::text(const QString &field) const
+{
+    const QVariant v = value(field);
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate().toString(Qt::ISODate);
+    return v.toString();
+}
+
+double Dataset::number(const QString &field) const
+{
+    return value(field).toDouble();
+}
+
+QDate Dataset::date(const QString &field) const
+{
+    const QVariant v = value(field);
+    if (v.typeId() == QMetaType::QDate)
+        return v.toDate();
+    return QDate::fromString(v.toString().left(10), Qt::ISODate);
+}
+
+QVariant Dataset::normalise(int field, const QVariant &value) const
+{
+    if (value.isNull())
+        return QVariant();
+    switch (fieldType(field)) {
+    case ColumnType::Date: {
+        if (value.typeId() == QMetaType::QDate)
+            return value;
+        if (value.typeId() == QMetaType::QDateTime)
+            return value.toDateTime().date();
+        const QString s = value.toString().trimmed();
+        if (s.isEmpty())
+            return QVariant();
+        const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+        if (!d.isValid())
+            throw StoreError(QStringLiteral("“%1”不是有效的日期。").arg(s), sql_);
+        return d;
+    }
+    case ColumnType::Number: {
+        if (value.typeId() == QMetaType::QString) {
+            const QString s = value.toString().trimmed();
+            if (s.isEmpty())
+                return QVariant();
+            bool ok = false;
+            const double d = s.toDouble(&ok);
+            if (!ok)
+                throw StoreError(QStringLiteral("“%1”不是有效的数值。").arg(s), sql_);
+            return d;
+        }
+        return value.toDouble();
+    }
+    case ColumnType::Integer:
+        return value.toInt();
+    case ColumnType::Text:
+        return value.toString();
+    }
+    return value;
+}
+
+void Dataset::setValue(const QString &field, const QVariant &value)
+{
+    if (!isEditing())
+        throw StoreError(QStringLiteral("结果集不在编辑状态，不能修改字段 %1。").arg(field), sql_);
+    const int f = fieldIndex(field);
+    if (f < 0)
+        throw StoreError(QStringLiteral("结果集中没有字段 %1。").arg(field), sql_);
+    const QVariant v = normalise(f, value);
+    if (rows_[current_][f] == v && rows_[current_][f].isNull() == v.isNull())
+        return;
+    rows_[current_][f] = v;
+    Q_EMIT rowChanged(current_);
+}
+
+void Dataset::edit()
+{
+    requireLive("编辑");
+    if (isEditing())
+        return;
+    if (current_ < 0)
+        throw StoreError(QStringLiteral("没有可编辑的记录。"), sql_);
+    saved_ = rows_[current_];
+    setState(State::Edit);
+}
+
+void Dataset::append()
+{
+    requireLive("添加记录");
+    if (isEditing())
+        post();
+    Q_EMIT aboutToReset();
+    rows_.append(QVector<QVariant>(fields_.size()));
+    rowids_.append(0);
+    current_ = rowCount() - 1;
+    bof_ = eof_ = false;
+    state_ = State::Insert;
+    Q_EMIT reset();
+    Q_EMIT stateChanged(state_);
+    Q_EMIT currentChanged(current_);
+}
+
+QVector<QVariant> Dataset::readRow(qint64 rowid) const
+{
+    const Rows rows = store_.select(QStringLiteral("select * from %1 where rowid=:rid").arg(table_),
+                                    {{QStringLiteral("rid"), rowid}});
+    QVector<QVariant> values(fields_.size());
+    if (rows.rows.isEmpty())
+        return values;
+    for (int f = 0; f < fields_.size(); ++f) {
+        const int c = rows.column(fields_[f]);
+        values[f] = c >= 0 ? normalise(f, rows.rows.first()[c]) : QVariant();
+    }
+    return values;
+}
+
+void Dataset::post()
+{
+    if (!isEditing())
+        return;
+    QVector<QVariant> &row = rows_[current_];
+    for (int f = 0; f < fields_.size(); ++f)
+        store_.checkCapacity(table_, fields_[f], row[f]);
+
+    if (state_ == State::Insert) {
+        QStringList names, holders;
+        Params params;
+        for (int f = 0; f < fields_.size(); ++f) {
+            if (row[f].isNull())
+                continue;
+            names << fields_[f];
+            holders << QStringLiteral(":p%1").arg(f);
+            params.insert(QStringLiteral("p%1").arg(f), row[f]);
+        }
+        const QString sql = names.isEmpty()
+                                ? QStringLiteral("insert into %1 default values").arg(table_)
+                                : QStringLiteral("insert into %1 (%2) values (%3)")
+                                      .arg(table_, names.join(QLatin1Char(',')), holders.join(QLatin1Char(',')));
+        store_.exec(sql, params);
+        rowids_[current_] = store_.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
+    } else {
+        QStringList sets;
+        Params params{{QStringLiteral("rid"), rowids_[current_]}};
+        for (int f = 0; f < fields_.size(); ++f) {
+            const bool same = row[f] == saved_[f] && row[f].isNull() == saved_[f].isNull();
+            if (same)
+                continue;
+            sets << QStringLiteral("%1=:p%2").arg(fields_[f]).arg(f);
+            params.insert(QStringLiteral("p%1").arg(f), row[f]);
+        }
+        if (!sets.isEmpty())
+            store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid").arg(table_, sets.join(QLatin1Char(','))),
+                        params);
+    }
+    row = readRow(rowids_[current_]);
+    saved_.clear();
+    setState(State::Browse);
+    Q_EMIT rowChanged(current_);
+}
+
+void Dataset::cancel()
+{
+    if (state_ == State::Edit) {
+        rows_[current_] = saved_;
+        saved_.clear();
+        setState(State::Browse);
+        Q_EMIT rowChanged(current_);
+    } else if (state_ == State::Insert) {
+        Q_EMIT aboutToReset();
+        rows_.removeLast();
+        rowids_.removeLast();
+        current_ = rowCount() - 1;
+        eof_ = bof_ = rows_.isEmpty();
+        state_ = State::Browse;
+        Q_EMIT reset();
+        Q_EMIT stateChanged(state_);
+        Q_EMIT currentChanged(current_);
+    }
+}
+
+void Dataset::remove()
+{
+    requireLive("删除记录");
+    if (state_ == State::Insert) {
+        cancel();
+        return;
+    }
+    if (state_ == State::Edit)
+        cancel();
+    if (current_ < 0)
+        throw StoreError(QStringLiteral("没有可删除的记录。"), sql_);
+    store_.exec(QStringLiteral("delete from %1 where rowid=:rid").arg(table_),
+                {{QStringLiteral("rid"), rowids_[current_]}});
+    Q_EMIT aboutToReset();
+    rows_.removeAt(current_);
+    rowids_.removeAt(current_);
+    const int row = qMin(current_, rowCount() - 1);
+    current_ = row;
+    eof_ = bof_ = rows_.isEmpty();
+    Q_EMIT reset();
+    Q_EMIT currentChanged(current_);
+}
+
+} // namespace tolva

@@ -1,0 +1,109 @@
+#pragma once
+
+#include "store.h"
+
+#include <QDate>
+#include <QObject>
+
+namespace tolva {
+
+// A live result set: the rows of one statement held in memory, a current row, and, for
+// "select * from T ...", editing of the table's rows in place (edit/append, post or cancel, remove).
+// Grids and data-aware fields follow its signals.
+class Dataset : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Dataset(Store &store, QObject *parent = nullptr);
+    ~Dataset() override;
+    Q_DISABLE_COPY(Dataset)
+
+    Store &store() const { return store_; }
+
+    // Runs the query and moves to its first row. Pending edits must have been posted or cancelled.
+    void open(const QString &sql, const Params &params = {});
+    void close();
+    // Runs the same statement again and stays on the same row where it still exists.
+    void refresh();
+
+    QString sql() const { return sql_; }
+    bool isOpen() const { return state_ != State::Inactive; }
+    bool isLive() const { return !table_.isEmpty(); }
+    QString table() const { return table_; }
+    State state() const { return state_; }
+    bool isEditing() const { return state_ == State::Edit || state_ == State::Insert; }
+
+    int rowCount() const { return int(rows_.size()); }
+    bool isEmpty() const { return rows_.isEmpty(); }
+    int currentRow() const { return current_; }
+    bool bof() const { return bof_; }
+    bool eof() const { return eof_; }
+
+    void first();
+    void last();
+    void next();
+    void prior();
+    void moveTo(int row);
+    // Moves to the first row whose field equals value; false (and no move) when there is none.
+    bool locate(const QString &field, const QVariant &value);
+
+    QStringList fieldNames() const { return fields_; }
+    int fieldIndex(const QString &name) const; // case-insensitive, -1 when absent
+    bool hasField(const QString &name) const { return fieldIndex(name) >= 0; }
+    ColumnType fieldType(int field) const;
+
+    // Field of the current row (null when there is no row).
+    QVariant value(const QString &field) const;
+    QString text(const QString &field) const;
+    double number(const QString &field) const;
+    QDate date(const QString &field) const;
+    bool isNull(const QString &field) const { return value(field).isNull(); }
+    QVariant valueAt(int row, int field) const;
+
+    // Writes into the current row's buffer; only while editing or inserting.
+    void setValue(const QString &field, const QVariant &value);
+
+    void edit();
+    void append();
+    // Writes the pending row to the table. A refusal (too long a text, a store error) throws and
+    // leaves the row in edit or insert state with what was typed.
+    void post();
+    void cancel();
+    // Deletes the current row from the table.
+    void remove();
+
+Q_SIGNALS:
+    // The rows were replaced (open, close, refresh, append, cancel of an insert, remove).
+    void aboutToReset();
+    void reset();
+    // A row's values changed (setValue, post, cancel of an edit).
+    void rowChanged(int row);
+    void currentChanged(int row);
+    void stateChanged(tolva::Dataset::State state);
+
+private:
+    void requireOpen() const;
+    void requireLive(const char *action) const;
+    void setState(State state);
+    void setCurrent(int row);
+    void loadRows(const Rows &rows);
+    QVector<QVariant> readRow(qint64 rowid) const;
+    QVariant normalise(int field, const QVariant &value) const;
+
+    Store &store_;
+    QString sql_;
+    Params params_;
+    QString table_;                  // set for a live result set
+    QStringList fields_;
+    QVector<ColumnType> types_;
+    QVector<QVector<QVariant>> rows_;
+    QVector<qint64> rowids_;         // 0 for a row not yet written
+    QVector<QVariant> saved_;        // the row as it was before edit()
+    int current_ = -1;
+    bool bof_ = true;
+    bool eof_ = true;
+    State state_ = State::Inactive;
+};
+
+} // namespace tolva

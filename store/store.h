@@ -1,0 +1,122 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+#include <stdexcept>
+
+namespace tolva {
+
+// A statement the store could not run: the store's own message and the statement as it was given.
+class StoreError : public std::runtime_error {
+public:
+    StoreError(const QString &message, const QString &statement = QString());
+    QString message() const { return message_; }
+    QString statement() const { return statement_; }
+    // The text shown to a person: the message, then the statement on a line of its own.
+    QString text() const;
+
+private:
+    QString message_;
+    QString statement_;
+};
+
+// Values of the named parameters of a statement (":g1" is bound from the key "g1").
+using Params = QVariantMap;
+
+enum class ColumnType { Text, Number, Date, Integer };
+
+struct ColumnInfo {
+    QString name;       // as declared, lower case
+    ColumnType type = ColumnType::Text;
+    int capacity = 0;   // GBK bytes for text columns with a capacity, else 0
+};
+
+// Rows of a query: column names as the statement names them, and the values.
+struct Rows {
+    QStringList columns;
+    QVector<QVector<QVariant>> rows;
+    int column(const QString &name) const; // case-insensitive, -1 when absent
+    bool isEmpty() const { return rows.isEmpty(); }
+};
+
+// The table store: one SQLite file tolva.db in the data folder, opened through Qt SQL.
+// It accepts the program's statement forms (see translate()) and binds named parameters.
+class Store {
+public:
+    // Opens folder/tolva.db; a folder without it gets every table with its starting rows.
+    explicit Store(const QString &folder);
+    ~Store();
+    Q_DISABLE_COPY(Store)
+
+    static constexpr const char *FileName = "tolva.db";
+
+    QString folder() const { return folder_; }
+    QString filePath() const;
+    QSqlDatabase database() const;
+
+    // Rewrites a statement of the program's dialect into SQLite's: table names written with the
+    // file suffix ("sbpass.db"), string literals in double or single quotes, and dates spliced
+    // as 'mm/dd/yyyy', which become ISO dates so that they compare as dates.
+    static QString translate(const QString &sql);
+
+    // Runs a statement that changes rows or structure; returns the number of rows affected.
+    int exec(const QString &sql, const Params &params = {});
+    // Runs a query and returns all its rows. A plain select over one table without order by
+    // returns the rows in stored order.
+    Rows select(const QString &sql, const Params &params = {});
+    // First column of the first row, or a null value when there is no row.
+    QVariant scalar(const QString &sql, const Params &params = {});
+
+    // Removes every row of a table.
+    void emptyTable(const QString &table);
+    // Rewrites the file compactly; needs exclusive access and no open transaction.
+    void compact();
+
+    bool hasTable(const QString &table) const;
+    const QVector<ColumnInfo> &columns(const QString &table) const;
+    const ColumnInfo *column(const QString &table, const QString &column) const;
+    // Refuses, with a message in the program's words, a text longer than its column's capacity.
+    void checkCapacity(const QString &table, const QString &column, const QVariant &value) const;
+    static int gbkLength(const QString &text);
+
+    // Transactions nest: the outermost one commits or rolls back, inner ones are savepoints.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return depth_ > 0; }
+
+    // Runs f in a transaction: committed when f returns, rolled back when it throws.
+    template <class F> void transaction(F &&f)
+    {
+        begin();
+        try {
+            f();
+        } catch (...) {
+            rollback();
+            throw;
+        }
+        commit();
+    }
+
+    // Converts a value to what is written into the file (dates as yyyy-mm-dd text).
+    static QVariant toStored(const QVariant &value);
+
+private:
+    void create();
+    void loadColumns() const;
+    QSqlQuery prepare(const QString &sql, const Params &params) const;
+
+    QString folder_;
+    QString connection_;
+    int depth_ = 0;
+    mutable bool columnsLoaded_ = false;
+    mutable QHash<QString, QVector<ColumnInfo>> columns_;
+};
+
+} // namespace tolva

@@ -1,0 +1,183 @@
+#include "store/dataset.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace tolva;
+
+class TestDataset : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    std::unique_ptr<Store> store_;
+
+    QStringList names() const
+    {
+        QStringList out;
+        for (const auto &row : store_->select("select namea from sp1").rows)
+            out << row[0].toString();
+        return out;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(dir_.filePath("tolva.db"));
+        store_ = std::make_unique<Store>(dir_.path());
+        for (const char *name : {"钢管", "扣件", "模板"})
+            store_->exec("insert into sp1(namea,dj,numsb) values(:g1,1,0)", {{"g1", QString::fromUtf8(name)}});
+    }
+    void cleanup() { store_.reset(); }
+
+    void navigationAndStoredOrder()
+    {
+        Dataset ds(*store_);
+        ds.open("select * from sp1");
+        QVERIFY(ds.isLive());
+        QCOMPARE(ds.fieldNames().first(), QString("namea"));
+        QCOMPARE(ds.rowCount(), 3);
+        QCOMPARE(ds.text("NAMEA"), QString("钢管"));
+        ds.next();
+        ds.next();
+        QCOMPARE(ds.text("namea"), QString("模板"));
+        QVERIFY(!ds.eof());
+        ds.next();
+        QVERIFY(ds.eof());
+        ds.first();
+        QVERIFY(ds.bof());
+        QVERIFY(ds.locate("namea", QString("扣件")));
+        QCOMPARE(ds.currentRow(), 1);
+        QVERIFY(!ds.locate("namea", QString("没有")));
+        QCOMPARE(ds.currentRow(), 1);
+
+        // Rows in stored order even where an index would give another.
+        store_->exec("insert into czbnow(numa,gg) values('B','1')");
+        store_->exec("insert into czbnow(numa,gg) values('A','2')");
+        store_->exec("insert into czbnow(numa,gg) values('B','3')");
+        Dataset moves(*store_);
+        moves.open("select * from czbnow where numa>'0'");
+        QStringList order;
+        for (int r = 0; r < moves.rowCount(); ++r)
+            order << moves.valueAt(r, moves.fieldIndex("gg")).toString();
+        QCOMPARE(order, QStringList({"1", "2", "3"}));
+    }
+
+    void editPostAndCancel()
+    {
+        Dataset ds(*store_);
+        ds.open("select * from sp1");
+        QSignalSpy changed(&ds, &Dataset::rowChanged);
+        ds.moveTo(1);
+        ds.edit();
+        QCOMPARE(ds.state(), Dataset::State::Edit);
+        ds.setValue("dj", QString("0.0125"));
+        ds.setValue("namea", QString("扣件2"));
+        ds.cancel();
+        QCOMPARE(ds.text("namea"), QString("扣件"));
+        QCOMPARE(names(), QStringList({"钢管", "扣件", "模板"}));
+
+        ds.edit();
+        ds.setValue("dj", QString("0.0125"));
+        ds.setValue("namea", QString("扣件2"));
+        ds.post();
+        QCOMPARE(ds.state(), Dataset::State::Browse);
+        QCOMPARE(names(), QStringList({"钢管", "扣件2", "模板"}));
+        QCOMPARE(store_->scalar("select dj from sp1 where namea='扣件2'").toDouble(), 0.0125);
+        QVERIFY(changed.count() >= 2);
+
+        // A date written as a date reads back as one and is stored as yyyy-mm-dd.
+        store_->exec("insert into sp2(khm,numa) values('甲','H1')");
+        Dataset contracts(*store_);
+        contracts.open("select * from sp2");
+        contracts.edit();
+        contracts.setValue("begina", QDate(2004, 2, 29));
+        contracts.post();
+        QCOMPARE(contracts.date("begina"), QDate(2004, 2, 29));
+        QCOMPARE(store_->scalar("select begina from sp2").toString(), QString("2004-02-29"));
+    }
+
+    void appendPostCancelAndRemove()
+    {
+        Dataset ds(*store_);
+        ds.open("select * from sp1");
+        ds.append();
+        QCOMPARE(ds.state(), Dataset::State::Insert);
+        QCOMPARE(ds.rowCount(), 4);
+        ds.setValue("namea", QString("顶托"));
+        ds.cancel();
+        QCOMPARE(ds.rowCount(), 3);
+        QCOMPARE(names().size(), 3);
+
+        ds.append();
+        ds.setValue("namea", QString("顶托"));
+        ds.setValue("dj", 0.5);
+        ds.post();
+        QCOMPARE(ds.currentRow(), 3);
+        QCOMPARE(names(), QStringList({"钢管", "扣件", "模板", "顶托"}));
+
+        ds.moveTo(1);
+        ds.remove();
+        QCOMPARE(names(), QStringList({"钢管", "模板", "顶托"}));
+        QCOMPARE(ds.text("namea"), QString("模板"));
+        ds.last();
+        ds.remove();
+        QCOMPARE(ds.currentRow(), 1);
+        ds.remove();
+        ds.remove();
+        QVERIFY(ds.isEmpty());
+        QCOMPARE(ds.currentRow(), -1);
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.remove());
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.edit());
+    }
+
+    void refusedPostKeepsWhatWasTyped()
+    {
+        Dataset ds(*store_);
+        ds.open("select * from sp1");
+        ds.append();
+        ds.setValue("namea", QString("六个汉字的名"));
+        ds.setValue("dj", 2.0);
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.post());
+        QCOMPARE(ds.state(), Dataset::State::Insert);
+        QCOMPARE(ds.text("namea"), QString("六个汉字的名"));
+        QCOMPARE(names().size(), 3);
+        ds.setValue("namea", QString("五个汉字呀"));
+        ds.post();
+        QCOMPARE(names().last(), QString("五个汉字呀"));
+
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.setValue("dj", 1)); // not editing
+        ds.edit();
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.setValue("dj", QString("abc")));
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.setValue("nosuch", 1));
+        ds.cancel();
+    }
+
+    void readOnlyResultsRefuseChanges()
+    {
+        Dataset ds(*store_);
+        ds.open("select namea,dj from sp1 where dj>0");
+        QVERIFY(!ds.isLive());
+        QCOMPARE(ds.rowCount(), 3);
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.edit());
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.append());
+        ds.open("select * from srf where 1=0");
+        QVERIFY(ds.isEmpty());
+        QVERIFY(ds.hasField("b1"));
+        QVERIFY(!ds.hasField("qhsoftnow"));
+    }
+
+    void refreshStaysOnTheRow()
+    {
+        Dataset ds(*store_);
+        ds.open("select * from sp1 where dj=:g1", {{"g1", 1}});
+        ds.moveTo(2);
+        store_->exec("delete from sp1 where namea='钢管'");
+        ds.refresh();
+        QCOMPARE(ds.rowCount(), 2);
+        QCOMPARE(ds.text("namea"), QString("模板"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDataset)
+#include "tst_dataset.moc"
