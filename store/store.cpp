@@ -321,6 +321,24 @@ QVariant Store::scalar(const QString &sql, const Params &params)
     return rows.rows.first().first();
 }
 
+void Store::insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows)
+{
+    if (rows.isEmpty())
+        return;
+    const QString sql = QStringLiteral("insert into %1 (%2) values (%3)")
+                            .arg(table, columns.join(QLatin1Char(',')),
+                                 QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+    QSqlQuery query(database());
+    if (!query.prepare(sql))
+        throw StoreError(query.lastError().text(), sql);
+    for (const auto &row : rows) {
+        for (int i = 0; i < columns.size(); ++i)
+            query.bindValue(i, toStored(row.value(i)));
+        if (!query.exec())
+            throw StoreError(query.lastError().text(), sql);
+    }
+}
+
 void Store::emptyTable(const QString &table)
 {
     if (!hasTable(table))

@@ -1,0 +1,535 @@
+#include "settlement.h"
+
+#include <algorithm>
+
+#include <cmath>
+#include <limits>
+
+namespace tolva::settlement {
+
+namespace {
+
+// An empty number: arithmetic on it stays empty, as an empty column does in a statement.
+constexpr double Empty = std::numeric_limits<double>::quiet_NaN();
+
+QVariant stored(double v)
+{
+    return std::isnan(v) ? QVariant() : QVariant(v);
+}
+
+double readNumber(const QVariant &v, double ifEmpty)
+{
+    return v.isNull() ? ifEmpty : v.toDouble();
+}
+
+// A rent: empty or negative gives 0, anything else is rounded to cents.
+double rent(double v)
+{
+    if (std::isnan(v) || v < 0)
+        return 0.0;
+    return roundToCents(v);
+}
+
+// One row of czb as the methods read it.
+struct Movement {
+    QString khm, namea, dw, dw1;
+    QDate date;
+    double a1 = 0; // movement in conversion units
+    double a4 = Empty; // daily price, empty when the material has none
+    double a6 = 0; // movement in pieces
+    double a8 = 0; // suspended days
+};
+
+// One row of czbtem/czbtem1.
+struct Line {
+    QString khm, numa, namea, dw, dw1;
+    QDate datea, dbegin, dend;
+    double a[11] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}; // a[1]..a[10]
+    int days = 0;        // days of the interval, before the zero rule blanks them
+    bool closing = false;
+};
+
+const QStringList LineColumns = {QStringLiteral("khm"),  QStringLiteral("numa"), QStringLiteral("datea"),
+                                 QStringLiteral("namea"), QStringLiteral("a1"),   QStringLiteral("a2"),
+                                 QStringLiteral("a3"),   QStringLiteral("a4"),   QStringLiteral("a5"),
+                                 QStringLiteral("a6"),   QStringLiteral("a7"),   QStringLiteral("a8"),
+                                 QStringLiteral("a9"),   QStringLiteral("a10"),  QStringLiteral("dbegin"),
+                                 QStringLiteral("dend"), QStringLiteral("dw"),   QStringLiteral("dw1")};
+
+void write(Store &store, const QString &table, const QVector<Line> &lines)
+{
+    QVector<QVector<QVariant>> rows;
+    rows.reserve(lines.size());
+    for (const Line &l : lines) {
+        QVector<QVariant> row;
+        row.reserve(LineColumns.size());
+        row << l.khm << l.numa << l.datea << l.namea;
+        for (int i = 1; i <= 10; ++i)
+            row << stored(l.a[i]);
+        row << l.dbegin << l.dend << (l.dw.isNull() ? QVariant() : QVariant(l.dw))
+            << (l.dw1.isNull() ? QVariant() : QVariant(l.dw1));
+        rows << row;
+    }
+    store.insertRows(table, LineColumns, rows);
+}
+
+struct Options {
+    Method method = Method::StartDayFree;
+    QDate end;
+    bool units = true;   // copy dw and dw1 into the lines
+    QString closingKhm;  // customer name written on closing rows
+    bool followsAnother = false; // the material is not the first one read
+};
+
+// Methods 0 and 1 over the movements of one material: a row per movement charging the balance
+// before it for the days since the previous movement, then a closing row to the end.
+QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
+{
+    QVector<Line> out;
+    out.reserve(n + 1);
+    double balance = 0, pieces = 0, running = 0;
+    QDate start = rows[0].date;
+    for (int i = 0; i < n; ++i) {
+        const Movement &r = rows[i];
+        balance += r.a1;
+        pieces += r.a6;
+        Line l;
+        l.khm = r.khm;
+        l.numa = l.namea = r.namea;
+        if (o.units) {
+            l.dw = r.dw;
+            l.dw1 = r.dw1;
+        }
+        l.datea = r.date;
+        l.dbegin = start;
+        l.dend = r.date;
+        l.a[1] = r.a1;
+        l.a[2] = balance;
+        l.a[4] = r.a4;
+        l.a[6] = r.a6;
+        l.a[8] = r.a8;
+        l.a[7] = pieces;
+        l.days = int(start.daysTo(r.date));
+        l.a[3] = l.days;
+        l.a[5] = rent((l.a[2] - l.a[1]) * (l.a[3] - l.a[8]) * l.a[4]);
+        l.a[9] = l.a[2] * l.a[4];
+        if (l.a[5] <= 0 && l.a[8] == 0) {
+            l.a[5] = 0;
+            l.a[3] = 0;
+            l.a[4] = 0;
+        }
+        start = r.date;
+        l.a[10] = running + l.a[5];
+        running = l.a[10];
+        out << l;
+    }
+    const Movement &last = rows[n - 1];
+    Line c;
+    c.closing = true;
+    c.khm = o.closingKhm;
+    c.numa = c.namea = last.namea;
+    if (o.units) {
+        c.dw = last.dw;
+        c.dw1 = last.dw1;
+    }
+    c.datea = o.end;
+    c.dbegin = start;
+    c.dend = o.end;
+    c.a[4] = last.a4;
+    c.a[2] = balance;
+    c.a[7] = pieces;
+    c.days = int(start.daysTo(o.end)) + (o.method == Method::EndDayFree ? 1 : 0);
+    c.a[3] = c.days;
+    c.a[5] = rent(c.a[2] * c.a[3] * c.a[4]);
+    c.a[10] = running + c.a[5];
+    c.a[1] = c.a[6] = c.a[8] = c.a[9] = Empty;
+    out << c;
+    return out;
+}
+
+// Method 2 over the movements of one material: each row charges the balance after its movement
+// over an interval counting both ends; a return day goes at the old balance, a send day at the new.
+QVector<Line> runBothDays(const Movement *rows, int n, const Options &o)
+{
+    QVector<Line> out(n);
+    for (int i = 0; i < n; ++i) {
+        const Movement &r = rows[i];
+        Line &l = out[i];
+        l.khm = r.khm;
+        l.numa = l.namea = r.namea;
+        if (o.units) {
+            l.dw = r.dw;
+            l.dw1 = r.dw1;
+        }
+        l.datea = r.date;
+        l.a[1] = r.a1;
+        l.a[4] = r.a4;
+        l.a[2] = r.a1;
+        l.a[6] = r.a6;
+        l.dbegin = r.date;
+        l.dend = i + 1 < n ? rows[i + 1].date : o.end;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (i == 0 && !o.followsAnother)
+            continue;
+        if (out[i].a[1] < 0)
+            out[i].dbegin = out[i].dbegin.addDays(1);
+        if (i > 0 && out[i].a[1] > 0)
+            out[i - 1].dend = out[i - 1].dend.addDays(-1);
+    }
+    double balance = 0, pieces = 0, running = 0;
+    for (Line &l : out) {
+        l.days = int(l.dbegin.daysTo(l.dend)) + 1;
+        l.a[3] = l.days;
+        balance += l.a[2];
+        l.a[2] = balance;
+        l.a[5] = rent(l.a[3] * l.a[4] * l.a[2]);
+        l.a[9] = l.a[2] * l.a[4];
+        l.a[10] = running + l.a[5];
+        running = l.a[10];
+        l.a[7] = pieces + l.a[6];
+        pieces = l.a[7];
+    }
+    return out;
+}
+
+QVector<Line> runMaterial(const Movement *rows, int n, const Options &o)
+{
+    return o.method == Method::BothDays ? runBothDays(rows, n, o) : runWithClosing(rows, n, o);
+}
+
+// The rows of one material in a period statement: a brought-forward row, a row carrying the
+// balance from the period start to the first movement of the period when the material was on
+// hire before, and a row per movement of the period running to the next movement or the end.
+// Each material's rents add up to its rent up to the end less its rent up to the day before the
+// start, both computed by the method.
+QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full, const Options &o,
+                         const QDate &start, const QString &customer)
+{
+    int before = 0; // movements before the period start
+    while (before < n && rows[before].date < start)
+        ++before;
+    const bool closing = o.method != Method::BothDays;
+    const Line &material = full.last();
+    const double price = material.a[4];
+
+    QVector<Line> out;
+    Line bf;
+    bf.khm = customer;
+    bf.namea = QStringLiteral("上期结存");
+    bf.numa = material.namea;
+    bf.datea = bf.dbegin = bf.dend = QDate();
+    bf.a[2] = before > 0 ? full[before - 1].a[2] : 0.0;
+    bf.a[7] = before > 0 ? full[before - 1].a[7] : 0.0;
+    out << bf;
+
+    auto periodLine = [&](const Line &from, const QDate &date) {
+        Line l;
+        l.khm = from.khm;
+        l.numa = l.namea = material.namea;
+        l.dw = material.dw;
+        l.dw1 = material.dw1;
+        l.datea = date;
+        l.dbegin = date;
+        l.a[4] = price;
+        return l;
+    };
+
+    if (before > 0) {
+        Options upToStart = o;
+        upToStart.end = start.addDays(-1);
+        const QVector<Line> earlier = runMaterial(rows, before, upToStart);
+        // The interval that holds the period start, as charged up to the end and up to the day before.
+        const Line &straddling = closing ? full[before] : full[before - 1];
+        const Line &charged = earlier.last();
+        Line carry = periodLine(straddling, start);
+        carry.khm = customer;
+        carry.dend = straddling.dend;
+        carry.a[1] = 0;
+        carry.a[6] = 0;
+        carry.a[2] = bf.a[2];
+        carry.a[7] = bf.a[7];
+        carry.days = closing ? straddling.days - charged.days : qMax(0, int(start.daysTo(straddling.dend)) + 1);
+        carry.a[3] = carry.days;
+        carry.a[5] = roundToCents(straddling.a[5] - charged.a[5]);
+        carry.a[8] = (closing && !straddling.closing) ? straddling.a[8] : 0.0;
+        carry.a[9] = carry.a[2] * price;
+        if (carry.days != 0 || carry.a[5] != 0 || before == n)
+            out << carry;
+    }
+
+    for (int i = before; i < n; ++i) {
+        const Line &m = full[i];
+        // Under methods 0 and 1 the days after a movement are charged on the next row (or the closing
+        // row); under method 2 on the movement's own row.
+        const Line &charge = closing ? full[i + 1] : m;
+        Line l = periodLine(m, m.datea);
+        l.a[1] = m.a[1];
+        l.a[6] = m.a[6];
+        l.a[2] = m.a[2];
+        l.a[7] = m.a[7];
+        l.dbegin = closing ? m.datea : m.dbegin;
+        l.dend = charge.dend;
+        l.days = charge.days;
+        l.a[3] = charge.days;
+        l.a[5] = charge.a[5];
+        l.a[8] = (closing && !charge.closing) ? charge.a[8] : 0.0;
+        l.a[9] = l.a[2] * price;
+        out << l;
+    }
+
+    double running = 0;
+    for (Line &l : out) {
+        running += l.a[5];
+        l.a[10] = roundToCents(running);
+    }
+    return out;
+}
+
+QVector<Movement> readMovements(Store &store, const QString &numa, const QString &material, bool sendsFirst)
+{
+    QString sql = QStringLiteral("select khm,namea,dw,dw1,datea,a1,a4,a6,a8 from czb where numa=:numa");
+    Params params{{QStringLiteral("numa"), numa}};
+    if (!material.isEmpty()) {
+        sql += QStringLiteral(" and namea=:namea");
+        params.insert(QStringLiteral("namea"), material);
+    }
+    // Within a day and material, rows with suspended days come first, then sends before returns;
+    // equal rows keep their stored order.
+    sql += sendsFirst ? QStringLiteral(" order by namea,datea,a8 desc,a1 desc,rowid")
+                      : QStringLiteral(" order by namea,datea,a8 desc,rowid");
+    const Rows rows = store.select(sql, params);
+    QVector<Movement> out;
+    out.reserve(rows.rows.size());
+    for (const auto &r : rows.rows) {
+        Movement m;
+        m.khm = r[0].toString();
+        m.namea = r[1].toString();
+        m.dw = r[2].isNull() ? QString() : r[2].toString();
+        m.dw1 = r[3].isNull() ? QString() : r[3].toString();
+        m.date = QDate::fromString(r[4].toString().left(10), Qt::ISODate);
+        m.a1 = readNumber(r[5], 0);
+        m.a4 = readNumber(r[6], Empty);
+        m.a6 = readNumber(r[7], 0);
+        m.a8 = readNumber(r[8], 0);
+        out << m;
+    }
+    return out;
+}
+
+// Calls f(first, count, index) for each run of rows of one material.
+template <class F> void forEachMaterial(const QVector<Movement> &rows, F f)
+{
+    int index = 0;
+    for (int i = 0; i < rows.size();) {
+        int j = i + 1;
+        while (j < rows.size() && rows[j].namea == rows[i].namea)
+            ++j;
+        f(rows.constData() + i, j - i, index++);
+        i = j;
+    }
+}
+
+} // namespace
+
+QString message(Refusal refusal)
+{
+    switch (refusal) {
+    case Refusal::None:
+        return QString();
+    case Refusal::PriceMissing:
+        return QStringLiteral("材料单价不能为空,请重新输入！");
+    case Refusal::PeriodNotAfterStart:
+        return QStringLiteral("开始日期不应该大于等于截止日期，请重新输入！");
+    case Refusal::NoContract:
+        return QStringLiteral("没有数据，请重新选择！");
+    case Refusal::NoMovements:
+        return QStringLiteral("主数据库中没有数据，无法统计！");
+    case Refusal::NoMovementsInPeriod:
+        return QStringLiteral("指定日期范围在数据库中没有数据，无法统计！");
+    }
+    return QString();
+}
+
+double roundToCents(double value)
+{
+    if (std::isnan(value))
+        return value;
+    double x = QString::number(value * 100, 'g', 15).toDouble();
+    x = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
+    const double r = x / 100;
+    return r == 0 ? 0.0 : r; // no negative zero
+}
+
+Totals totals(Store &store, const QString &numa, const QString &khm)
+{
+    const Params p{{QStringLiteral("numa"), numa}, {QStringLiteral("khm"), khm}};
+    auto sum = [&](const char *table, const char *column) {
+        return store
+            .scalar(QStringLiteral("select total(%1) from %2 where numa=:numa and khm=:khm")
+                        .arg(QLatin1String(column), QLatin1String(table)),
+                    p)
+            .toDouble();
+    };
+    Totals t;
+    t.deposits = sum("sp3", "a1");
+    t.rentReceived = sum("sp4", "a1");
+    t.repairFees = sum("czb1", "a4");
+    t.scrapFees = sum("czb2", "a4");
+    return t;
+}
+
+Preparation prepare(Store &store, const Request &request, bool hasContract)
+{
+    Preparation p;
+    for (const auto &row : store.select(QStringLiteral("select dj from sp1")).rows) {
+        if (row[0].isNull() || row[0].toDouble() == 0) {
+            p.refusal = Refusal::PriceMissing;
+            return p;
+        }
+    }
+    if (!(request.end > request.start)) {
+        p.refusal = Refusal::PeriodNotAfterStart;
+        return p;
+    }
+    if (!hasContract) {
+        p.refusal = Refusal::NoContract;
+        return p;
+    }
+    QString sql = QStringLiteral("select min(datea),count(*) from czbnow where numa=:numa");
+    Params params{{QStringLiteral("numa"), request.numa}};
+    if (request.mode != DateMode::Range) {
+        sql += QStringLiteral(" and (datea>=:d1 and datea<=:d2)");
+        params.insert(QStringLiteral("d1"), request.start);
+        params.insert(QStringLiteral("d2"), request.end);
+    }
+    const Rows first = store.select(sql, params);
+    if (first.rows.first()[1].toInt() == 0) {
+        p.refusal = Refusal::NoMovements;
+        return p;
+    }
+    const QDate firstDate = QDate::fromString(first.rows.first()[0].toString().left(10), Qt::ISODate);
+    if (!(request.end > firstDate)) {
+        p.refusal = Refusal::NoMovementsInPeriod;
+        return p;
+    }
+    p.totals = totals(store, request.numa, request.khm);
+    rebuildMovements(store, request.numa);
+    const QChar q(QLatin1Char('"'));
+    p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
+              request.numa.trimmed() + q + QStringLiteral("的数据");
+    return p;
+}
+
+void rebuildMovements(Store &store, const QStringList &contracts)
+{
+    store.transaction([&] {
+        store.exec(QStringLiteral("delete from czbnow1"));
+        store.exec(QStringLiteral("delete from czb"));
+        if (contracts.isEmpty())
+            return;
+        QString which;
+        Params params;
+        if (contracts.size() == 1) {
+            which = QStringLiteral("numa=:numa");
+            params.insert(QStringLiteral("numa"), contracts.first());
+        } else {
+            store.exec(QStringLiteral("create temp table if not exists chosen_contracts(numa text)"));
+            store.exec(QStringLiteral("delete from temp.chosen_contracts"));
+            QVector<QVector<QVariant>> rows;
+            for (const QString &numa : contracts)
+                rows << QVector<QVariant>{numa};
+            store.insertRows(QStringLiteral("temp.chosen_contracts"), {QStringLiteral("numa")}, rows);
+            which = QStringLiteral("numa in (select numa from temp.chosen_contracts)");
+        }
+        // A row with pieces both sent and returned takes part in both groups; its net movement in
+        // conversion units counts once, with the sends, and its returned pieces with the returns.
+        const QString group =
+            QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,a1,b1,a2,a8,numa,khm) "
+                           "select namea,datea,dw,dw1,sum(a1),sum(b1),sum(%4),sum(a8),numa,khm from czbnow "
+                           "where %1 and %2>0 %3 group by namea,datea,dw,dw1,numa,khm");
+        // a6 is the pieces sent for a send group, minus the pieces returned for a return group.
+        const QString append =
+            QStringLiteral("insert into czb(khm,datea,numa,namea,dw,dw1,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10) "
+                           "select khm,substr(datea,1,10),numa,namea,dw,dw1,a2,0,0,"
+                           "(select dj from sp1 where lower(sp1.namea)=lower(czbnow1.namea) order by sp1.rowid limit 1),"
+                           "0,%1,0,a8,0,0 from czbnow1 order by rowid");
+
+        store.exec(group.arg(which, QStringLiteral("a1"), QString(), QStringLiteral("a2")), params);
+        store.exec(append.arg(QStringLiteral("a1")));
+        store.exec(QStringLiteral("delete from czbnow1"));
+        // Only contracts with pieces sent get their returns.
+        store.exec(group.arg(which, QStringLiteral("b1"), QStringLiteral("and numa in (select numa from czb)"),
+                             QStringLiteral("case when a1>0 then 0 else a2 end")),
+                   params);
+        store.exec(append.arg(QStringLiteral("-b1")));
+    });
+}
+
+Result compute(Store &store, const Request &request, const Run &run)
+{
+    const bool period = request.mode == DateMode::Range;
+    store.transaction([&] {
+        QVector<Movement> rows = readMovements(store, request.numa, run.singleMaterial, true);
+        store.exec(QStringLiteral("delete from czbtem"));
+        if (period) {
+            store.exec(QStringLiteral("delete from czbtem1"));
+            // A period statement knows nothing after its end.
+            rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const Movement &m) { return m.date > request.end; }),
+                       rows.end());
+        }
+        if (rows.isEmpty())
+            return;
+        Options o;
+        o.method = Method(run.method);
+        o.end = request.end;
+        o.closingKhm = rows.first().khm;
+        QVector<Line> lines, restricted;
+        lines.reserve(rows.size() + 16);
+        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+            o.followsAnother = index > 0;
+            const QVector<Line> full = runMaterial(first, n, o);
+            lines += full;
+            if (period)
+                restricted += periodRows(first, n, full, o, request.start, o.closingKhm);
+        });
+        write(store, QStringLiteral("czbtem"), lines);
+        if (period)
+            write(store, QStringLiteral("czbtem1"), restricted);
+    });
+    return period ? Result::Czbtem1 : Result::Czbtem;
+}
+
+void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff)
+{
+    store.transaction([&] {
+        const QVector<Movement> rows = readMovements(store, numa, QString(), false);
+        store.exec(QStringLiteral("delete from czbtem"));
+        Options o;
+        o.method = method;
+        o.end = cutoff;
+        o.units = false;
+        o.closingKhm = khm;
+        QVector<Line> lines;
+        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+            o.followsAnother = index > 0;
+            lines += runMaterial(first, n, o);
+        });
+        write(store, QStringLiteral("czbtem"), lines);
+    });
+}
+
+double totalRent(Store &store, Result result)
+{
+    // Every row counts, whatever customer name it carries.
+    return roundToCents(store.scalar(QStringLiteral("select total(a5) from ") + tableName(result)).toDouble());
+}
+
+double amountDue(double totalRent, const Totals &totals, double otherCharge)
+{
+    if (std::isnan(otherCharge))
+        otherCharge = 0;
+    return totalRent - totals.deposits - totals.rentReceived + totals.repairFees + totals.scrapFees + otherCharge;
+}
+
+} // namespace tolva::settlement

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "store/store.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+namespace tolva::settlement {
+
+// How the statement's period is chosen in the contract chooser.
+enum class DateMode {
+    Today = 0,         // "当天日期"
+    ContractDates = 1, // "按合同日期"
+    Range = 2,         // "按日期范围": the statement covers the period only
+};
+
+// The four money totals of a contract.
+struct Totals {
+    double deposits = 0;     // sp3.a1
+    double rentReceived = 0; // sp4.a1
+    double repairFees = 0;   // czb1.a4
+    double scrapFees = 0;    // czb2.a4
+};
+
+// Why a preparation stopped; the screen shows message() with its own focus move.
+enum class Refusal {
+    None,
+    PriceMissing,       // a material without a daily price
+    PeriodNotAfterStart,
+    NoContract,
+    NoMovements,
+    NoMovementsInPeriod,
+};
+QString message(Refusal refusal);
+
+struct Preparation {
+    Refusal refusal = Refusal::None;
+    Totals totals;
+    QString title; // the statement window's title panel text
+    bool ok() const { return refusal == Refusal::None; }
+};
+
+// The chosen contract and period. With Range, `start` and `end` bound the statement; otherwise
+// `end` is where the last hire interval of each material stops.
+struct Request {
+    QString numa;
+    QString khm;
+    QDate start;
+    QDate end;
+    DateMode mode = DateMode::Today;
+};
+
+// Checks the prices, the period and the contract's movements, sums the contract's money and
+// rebuilds czb for the contract. A refusal leaves every table as it was.
+// `hasContract` is false when the chooser's list is empty.
+Preparation prepare(Store &store, const Request &request, bool hasContract = true);
+
+// Sums the deposits, rent received, repair fees and compensation of a contract.
+Totals totals(Store &store, const QString &numa, const QString &khm);
+
+// Replaces czb with the movements per material and day of the given contracts, built from
+// czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
+// contract with no pieces sent contributes nothing.
+void rebuildMovements(Store &store, const QStringList &contracts);
+inline void rebuildMovements(Store &store, const QString &numa) { rebuildMovements(store, QStringList{numa}); }
+
+// Rounds a rent to cents, halves away from zero, on its 15-digit decimal form (so a product
+// meant as 267.5 and held a hair below counts as 267.5).
+double roundToCents(double value);
+
+enum class Method { StartDayFree = 0, EndDayFree = 1, BothDays = 2 };
+
+struct Run {
+    Method method = Method::StartDayFree;
+    QString singleMaterial; // empty: every material of the contract
+};
+
+// Which table holds the statement after a run.
+enum class Result { Czbtem, Czbtem1 };
+inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral("czbtem") : QStringLiteral("czbtem1"); }
+
+// Fills czbtem from czb for the contract by the method: one row per movement and, for the first
+// two methods, a closing row per material running to the request's end. With DateMode::Range the
+// statement is then restricted to the period into czbtem1, a brought-forward row "上期结存" opening
+// each material, so that each material's rent is the rent up to the period end less the rent up to
+// the day before the period start. Runs in one transaction and reads the contract's czb rows once.
+Result compute(Store &store, const Request &request, const Run &run);
+
+// The run of the material distribution summary for one contract: every material, movements read
+// without the sends-before-returns tie-break, no units copied, closing rows carrying the
+// contract's customer name, and the cut-off date as end.
+void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff);
+
+// Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
+double totalRent(Store &store, Result result);
+// What the customer still owes: rent less deposits and rent received, plus fees and the other charge.
+double amountDue(double totalRent, const Totals &totals, double otherCharge);
+
+} // namespace tolva::settlement
