@@ -18,8 +18,10 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 
+# Generates the benchmark's data folder once (build/bench-data), then times the computations on it.
 bench: build
-	$(BUILD_DIR)/bench/tolva_bench $(BENCH_ARGS)
+	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
+	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data
 
 clean:
 	rm -rf $(BUILD_DIR)

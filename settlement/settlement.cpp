@@ -1,7 +1,14 @@
 #include "settlement.h"
 
-#include <algorithm>
+#include "store/statement.h"
 
+#include <algorithm>
+#include <array>
+#include <map>
+#include <string>
+#include <unordered_map>
+
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -12,16 +19,6 @@ namespace {
 // An empty number: arithmetic on it stays empty, as an empty column does in a statement.
 constexpr double Empty = std::numeric_limits<double>::quiet_NaN();
 
-QVariant stored(double v)
-{
-    return std::isnan(v) ? QVariant() : QVariant(v);
-}
-
-double readNumber(const QVariant &v, double ifEmpty)
-{
-    return v.isNull() ? ifEmpty : v.toDouble();
-}
-
 // A rent: empty or negative gives 0, anything else is rounded to cents.
 double rent(double v)
 {
@@ -30,9 +27,63 @@ double rent(double v)
     return roundToCents(v);
 }
 
+// A text column's value as stored (UTF-8), or null. Bound and compared without conversions.
+struct Text {
+    bool null = true;
+    std::string text;
+    Text() = default;
+    Text(bool isNull, std::string t) : null(isNull), text(std::move(t)) {}
+    explicit Text(const QString &s) : null(s.isNull()), text(s.toStdString()) {}
+    bool operator<(const Text &o) const { return null != o.null ? null : text < o.text; }
+    bool operator==(const Text &o) const { return null == o.null && text == o.text; }
+};
+
+Text column(const Statement &s, int c)
+{
+    return {s.isNull(c), s.bytes(c)};
+}
+
+void bindText(Statement &s, int i, const Text &t)
+{
+    if (t.null)
+        s.bindNull(i);
+    else
+        s.bind(i, t.text);
+}
+
+// A stored date "yyyy-mm-dd..." read without a text conversion; invalid when empty or malformed.
+QDate columnDate(const Statement &s, int c)
+{
+    const std::string t = s.bytes(c);
+    if (t.size() < 10 || t[4] != '-' || t[7] != '-')
+        return QDate();
+    auto part = [&](int from, int n) {
+        int v = 0;
+        for (int i = from; i < from + n; ++i)
+            v = v * 10 + (t[size_t(i)] - '0');
+        return v;
+    };
+    return QDate(part(0, 4), part(5, 2), part(8, 2));
+}
+
+void bindDate(Statement &s, int i, const QDate &d)
+{
+    if (!d.isValid()) {
+        s.bindNull(i);
+        return;
+    }
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    const std::string text{char('0' + y / 1000 % 10), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
+                           char('0' + y % 10),        '-',                      char('0' + m / 10),
+                           char('0' + m % 10),        '-',                      char('0' + day / 10),
+                           char('0' + day % 10)};
+    s.bind(i, text);
+}
+
 // One row of czb as the methods read it.
 struct Movement {
-    QString khm, namea, dw, dw1;
+    Text khm, namea, dw, dw1;
     QDate date;
     double a1 = 0; // movement in conversion units
     double a4 = Empty; // daily price, empty when the material has none
@@ -42,7 +93,7 @@ struct Movement {
 
 // One row of czbtem/czbtem1.
 struct Line {
-    QString khm, numa, namea, dw, dw1;
+    Text khm, numa, namea, dw, dw1;
     QDate datea, dbegin, dend;
     double a[11] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}; // a[1]..a[10]
     int days = 0;        // days of the interval, before the zero rule blanks them
@@ -58,26 +109,37 @@ const QStringList LineColumns = {QStringLiteral("khm"),  QStringLiteral("numa"),
 
 void write(Store &store, const QString &table, const QVector<Line> &lines)
 {
-    QVector<QVector<QVariant>> rows;
-    rows.reserve(lines.size());
+    if (lines.isEmpty())
+        return;
+    Statement insert(store, QStringLiteral("insert into %1 (%2) values (%3)")
+                                .arg(table, LineColumns.join(QLatin1Char(',')),
+                                     QStringList(LineColumns.size(), QStringLiteral("?")).join(QLatin1Char(','))));
+    auto number = [&](int i, double v) {
+        if (std::isnan(v))
+            insert.bindNull(i);
+        else
+            insert.bind(i, v);
+    };
     for (const Line &l : lines) {
-        QVector<QVariant> row;
-        row.reserve(LineColumns.size());
-        row << l.khm << l.numa << l.datea << l.namea;
+        bindText(insert, 0, l.khm);
+        bindText(insert, 1, l.numa);
+        bindDate(insert, 2, l.datea);
+        bindText(insert, 3, l.namea);
         for (int i = 1; i <= 10; ++i)
-            row << stored(l.a[i]);
-        row << l.dbegin << l.dend << (l.dw.isNull() ? QVariant() : QVariant(l.dw))
-            << (l.dw1.isNull() ? QVariant() : QVariant(l.dw1));
-        rows << row;
+            number(3 + i, l.a[i]);
+        bindDate(insert, 14, l.dbegin);
+        bindDate(insert, 15, l.dend);
+        bindText(insert, 16, l.dw);
+        bindText(insert, 17, l.dw1);
+        insert.run();
     }
-    store.insertRows(table, LineColumns, rows);
 }
 
 struct Options {
     Method method = Method::StartDayFree;
     QDate end;
     bool units = true;   // copy dw and dw1 into the lines
-    QString closingKhm;  // customer name written on closing rows
+    Text closingKhm;     // customer name written on closing rows
     bool followsAnother = false; // the material is not the first one read
 };
 
@@ -204,7 +266,7 @@ QVector<Line> runMaterial(const Movement *rows, int n, const Options &o)
 // Each material's rents add up to its rent up to the end less its rent up to the day before the
 // start, both computed by the method.
 QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full, const Options &o,
-                         const QDate &start, const QString &customer)
+                         const QDate &start, const Text &customer)
 {
     int before = 0; // movements before the period start
     while (before < n && rows[before].date < start)
@@ -216,7 +278,7 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
     QVector<Line> out;
     Line bf;
     bf.khm = customer;
-    bf.namea = QStringLiteral("上期结存");
+    bf.namea = Text(false, "上期结存");
     bf.numa = material.namea;
     bf.datea = bf.dbegin = bf.dend = QDate();
     bf.a[2] = before > 0 ? full[before - 1].a[2] : 0.0;
@@ -288,30 +350,29 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
 
 QVector<Movement> readMovements(Store &store, const QString &numa, const QString &material, bool sendsFirst)
 {
-    QString sql = QStringLiteral("select khm,namea,dw,dw1,datea,a1,a4,a6,a8 from czb where numa=:numa");
-    Params params{{QStringLiteral("numa"), numa}};
-    if (!material.isEmpty()) {
-        sql += QStringLiteral(" and namea=:namea");
-        params.insert(QStringLiteral("namea"), material);
-    }
+    QString sql = QStringLiteral("select khm,namea,dw,dw1,datea,a1,a4,a6,a8 from czb where numa=?");
+    if (!material.isEmpty())
+        sql += QStringLiteral(" and namea=?");
     // Within a day and material, rows with suspended days come first, then sends before returns;
     // equal rows keep their stored order.
     sql += sendsFirst ? QStringLiteral(" order by namea,datea,a8 desc,a1 desc,rowid")
                       : QStringLiteral(" order by namea,datea,a8 desc,rowid");
-    const Rows rows = store.select(sql, params);
+    Statement read(store, sql);
+    read.bind(0, numa);
+    if (!material.isEmpty())
+        read.bind(1, material);
     QVector<Movement> out;
-    out.reserve(rows.rows.size());
-    for (const auto &r : rows.rows) {
+    while (read.next()) {
         Movement m;
-        m.khm = r[0].toString();
-        m.namea = r[1].toString();
-        m.dw = r[2].isNull() ? QString() : r[2].toString();
-        m.dw1 = r[3].isNull() ? QString() : r[3].toString();
-        m.date = QDate::fromString(r[4].toString().left(10), Qt::ISODate);
-        m.a1 = readNumber(r[5], 0);
-        m.a4 = readNumber(r[6], Empty);
-        m.a6 = readNumber(r[7], 0);
-        m.a8 = readNumber(r[8], 0);
+        m.khm = column(read, 0);
+        m.namea = column(read, 1);
+        m.dw = column(read, 2);
+        m.dw1 = column(read, 3);
+        m.date = columnDate(read, 4);
+        m.a1 = read.number(5);
+        m.a4 = read.isNull(6) ? Empty : read.number(6);
+        m.a6 = read.number(7);
+        m.a8 = read.number(8);
         out << m;
     }
     return out;
@@ -355,7 +416,11 @@ double roundToCents(double value)
 {
     if (std::isnan(value))
         return value;
-    double x = QString::number(value * 100, 'g', 15).toDouble();
+    // The product's 15-significant-digit decimal text, read back.
+    char buffer[40];
+    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value * 100, std::chars_format::general, 15);
+    double x = 0;
+    std::from_chars(buffer, written.ptr, x);
     x = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
     const double r = x / 100;
     return r == 0 ? 0.0 : r; // no negative zero
@@ -421,6 +486,39 @@ Preparation prepare(Store &store, const Request &request, bool hasContract)
     return p;
 }
 
+namespace {
+
+// The grouping of the movements per material and day: namea, datea, dw, dw1, numa, khm.
+using GroupKey = std::array<Text, 6>;
+
+// A sum that stays null until a value that is not null is added, as SQL's sum().
+struct Sum {
+    bool null = true;
+    double value = 0;
+    void add(const Statement &s, int column)
+    {
+        if (s.isNull(column))
+            return;
+        null = false;
+        value += s.number(column);
+    }
+    void add(double v)
+    {
+        null = false;
+        value += v;
+    }
+};
+
+struct Group {
+    Sum a1, b1, a2, a8;
+};
+
+struct ContractGroups {
+    std::map<GroupKey, Group> sends, returns;
+};
+
+} // namespace
+
 void rebuildMovements(Store &store, const QStringList &contracts)
 {
     store.transaction([&] {
@@ -428,41 +526,131 @@ void rebuildMovements(Store &store, const QStringList &contracts)
         store.exec(QStringLiteral("delete from czb"));
         if (contracts.isEmpty())
             return;
-        QString which;
-        Params params;
-        if (contracts.size() == 1) {
-            which = QStringLiteral("numa=:numa");
-            params.insert(QStringLiteral("numa"), contracts.first());
-        } else {
-            store.exec(QStringLiteral("create temp table if not exists chosen_contracts(numa text)"));
-            store.exec(QStringLiteral("delete from temp.chosen_contracts"));
-            QVector<QVector<QVariant>> rows;
-            for (const QString &numa : contracts)
-                rows << QVector<QVariant>{numa};
-            store.insertRows(QStringLiteral("temp.chosen_contracts"), {QStringLiteral("numa")}, rows);
-            which = QStringLiteral("numa in (select numa from temp.chosen_contracts)");
-        }
-        // A row with pieces both sent and returned takes part in both groups; its net movement in
-        // conversion units counts once, with the sends, and its returned pieces with the returns.
-        const QString group =
-            QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,a1,b1,a2,a8,numa,khm) "
-                           "select namea,datea,dw,dw1,sum(a1),sum(b1),sum(%4),sum(a8),numa,khm from czbnow "
-                           "where %1 and %2>0 %3 group by namea,datea,dw,dw1,numa,khm");
-        // a6 is the pieces sent for a send group, minus the pieces returned for a return group.
-        const QString append =
-            QStringLiteral("insert into czb(khm,datea,numa,namea,dw,dw1,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10) "
-                           "select khm,substr(datea,1,10),numa,namea,dw,dw1,a2,0,0,"
-                           "(select dj from sp1 where lower(sp1.namea)=lower(czbnow1.namea) order by sp1.rowid limit 1),"
-                           "0,%1,0,a8,0,0 from czbnow1 order by rowid");
 
-        store.exec(group.arg(which, QStringLiteral("a1"), QString(), QStringLiteral("a2")), params);
-        store.exec(append.arg(QStringLiteral("a1")));
-        store.exec(QStringLiteral("delete from czbnow1"));
-        // Only contracts with pieces sent get their returns.
-        store.exec(group.arg(which, QStringLiteral("b1"), QStringLiteral("and numa in (select numa from czb)"),
-                             QStringLiteral("case when a1>0 then 0 else a2 end")),
-                   params);
-        store.exec(append.arg(QStringLiteral("-b1")));
+        // The price of a material: the first sp1 row of that name, letter case ignored.
+        QHash<QString, double> prices;
+        {
+            Statement read(store, QStringLiteral("select namea,dj from sp1 order by rowid"));
+            while (read.next()) {
+                const QString key = read.text(0).toLower();
+                if (!prices.contains(key))
+                    prices.insert(key, read.isNull(1) ? Empty : read.number(1));
+            }
+        }
+
+        // One pass over the movements, grouped per contract into sends (pieces sent) and returns
+        // (pieces returned). A row with both takes part in both; its net movement in conversion
+        // units counts once, with the sends.
+        std::unordered_map<std::string, ContractGroups> groups;
+        const bool one = contracts.size() == 1;
+        std::unordered_map<std::string, bool> wanted;
+        for (const QString &numa : contracts)
+            wanted.emplace(numa.toStdString(), true);
+        Statement read(store, one ? QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
+                                                   "where numa=? order by rowid")
+                                  : QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
+                                                   "order by rowid"));
+        if (one)
+            read.bind(0, contracts.first());
+        while (read.next()) {
+            const bool sent = !read.isNull(6) && read.number(6) > 0;
+            const bool returned = !read.isNull(7) && read.number(7) > 0;
+            if (!sent && !returned)
+                continue;
+            const std::string numa = read.bytes(4);
+            if (!one && wanted.find(numa) == wanted.end())
+                continue;
+            GroupKey key;
+            for (int c = 0; c < 6; ++c)
+                key[c] = column(read, c);
+            ContractGroups &g = groups[numa];
+            if (sent) {
+                Group &s = g.sends[key];
+                s.a1.add(read, 6);
+                s.b1.add(read, 7);
+                s.a2.add(read, 8);
+                s.a8.add(read, 9);
+            }
+            if (returned) {
+                Group &r = g.returns[key];
+                r.a1.add(read, 6);
+                r.b1.add(read, 7);
+                if (sent)
+                    r.a2.add(0.0);
+                else
+                    r.a2.add(read, 8);
+                r.a8.add(read, 9);
+            }
+        }
+
+        Statement czb(store, QStringLiteral("insert into czb(khm,datea,numa,namea,dw,dw1,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10) "
+                                            "values(?,?,?,?,?,?,?,0,0,?,0,?,0,?,0,0)"));
+        auto bindSum = [](Statement &s, int i, const Sum &v, double sign = 1) {
+            if (v.null)
+                s.bindNull(i);
+            else
+                s.bind(i, sign * v.value + 0.0);
+        };
+        auto append = [&](const std::map<GroupKey, Group> &list, bool returns) {
+            for (const auto &[key, g] : list) {
+                bindText(czb, 0, key[5]);
+                if (key[1].null)
+                    czb.bindNull(1);
+                else
+                    czb.bind(1, key[1].text.substr(0, 10));
+                bindText(czb, 2, key[4]);
+                bindText(czb, 3, key[0]);
+                bindText(czb, 4, key[2]);
+                bindText(czb, 5, key[3]);
+                bindSum(czb, 6, g.a2);
+                const double price = key[0].null ? Empty
+                                                 : prices.value(QString::fromStdString(key[0].text).toLower(), Empty);
+                if (std::isnan(price))
+                    czb.bindNull(7);
+                else
+                    czb.bind(7, price);
+                if (returns)
+                    bindSum(czb, 8, g.b1, -1);
+                else
+                    bindSum(czb, 8, g.a1);
+                bindSum(czb, 9, g.a8);
+                czb.run();
+            }
+        };
+
+        // czbnow1 is left as the last contract's rebuild leaves it.
+        const std::map<GroupKey, Group> *lastGroups = nullptr;
+        static const std::map<GroupKey, Group> none;
+        for (const QString &numa : contracts) {
+            const auto it = groups.find(numa.toStdString());
+            if (it == groups.end() || it->second.sends.empty()) {
+                lastGroups = &none;
+                continue;
+            }
+            const ContractGroups &g = it->second;
+            // No customer name on the first group: the contract's rebuild ends there.
+            const Text &khm = g.sends.begin()->first[5];
+            if (khm.null || khm.text.empty()) {
+                lastGroups = &g.sends;
+                continue;
+            }
+            append(g.sends, false);
+            append(g.returns, true);
+            lastGroups = &g.returns;
+        }
+        if (lastGroups && !lastGroups->empty()) {
+            Statement keep(store, QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8) "
+                                                 "values(?,?,?,?,?,?,?,?,?,?)"));
+            for (const auto &[key, g] : *lastGroups) {
+                for (int c = 0; c < 6; ++c)
+                    bindText(keep, c, key[c]);
+                bindSum(keep, 6, g.a1);
+                bindSum(keep, 7, g.b1);
+                bindSum(keep, 8, g.a2);
+                bindSum(keep, 9, g.a8);
+                keep.run();
+            }
+        }
     });
 }
 
@@ -509,7 +697,7 @@ void computeForSummary(Store &store, const QString &numa, const QString &khm, Me
         o.method = method;
         o.end = cutoff;
         o.units = false;
-        o.closingKhm = khm;
+        o.closingKhm = Text(khm);
         QVector<Line> lines;
         forEachMaterial(rows, [&](const Movement *first, int n, int index) {
             o.followsAnother = index > 0;

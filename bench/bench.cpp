@@ -1,0 +1,204 @@
+// Benchmark of the rent computation on a realistic data folder.
+//
+//   tolva_bench generate FOLDER [contracts] [movements] [large]   writes FOLDER/tolva.db
+//   tolva_bench run FOLDER                                         times the computations on it
+//
+// (a) the full period statement of the large contract under each method, beside baseline A: one
+//     insert ... select of that contract's movements into czbtem followed by "delete from czbtem";
+// (b) the rebuild of czb for all open contracts, beside baseline B: one grouped select over czbnow.
+#include "settlement/settlement.h"
+#include "store/store.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+#include <sys/resource.h>
+
+using namespace tolva;
+
+namespace {
+
+const QString LargeContract = QStringLiteral("BIG00001");
+
+double peakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0; // kilobytes on Linux
+}
+
+// Best wall time of `repeats` runs, in milliseconds: the least disturbed by other work on the machine.
+double timeIt(int repeats, const std::function<void()> &f)
+{
+    double best = 1e300;
+    for (int i = 0; i < repeats; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, t.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+void generate(const QString &folder, int contracts, int movements, int large)
+{
+    QDir().mkpath(folder);
+    QFile::remove(QDir(folder).filePath(QLatin1String(Store::FileName)));
+    Store store(folder);
+    QRandomGenerator rng(42);
+
+    struct Spec {
+        QString material, gg, dw, dw1;
+        double bl;
+    };
+    QVector<Spec> specs;
+    store.transaction([&] {
+        QVector<QVector<QVariant>> materials;
+        for (int m = 0; m < 15; ++m) {
+            const QString name = QStringLiteral("材料%1").arg(m + 1);
+            materials << QVector<QVariant>{name, 0.005 + 0.001 * m, 10000.0, 0.0, 0.0, 10000.0, 0.0};
+        }
+        store.insertRows("sp1", {"namea", "dj", "kc", "kc1", "kc2", "nowkc", "numsb"}, materials);
+        QVector<QVector<QVariant>> rows;
+        for (int s = 0; s < 40; ++s) {
+            const Spec spec{QStringLiteral("材料%1").arg(s % 15 + 1), QStringLiteral("规格%1").arg(s + 1),
+                            QStringLiteral("根"), QStringLiteral("米"), 0.5 + (s % 8) * 0.5};
+            specs << spec;
+            rows << QVector<QVariant>{spec.material, spec.gg, spec.dw, spec.dw1, spec.bl};
+        }
+        store.insertRows("sp5", {"namea", "gg", "dw", "dw1", "bl"}, rows);
+    });
+
+    const QDate start(2023, 1, 1);
+    auto addContract = [&](const QString &numa, const QString &khm, int count) {
+        store.transaction([&] {
+            store.insertRows("sp2", {"khm", "numa", "jz", "begina", "enda", "a1", "a2"},
+                             {{khm, numa, QStringLiteral("否"), start, start.addYears(3), QStringLiteral("其它"), 0.0}});
+            QVector<QVector<QVariant>> rows;
+            rows.reserve(count);
+            QVector<double> onHire(specs.size(), 0.0);
+            const int span = count > 1000 ? 1000 : 200; // days the movements spread over
+            for (int i = 0; i < count; ++i) {
+                const int s = int(rng.bounded(specs.size()));
+                const Spec &spec = specs[s];
+                const QDate day = start.addDays(qint64(i) * span / count);
+                double sent = 0, back = 0;
+                if (onHire[s] > 0 && rng.bounded(100) < 40)
+                    back = 1 + rng.bounded(int(onHire[s]));
+                else
+                    sent = 10 + rng.bounded(200);
+                onHire[s] += sent - back;
+                const double suspended = rng.bounded(50) == 0 ? 1 + rng.bounded(5) : 0;
+                rows << QVector<QVariant>{khm,     numa,   day,       spec.material, spec.gg, spec.dw, spec.dw1,
+                                          spec.bl, sent,   back,      spec.bl * (sent - back), suspended};
+            }
+            store.insertRows("czbnow", {"khm", "numa", "datea", "namea", "gg", "dw", "dw1", "bl", "a1", "b1", "a2", "a8"},
+                             rows);
+            QVector<QVector<QVariant>> money;
+            for (int k = 0; k < 3; ++k)
+                money << QVector<QVariant>{khm, numa, start.addDays(30 * k),
+                                           k % 2 ? QStringLiteral("现金") : QStringLiteral("银行"), 1000.0 + k};
+            store.insertRows("sp3", {"khm", "numa", "datea", "lx", "a1"}, money.mid(0, 1));
+            store.insertRows("sp4", {"khm", "numa", "datea", "lx", "a1"}, money);
+        });
+    };
+    for (int c = 0; c < contracts; ++c)
+        addContract(QStringLiteral("HT%1").arg(c + 1, 5, 10, QLatin1Char('0')), QStringLiteral("客户%1").arg(c + 1),
+                    movements);
+    addContract(LargeContract, QStringLiteral("大客户"), large);
+    std::printf("generated %s: %d contracts of %d movements and one of %d\n", qPrintable(store.filePath()), contracts,
+                movements, large);
+}
+
+int run(const QString &folder)
+{
+    if (!QFile::exists(QDir(folder).filePath(QLatin1String(Store::FileName)))) {
+        std::fprintf(stderr, "no %s in %s: run 'generate' first\n", Store::FileName, qPrintable(folder));
+        return 2;
+    }
+    Store store(folder);
+    const int largeRows = store.scalar("select count(*) from czbnow where numa=:n", {{"n", LargeContract}}).toInt();
+    const int allRows = store.scalar("select count(*) from czbnow").toInt();
+    std::printf("data: %d movements in all, %d in the large contract\n", allRows, largeRows);
+
+    const double baselineA = timeIt(7, [&] {
+        store.transaction([&] {
+            store.exec("insert into czbtem(khm,numa,datea,namea,a1,a2,a4,a6,a8,dw,dw1) "
+                       "select khm,numa,datea,namea,a1,a2,bl,a1,a8,dw,dw1 from czbnow where numa=:n",
+                       {{"n", LargeContract}});
+            store.exec("delete from czbtem");
+        });
+    });
+    std::printf("baseline A (insert-select of the large contract into czbtem, then delete): %.1f ms\n", baselineA);
+
+    const QDate periodStart(2024, 6, 1), periodEnd(2024, 12, 31);
+    settlement::Request request{LargeContract, QStringLiteral("大客户"), periodStart, periodEnd,
+                                settlement::DateMode::Range};
+    // The preparation (checks, money totals, rebuild of czb) runs once when the contract is chosen;
+    // the statement (method and period restriction) runs each time the statement window shows.
+    const double preparation = timeIt(7, [&] {
+        const settlement::Preparation p = settlement::prepare(store, request);
+        if (!p.ok()) {
+            std::fprintf(stderr, "preparation refused: %s\n", qPrintable(settlement::message(p.refusal)));
+            std::exit(1);
+        }
+    });
+    std::printf("preparation of the large contract (checks, totals, rebuild of czb): %.1f ms, %.2f x baseline A\n",
+                preparation, preparation / baselineA);
+    bool withinA = true;
+    for (int method = 0; method < 3; ++method) {
+        double rent = 0;
+        const double t = timeIt(7, [&] {
+            const auto result = settlement::compute(store, request, {settlement::Method(method), QString()});
+            rent = settlement::totalRent(store, result);
+        });
+        const double ratio = t / baselineA;
+        withinA = withinA && ratio <= 4.0;
+        std::printf("(a) period statement of the large contract, method %d: %.1f ms, %.2f x baseline A "
+                    "(target 4), rent %.2f, %d rows\n",
+                    method, t, ratio, rent, store.scalar("select count(*) from czbtem1").toInt());
+    }
+
+    const double baselineB = timeIt(5, [&] {
+        store.select("select numa,namea,sum(a2) from czbnow group by numa,namea");
+    });
+    std::printf("baseline B (grouped select over czbnow): %.1f ms\n", baselineB);
+    QStringList open;
+    for (const auto &row : store.select("select numa from sp2 where jz='否'").rows)
+        open << row[0].toString();
+    const double rebuild = timeIt(5, [&] { settlement::rebuildMovements(store, open); });
+    const double ratioB = rebuild / baselineB;
+    std::printf("(b) rebuild of czb for %lld open contracts: %.1f ms, %.2f x baseline B (target 5), %d rows\n",
+                static_cast<long long>(open.size()), rebuild, ratioB,
+                store.scalar("select count(*) from czb").toInt());
+
+    const double peak = peakMegabytes();
+    std::printf("peak resident memory: %.1f MB (target 200)\n", peak);
+    const bool ok = withinA && ratioB <= 5.0 && peak < 200.0;
+    std::printf("%s\n", ok ? "all targets met" : "a target was missed");
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() >= 3 && args[1] == QLatin1String("generate")) {
+        generate(args[2], args.size() > 3 ? args[3].toInt() : 1000, args.size() > 4 ? args[4].toInt() : 200,
+                 args.size() > 5 ? args[5].toInt() : 20000);
+        return 0;
+    }
+    if (args.size() >= 3 && args[1] == QLatin1String("run"))
+        return run(args[2]);
+    std::fprintf(stderr, "usage: tolva_bench generate FOLDER [contracts movements large] | run FOLDER\n");
+    return 2;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "store.h"
+
+#include <string>
+
+struct sqlite3_stmt;
+
+namespace tolva {
+
+// A prepared SQLite statement on the store's connection, for the computations that read or write
+// many rows: values go in and out without the per-value conversions of a result set. The text is
+// SQLite's own dialect with positional "?" parameters (numbered from 0 here).
+class Statement {
+public:
+    Statement(Store &store, const QString &sql);
+    ~Statement();
+    Q_DISABLE_COPY(Statement)
+
+    void bindNull(int i);
+    void bind(int i, double value);
+    void bind(int i, const QString &value); // a null text binds as null
+    void bind(int i, const std::string &utf8);
+    void bind(int i, const QVariant &value);
+
+    // Steps once: true when a row is ready to read, false when the statement is done.
+    bool next();
+    // Runs a statement that returns no rows, then makes it ready to run again.
+    void run();
+    void reset();
+
+    bool isNull(int column) const;
+    double number(int column) const; // null reads as 0
+    QString text(int column) const;
+    std::string bytes(int column) const; // the UTF-8 text as stored
+
+private:
+    [[noreturn]] void fail() const;
+
+    Store &store_;
+    QString sql_;
+    sqlite3_stmt *stmt_ = nullptr;
+};
+
+} // namespace tolva
