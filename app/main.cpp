@@ -1,31 +1,46 @@
+#include "login.h"
+#include "mainmenu.h"
+#include "splash.h"
+
 #include "store/store.h"
+#include "widgets/context.h"
+#include "widgets/interaction.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QLabel>
-#include <QMainWindow>
 #include <QMessageBox>
 
-// Program entry: opens the tables of the folder it is started in (creating them on the first
-// start) and shows the main window.
+// Program entry: splash, the tables of the folder the program is started in (created on the first
+// start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    tolva::Tsbstart splash;
+    splash.show();
+    app.processEvents();
 
     std::unique_ptr<tolva::Store> store;
     try {
         store = std::make_unique<tolva::Store>(QDir::currentPath());
     } catch (const tolva::StoreError &e) {
-        QMessageBox::critical(nullptr, QStringLiteral("提醒您!!"), e.text());
+        QMessageBox::critical(nullptr, tolva::Interaction::caption(), e.text());
         return 1;
     }
+    tolva::DesktopInteraction interaction;
+    tolva::Context context(*store, interaction);
+    tolva::Tsbpass login(context);
+    tolva::Tsbmain menu(context);
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("青禾软件开发中心—主菜单"));
-    auto *label = new QLabel(QStringLiteral("数据文件：%1").arg(store->filePath()), &window);
-    label->setAlignment(Qt::AlignCenter);
-    window.setCentralWidget(label);
-    window.showMaximized();
+    QObject::connect(&login, &tolva::Tsbpass::loggedIn, &menu, [&menu] {
+        menu.Timer1Timer();
+        menu.showMaximized();
+        menu.FormActivate();
+    });
+
+    splash.close();
+    login.show();
     return app.exec();
 }

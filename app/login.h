@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class Tsbpass;
+}
+
+namespace tolva {
+
+class Context;
+
+// The login window: the start-up housekeeping of the data folder, then a user by name and
+// password. Three wrong passwords end the program.
+class Tsbpass : public QDialog {
+    Q_OBJECT
+public:
+    explicit Tsbpass(Context &context, QWidget *parent = nullptr);
+    ~Tsbpass() override;
+
+    // How the program ends (after the third failure or "退出(&X)"); the program's own quit by default.
+    std::function<void()> endProgram;
+    // The folder of the running program, where an installer leaves "qh_setup".
+    QString programFolder;
+
+    // The start-up housekeeping and the name list, once, when the window is first shown.
+    void FormActivate();
+    void BitBtn1Click();
+    int failures() const { return failures_; }
+
+    // Removes the tables' auxiliary files and the update program's leftover from the folder.
+    static void cleanFolder(const QString &folder);
+    // The working tables emptied at every start.
+    static QStringList workingTables();
+
+Q_SIGNALS:
+    // A user was accepted: the main menu takes over.
+    void loggedIn();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void combobox1Change(int index);
+    void housekeeping();
+    void fillNames();
+    void end();
+
+    std::unique_ptr<Ui::Tsbpass> ui;
+    Context &context_;
+    int failures_ = 0;
+    bool activated_ = false;
+    bool filling_ = false;
+};
+
+} // namespace tolva

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <functional>
+
+class QLabel;
+class QTimer;
+
+namespace tolva {
+
+class Context;
+
+// The main menu: every screen is opened from here, modally; the status bar shows the user, a fixed
+// line and the clock. Closing it ends the program.
+class Tsbmain : public QMainWindow {
+    Q_OBJECT
+public:
+    using Screen = std::function<QDialog *(QWidget *parent)>;
+
+    explicit Tsbmain(Context &context, QWidget *parent = nullptr);
+    ~Tsbmain() override;
+
+    // Makes a menu item open a screen; items without one stay visible and disabled.
+    void setScreen(const QString &item, Screen screen);
+    QAction *item(const QString &name) const;
+
+    // How the program ends; the program's own quit by default.
+    std::function<void()> endProgram;
+
+    // Run when the window becomes active: reopens the settings, resets an unknown method to 0.
+    void FormActivate();
+    // The one-second tick: the three status texts.
+    void Timer1Timer();
+    static QString clockText(const QDateTime &now);
+    static QString fixedText();
+
+    // "(&6)押金数据录入" and "(&7)租金数据录入" need a contract; backup needs the user "管理员".
+    bool contractsExist();
+    bool administrator();
+
+    QLabel *panel(int i) const { return panels_[i]; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void build();
+    void open(const QString &item);
+
+    Context &context_;
+    QHash<QString, QAction *> items_;
+    QHash<QString, Screen> screens_;
+    QLabel *panels_[3];
+    QTimer *timer_;
+    bool ending_ = false;
+};
+
+} // namespace tolva

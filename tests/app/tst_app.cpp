@@ -1,0 +1,315 @@
+#include "app/login.h"
+#include "app/mainmenu.h"
+#include "app/splash.h"
+#include "fixture.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace tolva;
+
+namespace {
+
+struct Login {
+    Fixture &f;
+    Tsbpass window;
+    int ended = 0;
+    bool in = false;
+    explicit Login(Fixture &fixture) : f(fixture), window(*fixture.context)
+    {
+        window.endProgram = [this] { ++ended; };
+        window.programFolder = f.dir.filePath("program");
+        QObject::connect(&window, &Tsbpass::loggedIn, [this] { in = true; });
+        window.FormActivate();
+    }
+    QComboBox *names() { return window.findChild<QComboBox *>("combobox1"); }
+    void attempt(const QString &password)
+    {
+        window.findChild<QLineEdit *>("Edit1")->setText(password);
+        window.findChild<QPushButton *>("BitBtn1")->click();
+    }
+};
+
+} // namespace
+
+class TestApp : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void severalUsersNeedTheirName()
+    {
+        Fixture f;
+        f.store->exec("insert into sbpass(namea,passa,popedoma) values('查询员','1','查询')");
+        Login login(f);
+        QCOMPARE(login.names()->count(), 3);
+        QVERIFY(login.names()->isEnabled());
+        QCOMPARE(login.names()->currentIndex(), -1);
+        // Nobody chosen: several users with the same password are not enough.
+        login.attempt("1");
+        QVERIFY(!login.in);
+        QCOMPARE(f.ui.texts("message"), QStringList{"密码输入错误！还有2次机会,请重新输入！"});
+        QCOMPARE(login.window.findChild<QLineEdit *>("Edit1")->text(), QString());
+        login.names()->setCurrentIndex(1);
+        login.attempt("1");
+        QVERIFY(login.in);
+        QCOMPARE(f.context->userName(), QString("录入员"));
+        QVERIFY(f.context->mayEdit());
+        QCOMPARE(login.ended, 0);
+    }
+
+    void oneUserLogsInByPasswordAlone()
+    {
+        Fixture f;
+        f.store->exec("delete from sbpass where namea='录入员'");
+        Login login(f);
+        QVERIFY(!login.names()->isEnabled());
+        QCOMPARE(login.names()->count(), 0);
+        login.attempt("1");
+        QVERIFY(login.in);
+        QCOMPARE(f.context->userName(), QString("管理员"));
+        QVERIFY(!f.context->mayEdit()); // "管理" sees the data screens read-only
+    }
+
+    void threeWrongPasswordsEndTheProgram()
+    {
+        Fixture f;
+        Login login(f);
+        login.names()->setCurrentIndex(0);
+        login.attempt("x");
+        login.attempt("y");
+        QCOMPARE(f.ui.texts("message"), (QStringList{"密码输入错误！还有2次机会,请重新输入！",
+                                                     "密码输入错误！还有1次机会,请重新输入！"}));
+        QCOMPARE(login.ended, 0);
+        login.attempt("z");
+        QCOMPARE(login.ended, 1);
+        QCOMPARE(f.ui.texts("message").size(), 2); // no further message
+        QVERIFY(!login.in);
+        QVERIFY(f.context->currentUser().isEmpty());
+    }
+
+    void rightPasswordAfterTwoWrongOnes()
+    {
+        Fixture f;
+        Login login(f);
+        login.names()->setCurrentIndex(0);
+        login.attempt("x");
+        login.attempt("y");
+        login.attempt("1");
+        QVERIFY(login.in);
+        QCOMPARE(login.ended, 0);
+    }
+
+    void injectionIsJustAWrongPassword_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::newRow("double quotes") << "\" or \"\"=\"";
+        QTest::newRow("single quotes") << "' or ''='";
+        QTest::newRow("open quote") << "\"";
+    }
+
+    void injectionIsJustAWrongPassword()
+    {
+        QFETCH(QString, password);
+        Fixture f;
+        f.store->exec("delete from sbpass where namea='录入员'"); // the password-only statement
+        Login login(f);
+        login.attempt(password);
+        QVERIFY(!login.in);
+        QCOMPARE(f.ui.texts("error"), QStringList());
+        QCOMPARE(login.window.failures(), 1);
+    }
+
+    void chosenNameIsRememberedAtOnce()
+    {
+        Fixture f;
+        {
+            Login login(f);
+            login.names()->setCurrentIndex(1);
+            login.attempt("wrong");
+        }
+        QCOMPARE(f.store->scalar("select a4 from srf").toString(), QString("1"));
+        Login again(f);
+        QCOMPARE(again.names()->currentIndex(), 1);
+        QCOMPARE(again.names()->currentText(), QString("录入员"));
+    }
+
+    void startUpHousekeeping()
+    {
+        Fixture f;
+        QDir folder(f.dir.path());
+        for (const QString name : {"SP1.PX", "czb.fam", "srf.val", "sp2.tv", "revizevar.exe", "QHSETUP.PJT",
+                                   "foxuser.dbf", "keep.txt"}) {
+            QFile file(folder.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QVERIFY(folder.mkpath("program/qh_setup/sub"));
+        for (const QString &table : Tsbpass::workingTables())
+            f.store->exec(QString("insert into %1(khm) values('x')").arg(table));
+        f.store->exec("update srf set a2=null");
+
+        Login login(f);
+        QCOMPARE(folder.entryList(QDir::Files), QStringList({"keep.txt", "tolva.db", "tolva.db-shm", "tolva.db-wal"}));
+        QVERIFY(!folder.exists("program/qh_setup"));
+        QCOMPARE(f.store->scalar("select a2 from srf").toString(), QString("delsetupfile"));
+        for (const QString &table : Tsbpass::workingTables())
+            QCOMPARE(f.store->scalar("select count(*) from " + table).toInt(), 0);
+        QVERIFY(f.store->column("srf", "qhsoftnow"));
+        QCOMPARE(f.store->column("srf", "qhsoftnow")->capacity, 100);
+        QVERIFY(f.context->settings().hasField("qhsoftnow"));
+
+        // The next start: the column is there already, a2 goes back to "已经使用".
+        Login next(f);
+        QCOMPARE(f.store->scalar("select a2 from srf").toString(), QString("已经使用"));
+        QCOMPARE(f.store->columns("srf").size(), 12);
+    }
+
+    void clockText()
+    {
+        QCOMPARE(Tsbmain::clockText(QDateTime(QDate(2004, 2, 1), QTime(8, 3, 9))),
+                 QString("2004年2月1日  8:3:9 星期日"));
+        QCOMPARE(Tsbmain::clockText(QDateTime(QDate(2026, 12, 10), QTime(23, 59, 0))),
+                 QString("2026年12月10日  23:59:0 星期四"));
+    }
+
+    void statusTextsOnEveryTick()
+    {
+        Fixture f;
+        f.logIn("录入员");
+        Tsbmain menu(*f.context);
+        QCOMPARE(menu.panel(2)->text(), QString()); // empty until the first tick
+        menu.Timer1Timer();
+        QCOMPARE(menu.panel(0)->text(), QString("当前用户名:录入员"));
+        QVERIFY(menu.panel(1)->text().startsWith("专业从事财务,进销存,报表,仓库,工资,档案等软件开发业务.更新软件请访问:"));
+        QCOMPARE(menu.panel(2)->text(), QString("2004年2月1日  8:3:9 星期日"));
+        QCOMPARE(f.context->status().clock, menu.panel(2)->text());
+    }
+
+    void menuItemsInOrder()
+    {
+        Fixture f;
+        Tsbmain menu(*f.context);
+        QStringList heads;
+        for (QAction *a : menu.menuBar()->actions())
+            heads << a->text();
+        QCOMPARE(heads, (QStringList{"数据维护(&W)", "数据统计(&T)", "系统维护(&S)", "帮助(&H)", "退 出(&X)"}));
+        auto entries = [&](const char *name) {
+            QStringList out;
+            for (QAction *a : menu.findChild<QMenu *>(name)->actions())
+                out << (a->isSeparator() ? "—" : a->objectName() + " " + a->text());
+            return out;
+        };
+        QCOMPARE(entries("N1"), (QStringList{"N11 (&1)数据录入", "—", "N23 (&2)维修费结算单", "—", "N32 (&3)报废赔偿结算单",
+                                             "—", "N21 (&4)合同号管理", "—", "N7 (&5)租赁材料名称管理", "—",
+                                             "N61 (&6)押金数据录入", "—", "N71 (&7)租金数据录入", "—", "N81 (&8)材料规格"}));
+        QCOMPARE(entries("H1"), (QStringList{"N110 (&1)帮助信息", "—", "N210 (&2)软件操作步骤演示(带语音)", "—",
+                                             "A1 (&3)关于...", "—", "N35 (&4)在线升级..."}));
+        // Screens not built yet: visible and disabled.
+        QVERIFY(menu.item("N21")->isVisible());
+        QVERIFY(!menu.item("N21")->isEnabled());
+        menu.item("N110")->trigger();
+        QCOMPARE(f.ui.opened.size(), 1);
+        QVERIFY(f.ui.opened.first().toLocalFile().endsWith("/tolvahelp.chm"));
+    }
+
+    void depositAndRentItemsNeedAContract()
+    {
+        Fixture f;
+        f.logIn("录入员");
+        Tsbmain menu(*f.context);
+        int opened = 0;
+        for (const QString item : {"N61", "N71", "N21"})
+            menu.setScreen(item, [&opened](QWidget *parent) {
+                ++opened;
+                auto *d = new QDialog(parent);
+                d->setObjectName("screen");
+                return d;
+            });
+        f.ui.windows["screen"] = [](QDialog *) { return 0; };
+        menu.item("N61")->trigger();
+        menu.item("N71")->trigger();
+        QCOMPARE(opened, 0);
+        QCOMPARE(f.ui.texts("message"), (QStringList(2, "请进入合同号管理系统，将客户名称和相关资料输入后方可进入！")));
+        QCOMPARE(f.ui.log.first().caption, QString("提醒您!!"));
+        menu.item("N21")->trigger(); // contracts still open
+        QCOMPARE(opened, 1);
+        f.store->exec("insert into sp2(khm,numa,jz) values('甲','H1','否')");
+        menu.item("N61")->trigger();
+        QCOMPARE(opened, 2);
+    }
+
+    void backupOnlyForTheAdministratorsName()
+    {
+        Fixture f;
+        Tsbmain menu(*f.context);
+        int opened = 0;
+        menu.setScreen("N62", [&opened](QWidget *parent) {
+            ++opened;
+            auto *d = new QDialog(parent);
+            d->setObjectName("Tsbrestor");
+            return d;
+        });
+        f.ui.windows["Tsbrestor"] = [](QDialog *) { return 0; };
+        f.store->exec("update sbpass set popedoma='管理' where namea='录入员'");
+        f.logIn("录入员");
+        menu.item("N62")->trigger();
+        QCOMPARE(opened, 0);
+        QCOMPARE(f.ui.texts("message"),
+                 QStringList{"只有管理员才能进行数据备份与恢复！您不是管理员,无权使用本功能!\n请以管理员的身份登陆方可使用!"});
+        f.store->exec("update sbpass set popedoma='查询' where namea='管理员'");
+        f.logIn("管理员");
+        menu.item("N62")->trigger();
+        QCOMPARE(opened, 1);
+    }
+
+    void activationResetsAnUnknownMethod_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("after");
+        QTest::newRow("3 becomes 0") << 3 << 0;
+        QTest::newRow("7 becomes 0") << 7 << 0;
+        QTest::newRow("2 stays") << 2 << 2;
+        QTest::newRow("1 stays") << 1 << 1;
+    }
+
+    void activationResetsAnUnknownMethod()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, after);
+        Fixture f;
+        Tsbmain menu(*f.context);
+        f.store->exec("update srf set b1=:g1", {{"g1", stored}});
+        menu.FormActivate();
+        QCOMPARE(f.store->scalar("select b1 from srf").toInt(), after);
+        QCOMPARE(int(f.context->settings().number("b1")), after);
+    }
+
+    void closingWritesTheProgramName()
+    {
+        Fixture f;
+        Login login(f); // adds the column
+        Tsbmain menu(*f.context);
+        int ended = 0;
+        menu.endProgram = [&ended] { ++ended; };
+        menu.show();
+        menu.close();
+        QCOMPARE(ended, 1);
+        QCOMPARE(f.store->scalar("select qhsoftnow from srf").toString(), QString("tst_app"));
+    }
+
+    void splashIsTheRightSize()
+    {
+        Tsbstart splash;
+        QCOMPARE(splash.size(), QSize(450, 354));
+        QCOMPARE(splash.windowTitle(), QString("青禾软件开发中心"));
+        const QImage shot = splash.grab().toImage();
+        QVERIFY(!shot.isNull());
+        QVERIFY(shot.pixelColor(225, 200) != QColor(Qt::black)); // the picture is there
+    }
+};
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "scriptedinteraction.h"
+#include "store/store.h"
+#include "widgets/context.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tolva {
+
+// A store in a temporary folder with a context over it, a scripted Interaction and a fixed clock.
+struct Fixture {
+    QTemporaryDir dir;
+    std::unique_ptr<Store> store;
+    ScriptedInteraction ui;
+    std::unique_ptr<Context> context;
+    QDateTime now = QDateTime(QDate(2004, 2, 1), QTime(8, 3, 9));
+
+    Fixture()
+    {
+        store = std::make_unique<Store>(dir.path());
+        context = std::make_unique<Context>(*store, ui);
+        context->setClock([this] { return now; });
+    }
+    // Logs the given user in without the login window.
+    void logIn(const QString &name)
+    {
+        context->currentUser().open("select * from sbpass where namea=:g1", {{"g1", name}});
+        context->setUserName(name);
+    }
+};
+
+} // namespace tolva

@@ -1,0 +1,292 @@
+#include "fixture.h"
+#include "widgets/datagrid.h"
+#include "widgets/dbfields.h"
+#include "widgets/maintenance.h"
+#include "widgets/numerickey.h"
+#include "widgets/statusmirror.h"
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QStatusBar>
+#include <QVBoxLayout>
+#include <QtTest>
+
+using namespace tolva;
+
+namespace {
+
+// Types any text, Chinese included, one key event per character.
+void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+} // namespace
+
+class TestWidgets : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void filterNumericKey_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QChar>("key");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("digit into empty") << "" << QChar('5') << true;
+        QTest::newRow("digit after digits") << "12" << QChar('3') << true;
+        QTest::newRow("point into empty") << "" << QChar('.') << false;
+        QTest::newRow("first point") << "12" << QChar('.') << true;
+        QTest::newRow("second point") << "1.2" << QChar('.') << false;
+        QTest::newRow("minus into empty") << "" << QChar('-') << true;
+        QTest::newRow("minus into filled") << "12" << QChar('-') << false;
+        QTest::newRow("letter") << "12" << QChar('a') << false;
+        QTest::newRow("space") << "" << QChar(' ') << false;
+        QTest::newRow("chinese") << "" << QChar(0x4E00) << false;
+        QTest::newRow("backspace") << "12" << QChar('\b') << true;
+        QTest::newRow("carriage return") << "12" << QChar('\r') << true;
+        QTest::newRow("zero after zero") << "0" << QChar('0') << false;
+        QTest::newRow("digit after zero") << "0" << QChar('7') << true;
+        QTest::newRow("zero after ten") << "10" << QChar('0') << true;
+        QTest::newRow("zero after minus zero") << "-0" << QChar('0') << true;
+    }
+
+    void filterNumericKey()
+    {
+        QFETCH(QString, text);
+        QFETCH(QChar, key);
+        QFETCH(bool, kept);
+        QCOMPARE(FilterNumericKey(text, key), kept);
+    }
+
+    void leadingMinus_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QChar>("key");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("minus at start of filled") << "50" << 0 << QChar('-') << true;
+        QTest::newRow("minus inside") << "50" << 1 << QChar('-') << false;
+        QTest::newRow("second minus") << "-50" << 0 << QChar('-') << false;
+        QTest::newRow("minus into empty") << "" << 0 << QChar('-') << true;
+        QTest::newRow("digit goes through the filter") << "0" << 1 << QChar('0') << false;
+    }
+
+    void leadingMinus()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QChar, key);
+        QFETCH(bool, kept);
+        QCOMPARE(FilterSignedKey(text, caret, key), kept);
+    }
+
+    void numericFieldSwallowsTypedKeys()
+    {
+        QLineEdit field;
+        NumericKeyFilter::install(&field, NumericKeyFilter::Sign::Leading);
+        QTest::keyClicks(&field, "12a.5.0");
+        QCOMPARE(field.text(), QString("12.50"));
+        field.setCursorPosition(0);
+        QTest::keyClick(&field, '-');
+        QCOMPARE(field.text(), QString("-12.50"));
+        field.selectAll();
+        QTest::keyClick(&field, Qt::Key_Delete);
+        QCOMPARE(field.text(), QString());
+    }
+
+    void enterMovesFocusOrPresses()
+    {
+        QWidget window;
+        auto *layout = new QVBoxLayout(&window);
+        auto *first = new QLineEdit(&window);
+        auto *second = new QLineEdit(&window);
+        auto *button = new QPushButton("确定", &window);
+        layout->addWidget(first);
+        layout->addWidget(second);
+        layout->addWidget(button);
+        EnterKeyFilter::moveFocusOn(first);
+        EnterKeyFilter::press(second, button);
+        QSignalSpy clicked(button, &QPushButton::clicked);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        first->setFocus();
+        QTest::keyClick(first, Qt::Key_Return);
+        QVERIFY(second->hasFocus());
+        QTest::keyClick(second, Qt::Key_Return);
+        QCOMPARE(clicked.count(), 1);
+        QCOMPARE(second->text(), QString());
+    }
+
+    void gridShowsFormattedRowsAndFollowsTheDataset()
+    {
+        Fixture f;
+        f.store->exec("insert into sp1(namea,dj,kc) values('钢管',0.0125,0),('扣件',2,1500.5)");
+        Dataset ds(*f.store);
+        ds.open("select * from sp1");
+        DataGrid grid;
+        QAbstractItemModelTester tester(grid.gridModel(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        grid.setColumns({{"namea", "材料名称", "", Qt::AlignLeft, 0},
+                         {"dj", "单价", "#0.0000;-#0.0000;#", Qt::AlignRight, 0},
+                         {"kc", "库存期初数", "#0.00;-#0.00;#", Qt::AlignRight, 0}});
+        grid.setDataset(&ds);
+        grid.setRowColour([](const Dataset &d, int row) {
+            return d.valueAt(row, d.fieldIndex("kc")).toDouble() > 0 ? colours::aqua() : QColor(Qt::white);
+        });
+        DatasetModel *m = grid.gridModel();
+        QCOMPARE(m->rowCount(), 2);
+        QCOMPARE(m->headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), QString("单价"));
+        QCOMPARE(m->text(0, 1), QString("0.0125"));
+        QCOMPARE(m->text(0, 2), QString());
+        QCOMPARE(m->text(1, 2), QString("1500.50"));
+        QCOMPARE(m->data(m->index(1, 0), Qt::BackgroundRole).value<QColor>(), colours::aqua());
+        QCOMPARE(grid.palette().color(QPalette::Highlight), colours::selected());
+
+        ds.moveTo(1);
+        QCOMPARE(grid.currentIndex().row(), 1);
+        grid.setCurrentIndex(m->index(0, 1));
+        QCOMPARE(ds.currentRow(), 0);
+        ds.append();
+        ds.setValue("namea", QString("模板"));
+        QCOMPARE(m->rowCount(), 3);
+        ds.post();
+        ds.remove();
+        QCOMPARE(m->rowCount(), 2);
+        grid.setDataset(nullptr); // detached while a report is prepared
+        QCOMPARE(m->rowCount(), 0);
+    }
+
+    void dataAwareEditShowsAndWrites()
+    {
+        Fixture f;
+        f.store->exec("insert into sp1(namea,dj) values('钢管',0.0125)");
+        Dataset ds(*f.store);
+        ds.open("select * from sp1");
+        DbEdit name, price;
+        name.bind(&ds, "namea");
+        price.bind(&ds, "dj", "#0.0000;-#0.0000;#");
+        QCOMPARE(name.text(), QString("钢管"));
+        QCOMPARE(price.text(), QString("0.0125"));
+        QVERIFY(name.isReadOnly());
+        ds.edit();
+        QVERIFY(!name.isReadOnly());
+        // Input stops at the column's capacity in GBK bytes (10: five Chinese characters).
+        name.clear();
+        typeText(&name, "六个汉字的名");
+        QCOMPARE(name.text(), QString("六个汉字的"));
+        QCOMPARE(ds.text("namea"), QString("六个汉字的"));
+        price.setFocus();
+        price.selectAll();
+        QTest::keyClicks(&price, "2.5");
+        ds.post();
+        QCOMPARE(f.store->scalar("select dj from sp1").toDouble(), 2.5);
+        QCOMPARE(price.text(), QString("2.5000")); // without the focus: the display pattern
+    }
+
+    // A tiny record-maintenance form: the captions are the state.
+    void maintenanceButtons()
+    {
+        Fixture f;
+        QWidget form;
+        auto *edit = new QPushButton(&form), *add = new QPushButton(&form), *del = new QPushButton(&form),
+             *exit = new QPushButton("返回(&X)", &form);
+        auto *list = new QWidget(&form);
+        auto *field = new QLineEdit(&form);
+        Dataset ds(*f.store);
+        ds.open("select * from sp1");
+        MaintenanceButtons buttons(edit, add, del, exit, f.ui);
+        buttons.setLists({list});
+        buttons.setFields({field});
+        bool valid = false;
+        buttons.startEdit = [&] { ds.edit(); };
+        buttons.startAdd = [&] { ds.append(); };
+        buttons.save = [&] {
+            if (!valid) {
+                f.ui.message(nullptr, "名称不能为空", Interaction::caption());
+                return false;
+            }
+            ds.setValue("namea", field->text());
+            ds.post();
+            return true;
+        };
+        buttons.cancel = [&] { ds.cancel(); };
+        buttons.remove = [&] {
+            if (f.ui.confirm(nullptr, "确定删除吗?", Interaction::caption()))
+                ds.remove();
+        };
+        buttons.isEmpty = [&] { return ds.isEmpty(); };
+        buttons.refresh();
+
+        auto state = [&] {
+            return QStringList{edit->text(), add->text(), del->text(), edit->isEnabled() ? "e" : "-",
+                               add->isEnabled() ? "a" : "-", exit->isEnabled() ? "x" : "-",
+                               list->isEnabled() ? "l" : "-", field->isReadOnly() ? "r" : "w"}
+                .join(' ');
+        };
+        QCOMPARE(state(), QString("编辑(&E) 添加(&A) 删除(&D) - a x l r")); // empty: no editing
+        add->click();
+        QCOMPARE(state(), QString("编辑(&E) 保存(&S) 取消(&C) - a - - w"));
+        field->setText("钢管");
+        add->click(); // refused: stays editing, the typed text kept
+        QCOMPARE(f.ui.texts("message"), QStringList{"名称不能为空"});
+        QCOMPARE(state(), QString("编辑(&E) 保存(&S) 取消(&C) - a - - w"));
+        QCOMPARE(field->text(), QString("钢管"));
+        valid = true;
+        add->click();
+        QCOMPARE(state(), QString("编辑(&E) 添加(&A) 删除(&D) e a x l r"));
+        QCOMPARE(f.store->scalar("select count(*) from sp1").toInt(), 1);
+        edit->click();
+        QCOMPARE(state(), QString("保存(&S) 添加(&A) 取消(&C) e - - - w"));
+        del->click(); // cancel
+        QCOMPARE(state(), QString("编辑(&E) 添加(&A) 删除(&D) e a x l r"));
+        f.ui.answers << false;
+        del->click();
+        QCOMPARE(f.store->scalar("select count(*) from sp1").toInt(), 1);
+        f.ui.answers << true;
+        del->click();
+        QCOMPARE(f.store->scalar("select count(*) from sp1").toInt(), 0);
+        QCOMPARE(state(), QString("编辑(&E) 添加(&A) 删除(&D) - a x l r"));
+
+        // A store error during a step is shown, and the screen keeps editing.
+        buttons.save = [&] {
+            ds.setValue("namea", QString("名字远远超过十个字节"));
+            ds.post();
+            return true;
+        };
+        add->click();
+        add->click();
+        QCOMPARE(f.ui.texts("error").size(), 1);
+        QCOMPARE(buttons.mode(), MaintenanceButtons::Mode::Adding);
+
+        buttons.setMayEdit(false);
+        QVERIFY(edit->isHidden() && add->isHidden() && del->isHidden());
+        QVERIFY(!exit->isHidden());
+    }
+
+    void statusMirrorCopiesTheTexts()
+    {
+        Fixture f;
+        QStatusBar bar;
+        StatusMirror mirror(&bar, *f.context);
+        f.context->setStatus({"当前用户名:录入员", "固定", "2004年2月1日  8:3:9 星期日"});
+        QCOMPARE(mirror.panel(2)->text(), QString()); // until the next tick
+        mirror.copy();
+        QCOMPARE(mirror.panel(0)->text(), QString("当前用户名:录入员"));
+        QCOMPARE(mirror.panel(2)->text(), QString("2004年2月1日  8:3:9 星期日"));
+        QCOMPARE(mirror.panel(0)->width(), 115);
+    }
+
+    void inputMethodFollowsTheSettings()
+    {
+        Fixture f;
+        QLineEdit field;
+        f.context->applyInputMethod({&field});
+        QCOMPARE(field.property("inputMethod").toString(), QString()); // "不使用自动开启输入法"
+        f.store->exec("update srf set srf='青禾五笔2'");
+        f.context->reopenSettings();
+        f.context->applyInputMethod({&field});
+        QCOMPARE(field.property("inputMethod").toString(), QString("青禾五笔2"));
+    }
+};
+
+QTEST_MAIN(TestWidgets)
+#include "tst_widgets.moc"
