@@ -1,0 +1,110 @@
+#include "output.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QPrinter>
+#include <QRegularExpression>
+
+namespace tolva::report {
+
+bool parsePageRanges(const QString &text, int pageCount, QList<int> &pages)
+{
+    pages.clear();
+    static const QRegularExpression item(QStringLiteral("^\\s*(\\d+)\\s*(?:-\\s*(\\d+)\\s*)?$"));
+    const QStringList parts = text.split(QLatin1Char(','));
+    for (const QString &part : parts) {
+        const auto m = item.match(part);
+        if (!m.hasMatch())
+            return false;
+        const int from = m.captured(1).toInt();
+        const int to = m.captured(2).isEmpty() ? from : m.captured(2).toInt();
+        if (from < 1 || to < from)
+            return false;
+        for (int p = from; p <= qMin(to, pageCount); ++p)
+            if (!pages.contains(p))
+                pages << p;
+    }
+    std::sort(pages.begin(), pages.end());
+    return true;
+}
+
+QList<int> printOrder(int pageCount, const QList<int> &pages, Parity parity, int copies, bool collate,
+                      bool printerMakesCopies)
+{
+    QList<int> chosen;
+    for (int p = 1; p <= pageCount; ++p) {
+        if (!pages.isEmpty() && !pages.contains(p))
+            continue;
+        if ((parity == Parity::Odd && p % 2 == 0) || (parity == Parity::Even && p % 2 == 1))
+            continue;
+        chosen << p;
+    }
+    const int times = printerMakesCopies ? 1 : qMax(1, copies);
+    QList<int> order;
+    if (collate) {
+        for (int c = 0; c < times; ++c)
+            order += chosen;
+    } else {
+        for (int p : chosen)
+            for (int c = 0; c < times; ++c)
+                order << p;
+    }
+    return order;
+}
+
+namespace {
+
+QList<int> allPages(const PreparedReport &report)
+{
+    QList<int> order;
+    for (int p = 1; p <= report.pageCount(); ++p)
+        order << p;
+    return order;
+}
+
+template <class Device> bool paint(const PreparedReport &report, Device &device, const QList<int> &order)
+{
+    QPainter painter;
+    if (!painter.begin(&device))
+        return false;
+    bool first = true;
+    for (int number : order) {
+        if (number < 1 || number > report.pageCount())
+            continue;
+        if (!first)
+            device.newPage();
+        first = false;
+        const PreparedPage &page = report.pages[number - 1];
+        // The page's own size in the device's pixels per design unit.
+        const double scale = device.logicalDpiX() / 96.0;
+        render(painter, page, scale);
+    }
+    return painter.end();
+}
+
+} // namespace
+
+bool writePdf(const PreparedReport &report, const QString &path, const QList<int> &order)
+{
+    QPdfWriter pdf(path);
+    pdf.setResolution(300);
+    pdf.setTitle(report.title);
+    pdf.setCreator(QStringLiteral("tolva"));
+    const bool landscape = !report.pages.isEmpty() && report.pages.first().size.width() > report.pages.first().size.height();
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
+                                  QMarginsF(0, 0, 0, 0)));
+    return paint(report, pdf, order.isEmpty() ? allPages(report) : order);
+}
+
+bool print(const PreparedReport &report, QPrinter &printer, const QList<int> &order)
+{
+    printer.setFullPage(true);
+    const bool landscape = !report.pages.isEmpty() && report.pages.first().size.width() > report.pages.first().size.height();
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    return paint(report, printer, order.isEmpty() ? allPages(report) : order);
+}
+
+} // namespace tolva::report
