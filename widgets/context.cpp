@@ -27,6 +27,11 @@ Context::Context(Store &store, Interaction &interaction, QObject *parent)
 
 Context::~Context() = default;
 
+void Context::setPreviewWindow(std::unique_ptr<QWidget> window)
+{
+    preview_ = std::move(window);
+}
+
 void Context::reopenSettings()
 {
     settings_->close();

@@ -73,6 +73,10 @@ public:
     // The password of a new user, stated on the login window.
     static QString defaultPassword() { return QStringLiteral("1"); }
 
+    // The preview window that every print action shares; the context owns it.
+    QWidget *previewWindow() const { return preview_.get(); }
+    void setPreviewWindow(std::unique_ptr<QWidget> window);
+
     // The program's file name without folder, as written into srf.qhsoftnow.
     static QString programFileName();
     // The maker's addresses, shown in captions and the status bar.
@@ -87,6 +91,7 @@ private:
     Interaction &interaction_;
     std::unique_ptr<Dataset> settings_, titles_, currentUser_;
     std::unique_ptr<InputMethods> inputMethods_;
+    std::unique_ptr<QWidget> preview_;
     std::function<QDateTime()> clock_;
     QString userName_;
     StatusTexts status_;
