@@ -2,6 +2,8 @@
 #include "mainmenu.h"
 #include "splash.h"
 
+#include "masterdata/materials.h"
+#include "masterdata/specifications.h"
 #include "store/store.h"
 #include "widgets/context.h"
 #include "widgets/interaction.h"
@@ -33,6 +35,8 @@ int main(int argc, char *argv[])
     tolva::Context context(*store, interaction);
     tolva::Tsbpass login(context);
     tolva::Tsbmain menu(context);
+    menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) { return new tolva::Tsp1(context, parent); });
+    menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new tolva::Tsp5(context, parent); });
 
     QObject::connect(&login, &tolva::Tsbpass::loggedIn, &menu, [&menu] {
         menu.Timer1Timer();

@@ -110,6 +110,8 @@ QVariant DatasetModel::headerData(int section, Qt::Orientation orientation, int 
         return columns_[section].title;
     if (role == Qt::TextAlignmentRole)
         return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+    if (role == Qt::ForegroundRole && titleColour_.isValid())
+        return titleColour_;
     return QVariant();
 }
 

@@ -39,6 +39,7 @@ public:
     const QList<GridColumn> &columns() const { return columns_; }
     // The background of a row; an invalid colour leaves the view's own.
     void setRowColour(std::function<QColor(const Dataset &, int row)> rule);
+    void setTitleColour(const QColor &colour) { titleColour_ = colour; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -54,6 +55,7 @@ private:
     QList<GridColumn> columns_;
     QList<int> fields_; // field index of each column in the dataset
     std::function<QColor(const Dataset &, int)> rowColour_;
+    QColor titleColour_;
     QList<QMetaObject::Connection> connections_;
     void mapFields();
 };

@@ -33,7 +33,8 @@ bool MaintenanceButtons::run(const std::function<void()> &step)
 void MaintenanceButtons::editClicked()
 {
     if (mode_ == Mode::Idle) {
-        if (run(startEdit))
+        bool started = false;
+        if (run([&] { started = !startEdit || startEdit(); }) && started)
             setMode(Mode::Editing);
     } else if (mode_ == Mode::Editing) {
         bool saved = false;
@@ -45,7 +46,8 @@ void MaintenanceButtons::editClicked()
 void MaintenanceButtons::addClicked()
 {
     if (mode_ == Mode::Idle) {
-        if (run(startAdd))
+        bool started = false;
+        if (run([&] { started = !startAdd || startAdd(); }) && started)
             setMode(Mode::Adding);
     } else if (mode_ == Mode::Adding) {
         bool saved = false;

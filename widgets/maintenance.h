@@ -34,8 +34,8 @@ public:
     // Writable only while editing (line edits become read-only, other controls disabled).
     void setFields(const QList<QWidget *> &fields) { fields_ = fields; }
 
-    std::function<void()> startEdit;  // put the current row into edit
-    std::function<void()> startAdd;   // append a row with its defaults
+    std::function<bool()> startEdit;  // put the current row into edit; false refuses to start
+    std::function<bool()> startAdd;   // append a row with its defaults; false refuses to start
     std::function<bool()> save;       // validate and post; false keeps the screen editing
     std::function<void()> cancel;     // discard the pending row
     std::function<void()> remove;     // delete the current row, with the screen's confirmation

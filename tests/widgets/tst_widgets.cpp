@@ -197,8 +197,14 @@ private Q_SLOTS:
         buttons.setLists({list});
         buttons.setFields({field});
         bool valid = false;
-        buttons.startEdit = [&] { ds.edit(); };
-        buttons.startAdd = [&] { ds.append(); };
+        buttons.startEdit = [&] {
+            ds.edit();
+            return true;
+        };
+        buttons.startAdd = [&] {
+            ds.append();
+            return true;
+        };
         buttons.save = [&] {
             if (!valid) {
                 f.ui.message(nullptr, "名称不能为空", Interaction::caption());
