@@ -1,0 +1,222 @@
+#include "payments.h"
+#include "ui_payments.h"
+
+#include "contractsearch.h"
+#include "printing/printaction.h"
+#include "widgets/context.h"
+#include "widgets/maintenance.h"
+#include "widgets/numerickey.h"
+#include "widgets/statusmirror.h"
+
+#include <QCloseEvent>
+
+namespace tolva {
+
+TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::TspPayments>()), context_(context), kind_(kind),
+      contracts_(context.store()), query1_(context.store()), contract_(context.store())
+{
+    ui->setupUi(this);
+    setObjectName(kind.table);
+    setWindowTitle(kind.caption);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                   Qt::WindowCloseButtonHint);
+    ui->Panel1->setText(kind.caption);
+    ui->Label5->setText(kind.amount);
+    new StatusMirror(ui->StatusBar1, context_);
+
+    ui->DBGrid2->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 180},
+                             {QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 100}});
+    ui->DBGrid2->setDataset(&contracts_);
+    ui->DBGrid1->setColumns({{QStringLiteral("Datea"), QStringLiteral("日期"), QStringLiteral("yyyy-mm-dd"),
+                              Qt::AlignCenter, 100},
+                             {QStringLiteral("Lx"), QStringLiteral("交费类型"), QString(), Qt::AlignCenter, 80},
+                             {QStringLiteral("A1"), QStringLiteral("金额"), QStringLiteral("#0.00;-#0.00;#"),
+                              Qt::AlignRight, 110}});
+    ui->DBGrid1->setDataset(&query1_);
+    ui->box1->addItems({QStringLiteral("现金"), QStringLiteral("银行")});
+    ui->box1->bind(&query1_, QStringLiteral("lx"));
+    ui->DBEdit3->bind(&query1_, QStringLiteral("a1"), QStringLiteral("#0.00;-#0.00;#"));
+    NumericKeyFilter::install(ui->DBEdit3, NumericKeyFilter::Sign::Leading);
+    for (QWidget *w : {static_cast<QWidget *>(ui->DBEdit3), static_cast<QWidget *>(ui->d1),
+                       static_cast<QWidget *>(ui->box1)})
+        EnterKeyFilter::moveFocusOn(w);
+    ui->d1->setEnabled(false);
+
+    buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
+    buttons_->setLists({ui->DBGrid1, ui->DBGrid2, ui->btn1_print, ui->Edit1});
+    buttons_->setFields({ui->d1});
+    buttons_->startEdit = [this] {
+        query1_.edit();
+        return true;
+    };
+    buttons_->startAdd = [this] { return btn1_addClick(); };
+    buttons_->save = [this] { return save(); };
+    buttons_->cancel = [this] { cancel(); };
+    buttons_->remove = [this] { btn1_delClick(); };
+    buttons_->isEmpty = [this] { return query1_.isEmpty(); };
+
+    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->btn1_print, &QPushButton::clicked, this, &TspPayments::btn1_printClick);
+    connect(ui->Edit1, &QLineEdit::textChanged, this, &TspPayments::Edit1Change);
+    connect(&contracts_, &Dataset::currentChanged, this, [this] {
+        if (buttons_->mode() == MaintenanceButtons::Mode::Idle && contracts_.isOpen())
+            openPayments();
+    });
+    connect(&query1_, &Dataset::currentChanged, this, &TspPayments::showPayment);
+    connect(&query1_, &Dataset::rowChanged, this, &TspPayments::showPayment);
+    connect(ui->d1, &QDateEdit::dateChanged, this, [this](const QDate &date) {
+        if (!showing_ && query1_.isEditing())
+            query1_.setValue(QStringLiteral("datea"), date);
+    });
+}
+
+TspPayments::~TspPayments() = default;
+
+Tsp3::Tsp3(Context &context, QWidget *parent)
+    : TspPayments(context,
+                  {QStringLiteral("sp3"), QStringLiteral("租赁押金数据输入系统"), QStringLiteral("押金"), QStringLiteral("sp3")},
+                  parent)
+{
+}
+
+Tsp4::Tsp4(Context &context, QWidget *parent)
+    : TspPayments(context,
+                  {QStringLiteral("sp4"), QStringLiteral("租金数据输入系统"), QStringLiteral("租金"), QStringLiteral("sp4")},
+                  parent)
+{
+}
+
+void TspPayments::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    setWindowState(windowState() | Qt::WindowMaximized);
+    FormActivate();
+}
+
+void TspPayments::closeEvent(QCloseEvent *event)
+{
+    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void TspPayments::FormActivate()
+{
+    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
+        return;
+    buttons_->setMayEdit(context_.mayEdit());
+    if (!context_.mayEdit())
+        ui->Edit1->setFocus();
+    context_.applyInputMethod({ui->Edit1});
+    Edit1Change();
+    if (!query1_.isEmpty())
+        query1_.last();
+}
+
+void TspPayments::Edit1Change()
+{
+    try {
+        openContracts(contracts_, ui->Edit1->text());
+        // A search that finds nothing shows every contract.
+        if (contracts_.isEmpty())
+            openContracts(contracts_, QString());
+        openPayments();
+    } catch (const StoreError &e) {
+        context_.interaction().error(this, e.text());
+    }
+}
+
+void TspPayments::openPayments()
+{
+    const bool any = contracts_.isOpen() && contracts_.currentRow() >= 0;
+    const Params contract{{QStringLiteral("g1"), any ? contracts_.text(QStringLiteral("khm")) : QString()},
+                          {QStringLiteral("g2"), any ? contracts_.text(QStringLiteral("numa")) : QString()}};
+    query1_.close();
+    query1_.open(QStringLiteral("select * from %1 where khm=:g1 and numa=:g2").arg(kind_.table), contract);
+    contract_.close();
+    contract_.open(QStringLiteral("select * from sp2 where khm=:g1 and numa=:g2"), contract);
+    if (!query1_.isEmpty())
+        query1_.last();
+    showPayment();
+    buttons_->refresh();
+}
+
+void TspPayments::showPayment()
+{
+    const bool row = query1_.isOpen() && query1_.currentRow() >= 0;
+    ui->DBText1->setText(row ? query1_.text(QStringLiteral("khm")) : QString());
+    ui->DBText2->setText(row ? query1_.text(QStringLiteral("numa")) : QString());
+    const QDate date = row ? query1_.date(QStringLiteral("datea")) : QDate();
+    if (date.isValid() && ui->d1->date() != date) {
+        showing_ = true;
+        ui->d1->setDate(date);
+        showing_ = false;
+    }
+}
+
+bool TspPayments::btn1_addClick()
+{
+    if (contracts_.currentRow() < 0)
+        return false;
+    query1_.append();
+    query1_.setValue(QStringLiteral("khm"), contracts_.text(QStringLiteral("khm")));
+    query1_.setValue(QStringLiteral("numa"), contracts_.text(QStringLiteral("numa")));
+    query1_.setValue(QStringLiteral("lx"), QStringLiteral("现金"));
+    query1_.setValue(QStringLiteral("a1"), 0.0);
+    showing_ = true;
+    ui->d1->setDate(context_.today());
+    showing_ = false;
+    query1_.setValue(QStringLiteral("datea"), context_.today());
+    ui->DBEdit3->setFocus();
+    return true;
+}
+
+bool TspPayments::save()
+{
+    const QVariant amount = query1_.value(QStringLiteral("a1"));
+    if (amount.isNull() || amount.toDouble() == 0) {
+        context_.interaction().message(this, QStringLiteral("没有输入金额，无法保存！"));
+        return false;
+    }
+    query1_.setValue(QStringLiteral("datea"), ui->d1->date());
+    query1_.post();
+    return true;
+}
+
+void TspPayments::cancel()
+{
+    query1_.cancel();
+    showPayment();
+}
+
+void TspPayments::btn1_delClick()
+{
+    if (query1_.isEmpty()) {
+        context_.interaction().message(this, QStringLiteral("无记录可删除！"));
+        return;
+    }
+    if (!context_.interaction().confirm(this, QStringLiteral("的要删除[") + query1_.text(QStringLiteral("khm")) +
+                                                  QStringLiteral("]这个数据吗？")))
+        return;
+    query1_.remove();
+    showPayment();
+}
+
+void TspPayments::btn1_printClick()
+{
+    try {
+        report::Template layout = report::Template::load(QStringLiteral("payments"));
+        if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
+            title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
+        report::Sources sources;
+        sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+        sources.datasets.insert(QStringLiteral("Query2"), &contract_);
+        printAction(context_, this, query1_, ui->DBGrid1, layout, sources);
+    } catch (const report::ReportError &e) {
+        context_.interaction().error(this, e.message());
+    }
+}
+
+} // namespace tolva
