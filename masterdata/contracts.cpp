@@ -8,7 +8,6 @@
 #include "widgets/numerickey.h"
 #include "widgets/statusmirror.h"
 
-#include <QCloseEvent>
 
 namespace tolva {
 
@@ -18,12 +17,10 @@ const QString Open = QStringLiteral("否");
 } // namespace
 
 Tsp2::Tsp2(Context &context, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tsp2>()), context_(context), query1_(context.store())
+    : MaintenanceDialog(parent), ui(std::make_unique<Ui::Tsp2>()), context_(context), query1_(context.store())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("sp2"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
     new StatusMirror(ui->StatusBar1, context_);
 
     ui->DBGrid1->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 200},
@@ -45,6 +42,7 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
     ui->d2->setEnabled(false);
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
+    setMaintenance(buttons_, false, true);
     buttons_->setLists({ui->DBGrid1, ui->btn1_print});
     buttons_->startEdit = [this] { return btn1_editClick(); };
     buttons_->startAdd = [this] { return btn1_addClick(); };
@@ -73,20 +71,7 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
 
 Tsp2::~Tsp2() = default;
 
-void Tsp2::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    setWindowState(windowState() | Qt::WindowMaximized);
-    FormActivate();
-}
 
-void Tsp2::closeEvent(QCloseEvent *event)
-{
-    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
-}
 
 void Tsp2::FormActivate()
 {

@@ -2,6 +2,8 @@
 
 #include "store/dataset.h"
 
+#include "widgets/maintenance.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -13,25 +15,21 @@ class Tsp2;
 namespace tolva {
 
 class Context;
-class MaintenanceButtons;
 
 // The contracts: customer, number, settled flag and hire period. A change of customer name or
 // number is carried into the tables that copy them; a period must hold the contract's movements;
 // only settled contracts can be deleted, with their movements and payments.
-class Tsp2 : public QDialog {
+class Tsp2 : public MaintenanceDialog {
     Q_OBJECT
 public:
     explicit Tsp2(Context &context, QWidget *parent = nullptr);
     ~Tsp2() override;
 
-    void FormActivate();
+    void FormActivate() override;
     void Edit1Change();
     void btn1_printClick();
     Dataset &contracts() { return query1_; }
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     bool btn1_editClick();

@@ -6,8 +6,6 @@
 #include "widgets/maintenance.h"
 #include "widgets/numerickey.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
 
 namespace tolva {
 
@@ -16,11 +14,10 @@ const QString Name = QStringLiteral("namea");
 }
 
 Tsp1::Tsp1(Context &context, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tsp1>()), context_(context), query1_(context.store())
+    : MaintenanceDialog(parent), ui(std::make_unique<Ui::Tsp1>()), context_(context), query1_(context.store())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("sp1"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 140},
                              {QStringLiteral("dj"), QStringLiteral("单价"), QStringLiteral("#0.0000;-#0.0000;#"),
@@ -44,6 +41,7 @@ Tsp1::Tsp1(Context &context, QWidget *parent)
     NumericKeyFilter::install(ui->DBEdit2, NumericKeyFilter::Sign::Leading);
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
+    setMaintenance(buttons_, true, false);
     buttons_->setLists({ui->DBGrid1});
     buttons_->setFields({ui->Edit1, ui->DBEdit1, ui->DBEdit2, ui->check1});
     buttons_->startEdit = [this] { return btn1_editClick(); };
@@ -62,27 +60,8 @@ Tsp1::Tsp1(Context &context, QWidget *parent)
 
 Tsp1::~Tsp1() = default;
 
-void Tsp1::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    FormActivate();
-}
 
-void Tsp1::closeEvent(QCloseEvent *event)
-{
-    // "返回(&X)" is the only way out, and not while a row is pending.
-    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
-}
 
-void Tsp1::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        return; // no way out but the exit button
-    QDialog::keyPressEvent(event);
-}
 
 void Tsp1::FormActivate()
 {
@@ -211,12 +190,7 @@ void Tsp1::cancel()
 
 void Tsp1::btn1_delClick()
 {
-    if (query1_.isEmpty()) {
-        context_.interaction().message(this, QStringLiteral("无记录可删除！"));
-        return;
-    }
-    if (!context_.interaction().confirm(this, QStringLiteral("的要删除[") + query1_.text(Name) +
-                                                  QStringLiteral("]这个数据吗？")))
+    if (!buttons_->confirmRemoval(this, query1_.isEmpty(), query1_.isEmpty() ? QString() : query1_.text(Name)))
         return;
     Store &store = context_.store();
     const Params name{{QStringLiteral("g1"), ui->Edit1->text()}};

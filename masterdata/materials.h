@@ -2,6 +2,8 @@
 
 #include "store/dataset.h"
 
+#include "widgets/maintenance.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -13,11 +15,10 @@ class Tsp1;
 namespace tolva {
 
 class Context;
-class MaintenanceButtons;
 
 // The material names: daily price, opening stock and printed decimals of each material, at most
 // fifteen. A rename is carried into every table that holds a copy of the name.
-class Tsp1 : public QDialog {
+class Tsp1 : public MaintenanceDialog {
     Q_OBJECT
 public:
     static constexpr int MaxMaterials = 15;
@@ -25,13 +26,9 @@ public:
     explicit Tsp1(Context &context, QWidget *parent = nullptr);
     ~Tsp1() override;
 
-    void FormActivate();
+    void FormActivate() override;
     Dataset &materials() { return query1_; }
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     bool btn1_editClick();

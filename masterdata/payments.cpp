@@ -8,19 +8,16 @@
 #include "widgets/numerickey.h"
 #include "widgets/statusmirror.h"
 
-#include <QCloseEvent>
 
 namespace tolva {
 
 TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::TspPayments>()), context_(context), kind_(kind),
+    : MaintenanceDialog(parent), ui(std::make_unique<Ui::TspPayments>()), context_(context), kind_(kind),
       contracts_(context.store()), query1_(context.store()), contract_(context.store())
 {
     ui->setupUi(this);
     setObjectName(kind.table);
     setWindowTitle(kind.caption);
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                   Qt::WindowCloseButtonHint);
     ui->Panel1->setText(kind.caption);
     ui->Label5->setText(kind.amount);
     new StatusMirror(ui->StatusBar1, context_);
@@ -44,6 +41,7 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
     ui->d1->setEnabled(false);
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
+    setMaintenance(buttons_, false, true);
     buttons_->setLists({ui->DBGrid1, ui->DBGrid2, ui->btn1_print, ui->Edit1});
     buttons_->setFields({ui->d1});
     buttons_->startEdit = [this] {
@@ -87,20 +85,7 @@ Tsp4::Tsp4(Context &context, QWidget *parent)
 {
 }
 
-void TspPayments::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    setWindowState(windowState() | Qt::WindowMaximized);
-    FormActivate();
-}
 
-void TspPayments::closeEvent(QCloseEvent *event)
-{
-    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
-}
 
 void TspPayments::FormActivate()
 {
@@ -193,12 +178,7 @@ void TspPayments::cancel()
 
 void TspPayments::btn1_delClick()
 {
-    if (query1_.isEmpty()) {
-        context_.interaction().message(this, QStringLiteral("无记录可删除！"));
-        return;
-    }
-    if (!context_.interaction().confirm(this, QStringLiteral("的要删除[") + query1_.text(QStringLiteral("khm")) +
-                                                  QStringLiteral("]这个数据吗？")))
+    if (!buttons_->confirmRemoval(this, query1_.isEmpty(), query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("khm"))))
         return;
     query1_.remove();
     showPayment();

@@ -2,6 +2,8 @@
 
 #include "store/dataset.h"
 
+#include "widgets/maintenance.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -13,11 +15,10 @@ class TspPayments;
 namespace tolva {
 
 class Context;
-class MaintenanceButtons;
 
 // Money received under a contract, by bank or in cash: deposits (Tsp3, sp3) or rent (Tsp4, sp4).
 // The contract is chosen in a searchable list; payments are dated today and typed cash at first.
-class TspPayments : public QDialog {
+class TspPayments : public MaintenanceDialog {
     Q_OBJECT
 public:
     struct Kind {
@@ -30,15 +31,12 @@ public:
     TspPayments(Context &context, const Kind &kind, QWidget *parent = nullptr);
     ~TspPayments() override;
 
-    void FormActivate();
+    void FormActivate() override;
     void Edit1Change();
     void btn1_printClick();
     Dataset &contracts() { return contracts_; }
     Dataset &payments() { return query1_; }
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
 
 private:
     void openPayments();

@@ -6,18 +6,15 @@
 #include "widgets/maintenance.h"
 #include "widgets/numerickey.h"
 
-#include <QCloseEvent>
-#include <QKeyEvent>
 
 namespace tolva {
 
 Tsp5::Tsp5(Context &context, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tsp5>()), context_(context), materials_(context.store()),
+    : MaintenanceDialog(parent), ui(std::make_unique<Ui::Tsp5>()), context_(context), materials_(context.store()),
       query1_(context.store()), report_(context.store())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("sp5"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
     ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 150}});
     ui->DBGrid1->setDataset(&materials_);
@@ -36,6 +33,7 @@ Tsp5::Tsp5(Context &context, QWidget *parent)
     NumericKeyFilter::install(ui->DBEdit4);
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
+    setMaintenance(buttons_, true, false);
     buttons_->setLists({ui->DBGrid1, ui->DBGrid2, ui->btn1_print});
     buttons_->startEdit = [this] { return btn1_editClick(); };
     buttons_->startAdd = [this] { return btn1_addClick(); };
@@ -58,26 +56,8 @@ Tsp5::Tsp5(Context &context, QWidget *parent)
 
 Tsp5::~Tsp5() = default;
 
-void Tsp5::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    FormActivate();
-}
 
-void Tsp5::closeEvent(QCloseEvent *event)
-{
-    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
-}
 
-void Tsp5::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Escape)
-        return;
-    QDialog::keyPressEvent(event);
-}
 
 QString Tsp5::material() const
 {
@@ -196,12 +176,7 @@ bool Tsp5::save()
 
 void Tsp5::btn1_delClick()
 {
-    if (query1_.isEmpty()) {
-        context_.interaction().message(this, QStringLiteral("无记录可删除！"));
-        return;
-    }
-    if (!context_.interaction().confirm(this, QStringLiteral("的要删除[") + query1_.text(QStringLiteral("namea")) +
-                                                  QStringLiteral("]这个数据吗？")))
+    if (!buttons_->confirmRemoval(this, query1_.isEmpty(), query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("namea"))))
         return;
     const int used = context_.store()
                          .scalar(QStringLiteral("select count(*) from czbnow where gg=:g1"), {{"g1", ui->DBEdit1->text()}})

@@ -2,6 +2,8 @@
 
 #include "store/dataset.h"
 
+#include "widgets/maintenance.h"
+
 #include <QDialog>
 
 #include <memory>
@@ -13,11 +15,10 @@ class Tsp5;
 namespace tolva {
 
 class Context;
-class MaintenanceButtons;
 
 // The specifications of each material: unit, conversion unit and conversion ratio. Changes are
 // carried into the movements that copied them; specifications in use cannot be deleted.
-class Tsp5 : public QDialog {
+class Tsp5 : public MaintenanceDialog {
     Q_OBJECT
 public:
     static QString inputMethod() { return QStringLiteral("青禾五笔2"); }
@@ -25,15 +26,11 @@ public:
     explicit Tsp5(Context &context, QWidget *parent = nullptr);
     ~Tsp5() override;
 
-    void FormActivate();
+    void FormActivate() override;
     void btn1_printClick();
     Dataset &materials() { return materials_; }
     Dataset &specifications() { return query1_; }
 
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void openSpecifications();

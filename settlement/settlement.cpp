@@ -143,6 +143,20 @@ struct Options {
     bool followsAnother = false; // the material is not the first one read
 };
 
+// A statement line of a movement: its names, units (when copied) and date.
+Line lineOf(const Movement &r, const Options &o)
+{
+    Line l;
+    l.khm = r.khm;
+    l.numa = l.namea = r.namea;
+    if (o.units) {
+        l.dw = r.dw;
+        l.dw1 = r.dw1;
+    }
+    l.datea = r.date;
+    return l;
+}
+
 // Methods 0 and 1 over the movements of one material: a row per movement charging the balance
 // before it for the days since the previous movement, then a closing row to the end.
 QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
@@ -155,14 +169,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
         const Movement &r = rows[i];
         balance += r.a1;
         pieces += r.a6;
-        Line l;
-        l.khm = r.khm;
-        l.numa = l.namea = r.namea;
-        if (o.units) {
-            l.dw = r.dw;
-            l.dw1 = r.dw1;
-        }
-        l.datea = r.date;
+        Line l = lineOf(r, o);
         l.dbegin = start;
         l.dend = r.date;
         l.a[1] = r.a1;
@@ -186,14 +193,9 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
         out << l;
     }
     const Movement &last = rows[n - 1];
-    Line c;
+    Line c = lineOf(last, o);
     c.closing = true;
     c.khm = o.closingKhm;
-    c.numa = c.namea = last.namea;
-    if (o.units) {
-        c.dw = last.dw;
-        c.dw1 = last.dw1;
-    }
     c.datea = o.end;
     c.dbegin = start;
     c.dend = o.end;
@@ -217,13 +219,7 @@ QVector<Line> runBothDays(const Movement *rows, int n, const Options &o)
     for (int i = 0; i < n; ++i) {
         const Movement &r = rows[i];
         Line &l = out[i];
-        l.khm = r.khm;
-        l.numa = l.namea = r.namea;
-        if (o.units) {
-            l.dw = r.dw;
-            l.dw1 = r.dw1;
-        }
-        l.datea = r.date;
+        l = lineOf(r, o);
         l.a[1] = r.a1;
         l.a[4] = r.a4;
         l.a[2] = r.a1;

@@ -3,6 +3,7 @@
 #include "interaction.h"
 #include "store/store.h"
 
+#include <QCloseEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextEdit>
@@ -105,6 +106,51 @@ void MaintenanceButtons::refresh()
     }
     if (afterAction)
         afterAction();
+}
+
+bool MaintenanceButtons::confirmRemoval(QWidget *parent, bool empty, const QString &name)
+{
+    if (empty) {
+        interaction_.message(parent, QStringLiteral("无记录可删除！"));
+        return false;
+    }
+    return interaction_.confirm(parent, QStringLiteral("的要删除[") + name + QStringLiteral("]这个数据吗？"));
+}
+
+void MaintenanceDialog::setMaintenance(MaintenanceButtons *buttons, bool exitButtonOnly, bool maximised)
+{
+    buttons_ = buttons;
+    exitButtonOnly_ = exitButtonOnly;
+    maximised_ = maximised;
+    if (exitButtonOnly)
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    else
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                       Qt::WindowCloseButtonHint);
+}
+
+void MaintenanceDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (maximised_)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    FormActivate();
+}
+
+void MaintenanceDialog::closeEvent(QCloseEvent *event)
+{
+    if (editing() || (exitButtonOnly_ && event->spontaneous()))
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void MaintenanceDialog::reject()
+{
+    // Escape would lose a pending row.
+    if (editing() || exitButtonOnly_)
+        return;
+    QDialog::reject();
 }
 
 } // namespace tolva

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDialog>
 #include <QObject>
 #include <QPointer>
 #include <QPushButton>
@@ -52,6 +53,10 @@ public:
     void addClicked();
     void deleteClicked();
 
+    // The usual question before a row goes: with no rows "无记录可删除！", otherwise
+    // "的要删除[name]这个数据吗？"; true when the person confirms.
+    bool confirmRemoval(QWidget *parent, bool empty, const QString &name);
+
 private:
     bool run(const std::function<void()> &step);
     void setMode(Mode mode);
@@ -60,6 +65,30 @@ private:
     Interaction &interaction_;
     QList<QWidget *> lists_, fields_;
     Mode mode_ = Mode::Idle;
+};
+
+// A record-maintenance window: it runs FormActivate whenever it is shown, and it cannot be
+// closed or escaped while a row is pending (nor at all, for windows left only by their exit button).
+class MaintenanceDialog : public QDialog {
+    Q_OBJECT
+public:
+    using QDialog::QDialog;
+    virtual void FormActivate() = 0;
+
+protected:
+    // `exitButtonOnly`: no title-bar close and no Escape; `maximised`: shown maximised.
+    void setMaintenance(MaintenanceButtons *buttons, bool exitButtonOnly, bool maximised);
+    bool editing() const { return buttons_ && buttons_->mode() != MaintenanceButtons::Mode::Idle; }
+    MaintenanceButtons *buttons() const { return buttons_; }
+
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void reject() override;
+
+private:
+    MaintenanceButtons *buttons_ = nullptr;
+    bool exitButtonOnly_ = false;
+    bool maximised_ = false;
 };
 
 } // namespace tolva

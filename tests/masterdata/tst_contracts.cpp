@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "screens.h"
 #include "masterdata/contracts.h"
 #include "masterdata/payments.h"
 #include "printing/preview.h"
@@ -14,32 +14,6 @@
 using namespace tolva;
 
 namespace {
-
-template <class Screen> struct Open {
-    Fixture &f;
-    Screen screen;
-    explicit Open(Fixture &fixture) : f(fixture), screen(*fixture.context) { screen.show(); }
-    QPushButton *button(const char *name) { return screen.template findChild<QPushButton *>(name); }
-    QLineEdit *field(const char *name) { return screen.template findChild<QLineEdit *>(name); }
-    QDateEdit *date(const char *name) { return screen.template findChild<QDateEdit *>(name); }
-    void click(const char *name) { button(name)->click(); }
-    void set(const char *name, const QString &text)
-    {
-        QLineEdit *e = field(name);
-        e->setFocus();
-        e->selectAll();
-        e->del();
-        e->insert(text);
-    }
-};
-
-QStringList column(Store &store, const QString &sql)
-{
-    QStringList out;
-    for (const auto &row : store.select(sql).rows)
-        out << row[0].toString();
-    return out;
-}
 
 // Two contracts of 甲公司 (H1 with movements in March 2004, H2 settled), one of 乙公司 (A12, settled).
 void fill(Fixture &f)
@@ -137,6 +111,22 @@ private Q_SLOTS:
             QCOMPARE(f.ui.texts("message"), QStringList{refusal});
             QCOMPARE(f.store->scalar("select begina from sp2 where numa='H1'").toString(), QString("2004-01-01"));
         }
+    }
+
+    void pendingRowCannotBeEscapedOrClosed()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.click("btn1_add");
+        s.set("DBEdit1", "丙公司");
+        QTest::keyClick(&s.screen, Qt::Key_Escape);
+        s.screen.close();
+        QVERIFY(s.screen.isVisible());
+        QCOMPARE(s.field("DBEdit1")->text(), QString("丙公司"));
+        s.click("btn1_del"); // cancel
+        s.screen.close();
+        QVERIFY(!s.screen.isVisible());
     }
 
     void settledContractKeepsItsPeriod()

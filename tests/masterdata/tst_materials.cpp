@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "screens.h"
 #include "masterdata/materials.h"
 #include "masterdata/specifications.h"
 #include "printing/preview.h"
@@ -13,40 +13,6 @@
 using namespace tolva;
 
 namespace {
-
-void typeText(QWidget *w, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-template <class Screen> struct Open {
-    Fixture &f;
-    Screen screen;
-    explicit Open(Fixture &fixture) : f(fixture), screen(*fixture.context)
-    {
-        screen.show();
-    }
-    QPushButton *button(const char *name) { return screen.template findChild<QPushButton *>(name); }
-    QLineEdit *field(const char *name) { return screen.template findChild<QLineEdit *>(name); }
-    void click(const char *name) { button(name)->click(); }
-    void set(const char *name, const QString &text)
-    {
-        QLineEdit *e = field(name);
-        e->setFocus();
-        e->selectAll();
-        e->del();
-        e->insert(text);
-    }
-};
-
-QStringList column(Store &store, const QString &sql)
-{
-    QStringList out;
-    for (const auto &row : store.select(sql).rows)
-        out << row[0].toString();
-    return out;
-}
 
 // Materials 钢管 and 扣件, specifications of 钢管, and copies of the names in the other tables.
 void fill(Fixture &f)

@@ -1,4 +1,4 @@
-#include "fixture.h"
+#include "screens.h"
 #include "widgets/datagrid.h"
 #include "widgets/dbfields.h"
 #include "widgets/maintenance.h"
@@ -13,16 +13,6 @@
 
 using namespace tolva;
 
-namespace {
-
-// Types any text, Chinese included, one key event per character.
-void typeText(QWidget *w, const QString &text)
-{
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
-}
-
-} // namespace
 
 class TestWidgets : public QObject {
     Q_OBJECT

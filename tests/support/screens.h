@@ -1,0 +1,48 @@
+#pragma once
+
+#include "fixture.h"
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+namespace tolva {
+
+// Types any text, Chinese included, one key event per character.
+inline void typeText(QWidget *w, const QString &text)
+{
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// The first column of a query's rows, as texts.
+inline QStringList column(Store &store, const QString &sql)
+{
+    QStringList out;
+    for (const auto &row : store.select(sql).rows)
+        out << row[0].toString();
+    return out;
+}
+
+// A screen shown over a fixture, driven by its controls' names.
+template <class Screen> struct Open {
+    Fixture &f;
+    Screen screen;
+    explicit Open(Fixture &fixture) : f(fixture), screen(*fixture.context) { screen.show(); }
+    QPushButton *button(const char *name) { return screen.template findChild<QPushButton *>(name); }
+    QLineEdit *field(const char *name) { return screen.template findChild<QLineEdit *>(name); }
+    QDateEdit *date(const char *name) { return screen.template findChild<QDateEdit *>(name); }
+    void click(const char *name) { button(name)->click(); }
+    // Replaces a field's text as a person would: select all, delete, type.
+    void set(const char *name, const QString &text)
+    {
+        QLineEdit *e = field(name);
+        e->setFocus();
+        e->selectAll();
+        e->del();
+        e->insert(text);
+    }
+};
+
+} // namespace tolva
