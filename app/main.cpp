@@ -6,6 +6,7 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/specifications.h"
+#include "printing/printaction.h"
 #include "store/store.h"
 #include "widgets/context.h"
 #include "widgets/interaction.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
     }
     tolva::DesktopInteraction interaction;
     tolva::Context context(*store, interaction);
+    tolva::previewWindow(context); // the preview lives for the whole run
     tolva::Tsbpass login(context);
     tolva::Tsbmain menu(context);
     menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) { return new tolva::Tsp1(context, parent); });

@@ -10,12 +10,30 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace tolva {
+
+namespace {
+
+// The application's style with hints that appear at once.
+class InstantHints : public QProxyStyle {
+public:
+    explicit InstantHints(const QString &base) : QProxyStyle(base) {}
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returned) const override
+    {
+        if (hint == SH_ToolTip_WakeUpDelay)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
+
+} // namespace
 
 namespace report {
 
@@ -151,6 +169,7 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     area_ = new report::PreviewArea(this);
+    area_->viewport()->installEventFilter(this);
     layout->addWidget(area_, 1);
 
     auto *row = new QHBoxLayout;
@@ -203,7 +222,16 @@ QPushButton *Tpreview1::button(const char *name, const QString &caption, const Q
     b->setToolTip(hint);
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::NoFocus); // keys stay with the preview area
+    b->installEventFilter(this);
     return b;
+}
+
+bool Tpreview1::eventFilter(QObject *watched, QEvent *event)
+{
+    // Once the mouse has been over the preview or its buttons, hints of every window show at once.
+    if (event->type() == QEvent::Enter && !dynamic_cast<const InstantHints *>(QApplication::style()))
+        QApplication::setStyle(new InstantHints(QApplication::style()->name()));
+    return QDialog::eventFilter(watched, event);
 }
 
 void Tpreview1::setReport(const report::PreparedReport &report)

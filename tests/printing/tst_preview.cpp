@@ -4,7 +4,9 @@
 #include "printing/printdialog.h"
 #include "widgets/datagrid.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QStyle>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
@@ -101,6 +103,16 @@ private Q_SLOTS:
         // Paging keys go to the preview.
         QTest::keyClick(&preview, Qt::Key_PageDown);
         QCOMPARE(preview.area()->page(), 2);
+    }
+
+    void hintsAppearAtOnceAfterAHover()
+    {
+        Specs s(5);
+        Tpreview1 preview(*s.f.context);
+        preview.show();
+        QEvent enter(QEvent::Enter);
+        QApplication::sendEvent(preview.findChild<QPushButton *>("SpeedBut3"), &enter);
+        QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 0);
     }
 
     void zoomSteps()
