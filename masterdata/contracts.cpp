@@ -40,6 +40,9 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
         EnterKeyFilter::moveFocusOn(w);
     ui->d1->setEnabled(false);
     ui->d2->setEnabled(false);
+    // Until a contract is shown, the pickers show today.
+    ui->d1->setDate(context_.today());
+    ui->d2->setDate(context_.today());
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
     setMaintenance(buttons_, false, true);

@@ -39,6 +39,7 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
                        static_cast<QWidget *>(ui->box1)})
         EnterKeyFilter::moveFocusOn(w);
     ui->d1->setEnabled(false);
+    ui->d1->setDate(context_.today());
 
     buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
     setMaintenance(buttons_, false, true);
