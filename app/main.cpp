@@ -5,7 +5,7 @@
 #include "masterdata/contracts.h"
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
-#include "masterdata/specifications.h"
+#include "masterdata/sizes.h"
 #include "printing/printaction.h"
 #include "store/store.h"
 #include "widgets/context.h"

@@ -1,6 +1,6 @@
 #include "screens.h"
 #include "masterdata/materials.h"
-#include "masterdata/specifications.h"
+#include "masterdata/sizes.h"
 #include "printing/preview.h"
 #include "printing/printaction.h"
 #include "widgets/datagrid.h"

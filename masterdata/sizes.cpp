@@ -1,5 +1,5 @@
-#include "specifications.h"
-#include "ui_specifications.h"
+#include "sizes.h"
+#include "ui_sizes.h"
 
 #include "printing/printaction.h"
 #include "widgets/context.h"
@@ -196,7 +196,7 @@ void Tsp5::btn1_printClick()
         report::Sources sources;
         sources.datasets.insert(QStringLiteral("Query3"), &report_);
         // The list prints from its own result set, so the grids stay as they are.
-        printAction(context_, this, report_, nullptr, report::Template::load(QStringLiteral("specifications")), sources);
+        printAction(context_, this, report_, nullptr, report::Template::load(QStringLiteral("sizelist")), sources);
     } catch (const StoreError &e) {
         context_.interaction().error(this, e.text());
     } catch (const report::ReportError &e) {
