@@ -4,25 +4,31 @@
 
 namespace tolva {
 
-namespace {
-
-template <class Refresh>
-QList<QMetaObject::Connection> follow(QObject *receiver, Dataset *dataset, Refresh refresh)
+void FieldLink::bind(QObject *owner, Dataset *dataset, const QString &field, const std::function<void()> &refresh)
 {
-    return {QObject::connect(dataset, &Dataset::currentChanged, receiver, refresh),
-            QObject::connect(dataset, &Dataset::rowChanged, receiver, refresh),
-            QObject::connect(dataset, &Dataset::reset, receiver, refresh),
-            QObject::connect(dataset, &Dataset::stateChanged, receiver, refresh)};
-}
-
-void disconnectAll(QList<QMetaObject::Connection> &connections)
-{
-    for (const auto &c : connections)
+    for (const auto &c : connections_)
         QObject::disconnect(c);
-    connections.clear();
+    connections_.clear();
+    dataset_ = dataset;
+    field_ = field;
+    if (dataset_)
+        connections_ = {QObject::connect(dataset_, &Dataset::currentChanged, owner, refresh),
+                        QObject::connect(dataset_, &Dataset::rowChanged, owner, refresh),
+                        QObject::connect(dataset_, &Dataset::reset, owner, refresh),
+                        QObject::connect(dataset_, &Dataset::stateChanged, owner, refresh)};
+    refresh();
 }
 
-} // namespace
+bool FieldLink::ready() const
+{
+    return dataset_ && dataset_->isOpen() && dataset_->currentRow() >= 0 && dataset_->hasField(field_);
+}
+
+void FieldLink::write(const QVariant &value) const
+{
+    if (editing())
+        dataset_->setValue(field_, value);
+}
 
 QValidator::State GbkLengthValidator::validate(QString &input, int &) const
 {
@@ -36,27 +42,19 @@ DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
 
 void DbEdit::bind(Dataset *dataset, const QString &field, const QString &format)
 {
-    disconnectAll(connections_);
-    dataset_ = dataset;
-    field_ = field;
     format_ = format;
     setValidator(nullptr);
-    if (dataset_) {
-        connections_ = follow(this, dataset_, [this] { refresh(); });
-        if (dataset_->isLive()) {
-            if (const ColumnInfo *c = dataset_->store().column(dataset_->table(), field_);
-                c && c->type == ColumnType::Text && c->capacity > 0)
-                setValidator(new GbkLengthValidator(c->capacity, this));
-        }
+    if (dataset && dataset->isLive()) {
+        if (const ColumnInfo *c = dataset->store().column(dataset->table(), field);
+            c && c->type == ColumnType::Text && c->capacity > 0)
+            setValidator(new GbkLengthValidator(c->capacity, this));
     }
-    refresh();
+    link_.bind(this, dataset, field, [this] { refresh(); });
 }
 
 QString DbEdit::plain() const
 {
-    if (!dataset_ || !dataset_->isOpen() || dataset_->currentRow() < 0 || !dataset_->hasField(field_))
-        return QString();
-    const QVariant v = dataset_->value(field_);
+    const QVariant v = link_.value();
     if (v.isNull())
         return QString();
     if (v.typeId() == QMetaType::QDate)
@@ -68,13 +66,13 @@ QString DbEdit::plain() const
 
 void DbEdit::refresh()
 {
-    const bool editing = dataset_ && dataset_->isEditing();
+    const bool editing = link_.editing();
     setReadOnly(!editing);
     if (writing_ || (hasFocus() && editing))
         return; // do not disturb what is being typed
     QString shown = plain();
-    if (!hasFocus() && !format_.isEmpty() && dataset_ && dataset_->currentRow() >= 0 && dataset_->hasField(field_)) {
-        const QVariant v = dataset_->value(field_);
+    if (!hasFocus() && !format_.isEmpty() && link_.ready()) {
+        const QVariant v = link_.value();
         if (v.typeId() == QMetaType::QDate)
             shown = format::date(v.toDate(), format_);
         else if (!v.isNull())
@@ -86,11 +84,11 @@ void DbEdit::refresh()
 
 void DbEdit::write(const QString &text)
 {
-    if (!dataset_ || !dataset_->isEditing())
+    if (!link_.editing())
         return;
     writing_ = true;
     try {
-        dataset_->setValue(field_, text.isEmpty() ? QVariant() : QVariant(text));
+        link_.write(text.isEmpty() ? QVariant() : QVariant(text));
     } catch (const StoreError &) {
         // A number or date still being typed ("-", "2004-0"): the row keeps its last value.
     }
@@ -99,9 +97,7 @@ void DbEdit::write(const QString &text)
 
 void DbEdit::focusInEvent(QFocusEvent *event)
 {
-    if (!(dataset_ && dataset_->isEditing()))
-        setText(plain());
-    else if (!format_.isEmpty())
+    if (!link_.editing() || !format_.isEmpty())
         setText(plain());
     QLineEdit::focusInEvent(event);
 }
@@ -114,27 +110,18 @@ void DbEdit::focusOutEvent(QFocusEvent *event)
 
 DbComboBox::DbComboBox(QWidget *parent) : QComboBox(parent)
 {
-    connect(this, &QComboBox::textActivated, this, [this](const QString &text) {
-        if (dataset_ && dataset_->isEditing())
-            dataset_->setValue(field_, text);
-    });
+    connect(this, &QComboBox::textActivated, this, [this](const QString &text) { link_.write(text); });
 }
 
 void DbComboBox::bind(Dataset *dataset, const QString &field)
 {
-    disconnectAll(connections_);
-    dataset_ = dataset;
-    field_ = field;
-    if (dataset_)
-        connections_ = follow(this, dataset_, [this] { refresh(); });
-    refresh();
+    link_.bind(this, dataset, field, [this] { refresh(); });
 }
 
 void DbComboBox::refresh()
 {
-    const bool ready = dataset_ && dataset_->isOpen() && dataset_->currentRow() >= 0 && dataset_->hasField(field_);
-    setEnabled(dataset_ && dataset_->isEditing());
-    const QString value = ready ? dataset_->text(field_) : QString();
+    setEnabled(link_.editing());
+    const QString value = link_.value().toString();
     const int i = findText(value);
     if (i >= 0)
         setCurrentIndex(i);
@@ -149,27 +136,21 @@ DbDateEdit::DbDateEdit(QWidget *parent) : QDateEdit(parent)
     setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     setCalendarPopup(true);
     connect(this, &QDateEdit::dateChanged, this, [this](const QDate &date) {
-        if (!refreshing_ && dataset_ && dataset_->isEditing())
-            dataset_->setValue(field_, date);
+        if (!refreshing_)
+            link_.write(date);
     });
 }
 
 void DbDateEdit::bind(Dataset *dataset, const QString &field)
 {
-    disconnectAll(connections_);
-    dataset_ = dataset;
-    field_ = field;
-    if (dataset_)
-        connections_ = follow(this, dataset_, [this] { refresh(); });
-    refresh();
+    link_.bind(this, dataset, field, [this] { refresh(); });
 }
 
 void DbDateEdit::refresh()
 {
     refreshing_ = true;
-    const bool ready = dataset_ && dataset_->isOpen() && dataset_->currentRow() >= 0 && dataset_->hasField(field_);
-    setReadOnly(!(dataset_ && dataset_->isEditing()));
-    const QDate d = ready ? dataset_->date(field_) : QDate();
+    setReadOnly(!link_.editing());
+    const QDate d = link_.ready() ? link_.dataset()->date(link_.field()) : QDate();
     setDate(d.isValid() ? d : minimumDate());
     refreshing_ = false;
 }

@@ -6,7 +6,28 @@
 #include <QDateEdit>
 #include <QLineEdit>
 
+#include <functional>
+
 namespace tolva {
+
+// The tie of a data-aware control to one field of a dataset: it calls `refresh` whenever the
+// current row, its values, the rows or the dataset's state change.
+class FieldLink {
+public:
+    void bind(QObject *owner, Dataset *dataset, const QString &field, const std::function<void()> &refresh);
+    Dataset *dataset() const { return dataset_; }
+    const QString &field() const { return field_; }
+    // The dataset is open on a row that has the field.
+    bool ready() const;
+    bool editing() const { return dataset_ && dataset_->isEditing(); }
+    QVariant value() const { return ready() ? dataset_->value(field_) : QVariant(); }
+    void write(const QVariant &value) const;
+
+private:
+    Dataset *dataset_ = nullptr;
+    QString field_;
+    QList<QMetaObject::Connection> connections_;
+};
 
 // A line edit that shows a field of its dataset's current row and, while the dataset edits or
 // inserts, writes what is typed into it. Without the focus it shows the field's display pattern;
@@ -17,7 +38,7 @@ class DbEdit : public QLineEdit {
 public:
     explicit DbEdit(QWidget *parent = nullptr);
     void bind(Dataset *dataset, const QString &field, const QString &format = QString());
-    QString field() const { return field_; }
+    QString field() const { return link_.field(); }
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
@@ -27,10 +48,9 @@ private:
     void refresh();
     void write(const QString &text);
     QString plain() const;
-    Dataset *dataset_ = nullptr;
-    QString field_, format_;
+    FieldLink link_;
+    QString format_;
     bool writing_ = false;
-    QList<QMetaObject::Connection> connections_;
 };
 
 // A drop-down list bound to a text field: choosing an entry writes it while the dataset edits.
@@ -42,9 +62,7 @@ public:
 
 private:
     void refresh();
-    Dataset *dataset_ = nullptr;
-    QString field_;
-    QList<QMetaObject::Connection> connections_;
+    FieldLink link_;
 };
 
 // A date picker bound to a date field; it shows yyyy-mm-dd.
@@ -56,10 +74,8 @@ public:
 
 private:
     void refresh();
-    Dataset *dataset_ = nullptr;
-    QString field_;
+    FieldLink link_;
     bool refreshing_ = false;
-    QList<QMetaObject::Connection> connections_;
 };
 
 // Refuses a text longer than a number of GBK bytes.
