@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QScreen>
 
 // Program entry: splash, the tables of the folder the program is started in (created on the first
 // start), the login, then the main menu.
@@ -47,6 +48,9 @@ int main(int argc, char *argv[])
 
     QObject::connect(&login, &tolva::Tsbpass::loggedIn, &menu, [&menu] {
         menu.Timer1Timer();
+        // The whole screen, also where no window manager maximises windows.
+        if (const QScreen *screen = QGuiApplication::primaryScreen())
+            menu.setGeometry(screen->availableGeometry());
         menu.showMaximized();
         menu.FormActivate();
     });

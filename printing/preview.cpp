@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QVBoxLayout>
@@ -243,7 +244,12 @@ void Tpreview1::setReport(const report::PreparedReport &report)
 void Tpreview1::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    setWindowState(windowState() | Qt::WindowMaximized);
+    if (!(windowState() & Qt::WindowMaximized)) {
+        // The whole screen, also where no window manager maximises windows.
+        if (const QScreen *s = screen())
+            setGeometry(s->availableGeometry());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
     FormActivate();
     area_->setFocus();
 }

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QTextEdit>
 
 namespace tolva {
@@ -132,8 +133,11 @@ void MaintenanceDialog::setMaintenance(MaintenanceButtons *buttons, bool exitBut
 void MaintenanceDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
-    if (maximised_)
+    if (maximised_ && !(windowState() & Qt::WindowMaximized)) {
+        if (const QScreen *s = screen())
+            setGeometry(s->availableGeometry());
         setWindowState(windowState() | Qt::WindowMaximized);
+    }
     FormActivate();
 }
 
