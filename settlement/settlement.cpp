@@ -484,24 +484,8 @@ Preparation prepare(Store &store, const Request &request, bool hasContract)
 
 namespace {
 
-// The grouping of the movements per material and day: namea, datea, dw, dw1, numa, khm (the
-// first six columns read). The key orders as SQL orders those columns: field by field, null first,
-// then by the UTF-8 bytes.
-std::string groupKey(const Statement &s)
-{
-    std::string key;
-    key.reserve(96);
-    for (int c = 0; c < 6; ++c) {
-        if (s.isNull(c)) {
-            key += '\x01';
-        } else {
-            key += '\x02';
-            key += s.view(c);
-        }
-        key += '\0';
-    }
-    return key;
-}
+// The grouping of the movements per material and day: namea, datea, dw, dw1, numa, khm.
+using GroupKey = std::array<Text, 6>;
 
 // A sum that stays null until a value that is not null is added, as SQL's sum().
 struct Sum {
@@ -522,14 +506,11 @@ struct Sum {
 };
 
 struct Group {
-    std::array<Text, 6> fields; // namea, datea, dw, dw1, numa, khm
     Sum a1, b1, a2, a8;
 };
 
-using Groups = std::map<std::string, Group>;
-
 struct ContractGroups {
-    Groups sends, returns;
+    std::map<GroupKey, Group> sends, returns;
 };
 
 } // namespace
@@ -552,15 +533,6 @@ void rebuildMovements(Store &store, const QStringList &contracts)
                     prices.insert(key, read.isNull(1) ? Empty : read.number(1));
             }
         }
-        std::unordered_map<std::string, double> priceOf; // by the name as written in the movements
-        auto price = [&](const Text &name) {
-            if (name.null)
-                return Empty;
-            auto it = priceOf.find(name.text);
-            if (it == priceOf.end())
-                it = priceOf.emplace(name.text, prices.value(QString::fromStdString(name.text).toLower(), Empty)).first;
-            return it->second;
-        };
 
         // One pass over the movements, grouped per contract into sends (pieces sent) and returns
         // (pieces returned). A row with both takes part in both; its net movement in conversion
@@ -584,24 +556,19 @@ void rebuildMovements(Store &store, const QStringList &contracts)
             const std::string numa = read.bytes(4);
             if (!one && wanted.find(numa) == wanted.end())
                 continue;
-            const std::string key = groupKey(read);
+            GroupKey key;
+            for (int c = 0; c < 6; ++c)
+                key[c] = column(read, c);
             ContractGroups &g = groups[numa];
-            auto group = [&](Groups &list) -> Group & {
-                auto [it, added] = list.try_emplace(key);
-                if (added)
-                    for (int c = 0; c < 6; ++c)
-                        it->second.fields[size_t(c)] = column(read, c);
-                return it->second;
-            };
             if (sent) {
-                Group &s = group(g.sends);
+                Group &s = g.sends[key];
                 s.a1.add(read, 6);
                 s.b1.add(read, 7);
                 s.a2.add(read, 8);
                 s.a8.add(read, 9);
             }
             if (returned) {
-                Group &r = group(g.returns);
+                Group &r = g.returns[key];
                 r.a1.add(read, 6);
                 r.b1.add(read, 7);
                 if (sent)
@@ -620,9 +587,8 @@ void rebuildMovements(Store &store, const QStringList &contracts)
             else
                 s.bind(i, sign * v.value + 0.0);
         };
-        auto append = [&](const Groups &list, bool returns) {
-            for (const auto &[order, g] : list) {
-                const auto &key = g.fields;
+        auto append = [&](const std::map<GroupKey, Group> &list, bool returns) {
+            for (const auto &[key, g] : list) {
                 bindText(czb, 0, key[5]);
                 if (key[1].null)
                     czb.bindNull(1);
@@ -633,11 +599,12 @@ void rebuildMovements(Store &store, const QStringList &contracts)
                 bindText(czb, 4, key[2]);
                 bindText(czb, 5, key[3]);
                 bindSum(czb, 6, g.a2);
-                const double dj = price(key[0]);
-                if (std::isnan(dj))
+                const double price = key[0].null ? Empty
+                                                 : prices.value(QString::fromStdString(key[0].text).toLower(), Empty);
+                if (std::isnan(price))
                     czb.bindNull(7);
                 else
-                    czb.bind(7, dj);
+                    czb.bind(7, price);
                 if (returns)
                     bindSum(czb, 8, g.b1, -1);
                 else
@@ -648,8 +615,8 @@ void rebuildMovements(Store &store, const QStringList &contracts)
         };
 
         // czbnow1 is left as the last contract's rebuild leaves it.
-        const Groups *lastGroups = nullptr;
-        static const Groups none;
+        const std::map<GroupKey, Group> *lastGroups = nullptr;
+        static const std::map<GroupKey, Group> none;
         for (const QString &numa : contracts) {
             const auto it = groups.find(numa.toStdString());
             if (it == groups.end() || it->second.sends.empty()) {
@@ -658,7 +625,7 @@ void rebuildMovements(Store &store, const QStringList &contracts)
             }
             const ContractGroups &g = it->second;
             // No customer name on the first group: the contract's rebuild ends there.
-            const Text &khm = g.sends.begin()->second.fields[5];
+            const Text &khm = g.sends.begin()->first[5];
             if (khm.null || khm.text.empty()) {
                 lastGroups = &g.sends;
                 continue;
@@ -670,9 +637,9 @@ void rebuildMovements(Store &store, const QStringList &contracts)
         if (lastGroups && !lastGroups->empty()) {
             Statement keep(store, QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8) "
                                                  "values(?,?,?,?,?,?,?,?,?,?)"));
-            for (const auto &[order, g] : *lastGroups) {
+            for (const auto &[key, g] : *lastGroups) {
                 for (int c = 0; c < 6; ++c)
-                    bindText(keep, c, g.fields[size_t(c)]);
+                    bindText(keep, c, key[c]);
                 bindSum(keep, 6, g.a1);
                 bindSum(keep, 7, g.b1);
                 bindSum(keep, 8, g.a2);

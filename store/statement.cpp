@@ -128,12 +128,6 @@ QString Statement::text(int column) const
     return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, column));
 }
 
-std::string_view Statement::view(int column) const
-{
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
-    return p ? std::string_view(p, size_t(sqlite3_column_bytes(stmt_, column))) : std::string_view();
-}
-
 std::string Statement::bytes(int column) const
 {
     const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));

@@ -3,7 +3,6 @@
 #include "store.h"
 
 #include <string>
-#include <string_view>
 
 struct sqlite3_stmt;
 
@@ -34,7 +33,6 @@ public:
     double number(int column) const; // null reads as 0
     QString text(int column) const;
     std::string bytes(int column) const; // the UTF-8 text as stored
-    std::string_view view(int column) const; // the same, valid until the next step
 
 private:
     [[noreturn]] void fail() const;
