@@ -16,6 +16,7 @@
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <utility>
 #include <cstdio>
 #include <functional>
 
@@ -34,17 +35,25 @@ double peakMegabytes()
     return usage.ru_maxrss / 1024.0; // kilobytes on Linux
 }
 
-// Best wall time of `repeats` runs, in milliseconds: the least disturbed by other work on the machine.
-double timeIt(int repeats, const std::function<void()> &f)
+double once(const std::function<void()> &f)
 {
-    double best = 1e300;
-    for (int i = 0; i < repeats; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
+    QElapsedTimer t;
+    t.start();
+    f();
+    return t.nsecsElapsed() / 1e6;
+}
+
+// Times a subject beside its baseline, the two taking turns so that other work on the machine
+// disturbs both alike; the best time of each, in milliseconds.
+std::pair<double, double> beside(int rounds, const std::function<void()> &baseline,
+                                 const std::function<void()> &subject)
+{
+    double b = 1e300, s = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        b = std::min(b, once(baseline));
+        s = std::min(s, once(subject));
     }
-    return best;
+    return {b, s};
 }
 
 void generate(const QString &folder, int contracts, int movements, int large)
@@ -128,53 +137,52 @@ int run(const QString &folder)
     const int allRows = store.scalar("select count(*) from czbnow").toInt();
     std::printf("data: %d movements in all, %d in the large contract\n", allRows, largeRows);
 
-    const double baselineA = timeIt(7, [&] {
+    const auto baselineA = [&] {
         store.transaction([&] {
             store.exec("insert into czbtem(khm,numa,datea,namea,a1,a2,a4,a6,a8,dw,dw1) "
                        "select khm,numa,datea,namea,a1,a2,bl,a1,a8,dw,dw1 from czbnow where numa=:n",
                        {{"n", LargeContract}});
             store.exec("delete from czbtem");
         });
-    });
-    std::printf("baseline A (insert-select of the large contract into czbtem, then delete): %.1f ms\n", baselineA);
+    };
 
     const QDate periodStart(2024, 6, 1), periodEnd(2024, 12, 31);
     settlement::Request request{LargeContract, QStringLiteral("大客户"), periodStart, periodEnd,
                                 settlement::DateMode::Range};
     // The preparation (checks, money totals, rebuild of czb) runs once when the contract is chosen;
     // the statement (method and period restriction) runs each time the statement window shows.
-    const double preparation = timeIt(7, [&] {
+    const auto [a0, preparation] = beside(9, baselineA, [&] {
         const settlement::Preparation p = settlement::prepare(store, request);
         if (!p.ok()) {
             std::fprintf(stderr, "preparation refused: %s\n", qPrintable(settlement::message(p.refusal)));
             std::exit(1);
         }
     });
+    std::printf("baseline A (insert-select of the large contract into czbtem, then delete): %.1f ms\n", a0);
     std::printf("preparation of the large contract (checks, totals, rebuild of czb): %.1f ms, %.2f x baseline A\n",
-                preparation, preparation / baselineA);
+                preparation, preparation / a0);
     bool withinA = true;
     for (int method = 0; method < 3; ++method) {
         double rent = 0;
-        const double t = timeIt(7, [&] {
+        const auto [a, t] = beside(9, baselineA, [&] {
             const auto result = settlement::compute(store, request, {settlement::Method(method), QString()});
             rent = settlement::totalRent(store, result);
         });
-        const double ratio = t / baselineA;
+        const double ratio = t / a;
         withinA = withinA && ratio <= 4.0;
-        std::printf("(a) period statement of the large contract, method %d: %.1f ms, %.2f x baseline A "
+        std::printf("(a) period statement of the large contract, method %d: %.1f ms beside %.1f ms, %.2f x baseline A "
                     "(target 4), rent %.2f, %d rows\n",
-                    method, t, ratio, rent, store.scalar("select count(*) from czbtem1").toInt());
+                    method, t, a, ratio, rent, store.scalar("select count(*) from czbtem1").toInt());
     }
 
-    const double baselineB = timeIt(5, [&] {
-        store.select("select numa,namea,sum(a2) from czbnow group by numa,namea");
-    });
-    std::printf("baseline B (grouped select over czbnow): %.1f ms\n", baselineB);
     QStringList open;
     for (const auto &row : store.select("select numa from sp2 where jz='否'").rows)
         open << row[0].toString();
-    const double rebuild = timeIt(5, [&] { settlement::rebuildMovements(store, open); });
+    const auto [baselineB, rebuild] = beside(
+        5, [&] { store.select("select numa,namea,sum(a2) from czbnow group by numa,namea"); },
+        [&] { settlement::rebuildMovements(store, open); });
     const double ratioB = rebuild / baselineB;
+    std::printf("baseline B (grouped select over czbnow): %.1f ms\n", baselineB);
     std::printf("(b) rebuild of czb for %lld open contracts: %.1f ms, %.2f x baseline B (target 5), %d rows\n",
                 static_cast<long long>(open.size()), rebuild, ratioB,
                 store.scalar("select count(*) from czb").toInt());

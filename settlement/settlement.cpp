@@ -43,12 +43,13 @@ Text column(const Statement &s, int c)
     return {s.isNull(c), s.bytes(c)};
 }
 
+// Binds without copying: the text must outlive the statement's next run.
 void bindText(Statement &s, int i, const Text &t)
 {
     if (t.null)
         s.bindNull(i);
     else
-        s.bind(i, t.text);
+        s.bindStatic(i, t.text.data(), int(t.text.size()));
 }
 
 // A stored date "yyyy-mm-dd..." read without a text conversion; invalid when empty or malformed.
@@ -344,19 +345,42 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
     return out;
 }
 
-QVector<Movement> readMovements(Store &store, const QString &numa, const QString &material, bool sendsFirst)
+// Where a material's lines start to matter for a period beginning at `start`: the lines dated
+// on the start, or else the last one before it, and all later ones are kept in czbtem.
+int trimmedFrom(const QVector<Line> &lines, const QDate &start)
+{
+    int onStart = -1, before = -1;
+    for (int i = 0; i < lines.size(); ++i) {
+        if (lines[i].datea == start && onStart < 0)
+            onStart = i;
+        if (lines[i].datea < start)
+            before = i;
+    }
+    if (onStart >= 0)
+        return onStart;
+    return before >= 0 ? before : 0;
+}
+
+// The contract's czb rows in reading order; with `upTo`, only those dated up to that day.
+QVector<Movement> readMovements(Store &store, const QString &numa, const QString &material, bool sendsFirst,
+                                const QDate &upTo = QDate())
 {
     QString sql = QStringLiteral("select khm,namea,dw,dw1,datea,a1,a4,a6,a8 from czb where numa=?");
     if (!material.isEmpty())
         sql += QStringLiteral(" and namea=?");
+    if (upTo.isValid())
+        sql += QStringLiteral(" and datea<=?");
     // Within a day and material, rows with suspended days come first, then sends before returns;
     // equal rows keep their stored order.
     sql += sendsFirst ? QStringLiteral(" order by namea,datea,a8 desc,a1 desc,rowid")
                       : QStringLiteral(" order by namea,datea,a8 desc,rowid");
     Statement read(store, sql);
-    read.bind(0, numa);
+    int parameter = 0;
+    read.bind(parameter++, numa);
     if (!material.isEmpty())
-        read.bind(1, material);
+        read.bind(parameter++, material);
+    if (upTo.isValid())
+        bindDate(read, parameter++, upTo);
     QVector<Movement> out;
     while (read.next()) {
         Movement m;
@@ -593,7 +617,7 @@ void rebuildMovements(Store &store, const QStringList &contracts)
                 if (key[1].null)
                     czb.bindNull(1);
                 else
-                    czb.bind(1, key[1].text.substr(0, 10));
+                    czb.bindStatic(1, key[1].text.data(), int(qMin<size_t>(key[1].text.size(), 10)));
                 bindText(czb, 2, key[4]);
                 bindText(czb, 3, key[0]);
                 bindText(czb, 4, key[2]);
@@ -654,14 +678,12 @@ Result compute(Store &store, const Request &request, const Run &run)
 {
     const bool period = request.mode == DateMode::Range;
     store.transaction([&] {
-        QVector<Movement> rows = readMovements(store, request.numa, run.singleMaterial, true);
+        // A period statement knows nothing after its end.
+        const QVector<Movement> rows =
+            readMovements(store, request.numa, run.singleMaterial, true, period ? request.end : QDate());
         store.exec(QStringLiteral("delete from czbtem"));
-        if (period) {
+        if (period)
             store.exec(QStringLiteral("delete from czbtem1"));
-            // A period statement knows nothing after its end.
-            rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const Movement &m) { return m.date > request.end; }),
-                       rows.end());
-        }
         if (rows.isEmpty())
             return;
         Options o;
@@ -673,9 +695,12 @@ Result compute(Store &store, const Request &request, const Run &run)
         forEachMaterial(rows, [&](const Movement *first, int n, int index) {
             o.followsAnother = index > 0;
             const QVector<Line> full = runMaterial(first, n, o);
-            lines += full;
-            if (period)
+            if (period) {
                 restricted += periodRows(first, n, full, o, request.start, o.closingKhm);
+                lines += full.mid(trimmedFrom(full, request.start));
+            } else {
+                lines += full;
+            }
         });
         write(store, QStringLiteral("czbtem"), lines);
         if (period)

@@ -56,6 +56,12 @@ void Statement::bind(int i, const std::string &utf8)
         fail();
 }
 
+void Statement::bindStatic(int i, const char *utf8, int size)
+{
+    if (sqlite3_bind_text(stmt_, i + 1, utf8, size, SQLITE_STATIC) != SQLITE_OK)
+        fail();
+}
+
 void Statement::bind(int i, const QString &value)
 {
     if (value.isNull()) {

@@ -21,6 +21,8 @@ public:
     void bind(int i, double value);
     void bind(int i, const QString &value); // a null text binds as null
     void bind(int i, const std::string &utf8);
+    // Binds text that stays alive and unchanged until the statement has run: no copy is made.
+    void bindStatic(int i, const char *utf8, int size);
     void bind(int i, const QVariant &value);
 
     // Steps once: true when a row is ready to read, false when the statement is done.

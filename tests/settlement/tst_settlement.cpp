@@ -196,6 +196,22 @@ private Q_SLOTS:
         QCOMPARE(statement(*store_, tableName(result)), expected);
     }
 
+    // After a period statement czbtem keeps, per material, the lines from the last one before the
+    // period start (or those on the start) up to the period end.
+    void periodKeepsTheLinesFromTheStartInCzbtem()
+    {
+        store_->exec("insert into sp1(namea,dj) values('钢管',0.1)");
+        addMoves(*store_, "H1",
+                 {"2004-02-01 钢管 6米 根 米 1 100 0", "2004-02-20 钢管 6米 根 米 1 50 0",
+                  "2004-03-11 钢管 6米 根 米 1 0 40", "2004-04-02 钢管 6米 根 米 1 0 10"});
+        const Request req = request("2004-03-01", "2004-03-31", DateMode::Range);
+        QVERIFY(prepare(*store_, req).ok());
+        compute(*store_, req, {Method::StartDayFree, QString()});
+        QCOMPARE(statement(*store_, "czbtem"),
+                 (QStringList{"2004-02-20|钢管|50|150|19|0.1|190|190", "2004-03-11|钢管|-40|110|20|0.1|300|490",
+                              "2004-03-31|钢管||110|20|0.1|220|710"}));
+    }
+
     void rebuildGroupsSendsThenReturns()
     {
         store_->exec("insert into sp1(namea,dj) values('GANGGUAN',0.5)");
