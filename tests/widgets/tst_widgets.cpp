@@ -172,6 +172,32 @@ private Q_SLOTS:
         QCOMPARE(price.text(), QString("2.5000")); // without the focus: the display pattern
     }
 
+    void dataAwareListAndDatePicker()
+    {
+        Fixture f;
+        f.store->exec("insert into sp2(khm,numa,jz,begina) values('甲','H1','否','2004-03-01'),('乙','H2','是','2004-05-06')");
+        Dataset ds(*f.store);
+        ds.open("select * from sp2");
+        DbComboBox settled;
+        settled.addItems({"是", "否"});
+        settled.bind(&ds, "jz");
+        DbDateEdit begin;
+        begin.bind(&ds, "begina");
+        QCOMPARE(settled.currentText(), QString("否"));
+        QCOMPARE(begin.date(), QDate(2004, 3, 1));
+        QVERIFY(!settled.isEnabled());
+        QVERIFY(begin.isReadOnly());
+        ds.next();
+        QCOMPARE(settled.currentText(), QString("是"));
+        QCOMPARE(begin.date(), QDate(2004, 5, 6));
+        ds.edit();
+        QVERIFY(settled.isEnabled() && !begin.isReadOnly());
+        settled.textActivated("否");
+        begin.setDate(QDate(2004, 6, 1));
+        ds.post();
+        QCOMPARE(f.store->scalar("select jz||' '||begina from sp2 where numa='H2'").toString(), QString("否 2004-06-01"));
+    }
+
     // A tiny record-maintenance form: the captions are the state.
     void maintenanceButtons()
     {
