@@ -2,10 +2,7 @@
 #include "mainmenu.h"
 #include "splash.h"
 
-#include "masterdata/contracts.h"
-#include "masterdata/materials.h"
-#include "masterdata/payments.h"
-#include "masterdata/sizes.h"
+#include "screens.h"
 #include "printing/printaction.h"
 #include "store/store.h"
 #include "widgets/context.h"
@@ -40,11 +37,7 @@ int main(int argc, char *argv[])
     tolva::previewWindow(context); // the preview lives for the whole run
     tolva::Tsbpass login(context);
     tolva::Tsbmain menu(context);
-    menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) { return new tolva::Tsp1(context, parent); });
-    menu.setScreen(QStringLiteral("N21"), [&context](QWidget *parent) { return new tolva::Tsp2(context, parent); });
-    menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new tolva::Tsp3(context, parent); });
-    menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new tolva::Tsp4(context, parent); });
-    menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new tolva::Tsp5(context, parent); });
+    tolva::addScreens(menu, context);
 
     QObject::connect(&login, &tolva::Tsbpass::loggedIn, &menu, [&menu] {
         menu.Timer1Timer();

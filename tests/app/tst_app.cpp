@@ -1,5 +1,6 @@
 #include "app/login.h"
 #include "app/mainmenu.h"
+#include "app/screens.h"
 #include "app/splash.h"
 #include "fixture.h"
 
@@ -213,6 +214,31 @@ private Q_SLOTS:
         menu.item("N110")->trigger();
         QCOMPARE(f.ui.opened.size(), 1);
         QVERIFY(f.ui.opened.first().toLocalFile().endsWith("/tolvahelp.chm"));
+    }
+
+    void builtScreensOpenFromTheirItems()
+    {
+        Fixture f;
+        f.logIn("录入员");
+        f.store->exec("insert into sp2(khm,numa,jz) values('甲','H1','否')");
+        Tsbmain menu(*f.context);
+        addScreens(menu, *f.context);
+        const QList<QPair<QString, QString>> items = {{"N21", "请选择需要录入数据的客户"}, {"N7", "租赁材料名称维护系统"},
+                                                      {"N61", "租赁押金数据输入系统"}, {"N71", "租金数据输入系统"},
+                                                      {"N81", "租赁材料规格维护系统"}};
+        for (const auto &[item, caption] : items) {
+            QVERIFY(menu.item(item)->isEnabled());
+            QString shown;
+            f.ui.windows.clear();
+            for (const char *name : {"sp1", "sp2", "sp3", "sp4", "sp5"})
+                f.ui.windows[name] = [&shown](QDialog *d) {
+                    shown = d->windowTitle();
+                    return 0;
+                };
+            menu.item(item)->trigger();
+            QCOMPARE(shown, caption);
+        }
+        QVERIFY(!menu.item("N11")->isEnabled()); // not built yet
     }
 
     void depositAndRentItemsNeedAContract()
