@@ -177,10 +177,7 @@ bool Tsp2::save()
         const int same =
             store.scalar(QStringLiteral("select count(*) from sp2 where numa=:g1"), {{"g1", ui->DBEdit2->text()}}).toInt();
         if (same > 0) {
-            context_.interaction().message(this, QStringLiteral("有重复的数据存在，无法保存！"));
-            query1_.cancel();
-            showDates();
-            return true;
+            return buttons_->discard(this, QStringLiteral("有重复的数据存在，无法保存！"));
         }
         writeDates();
         query1_.post();
@@ -200,10 +197,7 @@ bool Tsp2::save()
     }
     const int same = store.scalar(QStringLiteral("select count(*) from sp2 where numa=:g1"), {{"g1", numa}}).toInt();
     if (same > 0 && oldNuma_.trimmed() != numa) {
-        context_.interaction().message(this, QStringLiteral("有重复的数据，无法保存！"));
-        query1_.cancel();
-        showDates();
-        return true;
+        return buttons_->discard(this, QStringLiteral("有重复的数据，无法保存！"));
     }
     // The copies of the name and number change with the row, all or nothing.
     store.transaction([&] {

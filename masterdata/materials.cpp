@@ -150,10 +150,7 @@ bool Tsp1::save()
         // Another material of that name: the pending changes go.
         const int same = store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{"g1", name}}).toInt();
         if (same > 0 && stored.trimmed() != name) {
-            context_.interaction().message(this, QStringLiteral("有重复的数据，无法保存！"));
-            query1_.cancel();
-            showCurrent();
-            return true;
+            return buttons_->discard(this, QStringLiteral("有重复的数据，无法保存！"));
         }
         // The rename reaches every copy of the name, with the row itself, all or nothing.
         store.transaction([&] {
@@ -171,10 +168,7 @@ bool Tsp1::save()
 
     const int same = store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{"g1", typed}}).toInt();
     if (same > 0) {
-        context_.interaction().message(this, QStringLiteral("有重复的数据存在，无法保存！"));
-        query1_.cancel();
-        showCurrent();
-        return true;
+        return buttons_->discard(this, QStringLiteral("有重复的数据存在，无法保存！"));
     }
     query1_.setValue(Name, typed);
     query1_.setValue(QStringLiteral("numsb"), decimals());

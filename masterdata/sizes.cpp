@@ -136,9 +136,7 @@ bool Tsp5::save()
         const int same =
             store.scalar(QStringLiteral("select count(*) from sp5 where gg=:g1"), {{"g1", ui->DBEdit1->text()}}).toInt();
         if (same > 0) {
-            context_.interaction().message(this, QStringLiteral("有重复的数据存在，无法保存！"));
-            query1_.cancel();
-            return true;
+            return buttons_->discard(this, QStringLiteral("有重复的数据存在，无法保存！"));
         }
         query1_.post();
         return true;
@@ -149,9 +147,7 @@ bool Tsp5::save()
                                   {{"g1", gg}, {"g2", name}})
                          .toInt();
     if (same > 0 && gg != old_.gg.trimmed()) {
-        context_.interaction().message(this, QStringLiteral("有重复的数据，无法保存！"));
-        query1_.cancel();
-        return true;
+        return buttons_->discard(this, QStringLiteral("有重复的数据，无法保存！"));
     }
     // The movements of the whole material that carry an old value take the new one, with the row.
     store.transaction([&] {

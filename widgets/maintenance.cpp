@@ -109,6 +109,14 @@ void MaintenanceButtons::refresh()
         afterAction();
 }
 
+bool MaintenanceButtons::discard(QWidget *parent, const QString &message)
+{
+    interaction_.message(parent, message);
+    if (cancel)
+        cancel();
+    return true;
+}
+
 bool MaintenanceButtons::confirmRemoval(QWidget *parent, bool empty, const QString &name)
 {
     if (empty) {

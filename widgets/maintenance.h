@@ -53,6 +53,10 @@ public:
     void addClicked();
     void deleteClicked();
 
+    // A save refused in a way that ends editing (a duplicate): shows the message and runs the
+    // screen's cancel step; returns true, so the screen goes back to idle.
+    bool discard(QWidget *parent, const QString &message);
+
     // The usual question before a row goes: with no rows "无记录可删除！", otherwise
     // "的要删除[name]这个数据吗？"; true when the person confirms.
     bool confirmRemoval(QWidget *parent, bool empty, const QString &name);
