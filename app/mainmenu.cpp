@@ -195,9 +195,9 @@ void Tsbmain::Timer1Timer()
     s.fixed = fixedText();
     s.clock = clockText(context_.now());
     context_.setStatus(s);
-    panels_[0]->setText(s.user);
-    panels_[1]->setText(s.fixed);
-    panels_[2]->setText(s.clock);
+    panels_[0]->setFullText(s.user);
+    panels_[1]->setFullText(s.fixed);
+    panels_[2]->setFullText(s.clock);
 }
 
 void Tsbmain::changeEvent(QEvent *event)

@@ -1,10 +1,11 @@
 #pragma once
 
+#include "widgets/statusmirror.h"
+
 #include <QMainWindow>
 
 #include <functional>
 
-class QLabel;
 class QTimer;
 
 namespace tolva {
@@ -39,7 +40,7 @@ public:
     bool contractsExist();
     bool administrator();
 
-    QLabel *panel(int i) const { return panels_[i]; }
+    ElidedLabel *panel(int i) const { return panels_[i]; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -52,7 +53,7 @@ private:
     Context &context_;
     QHash<QString, QAction *> items_;
     QHash<QString, Screen> screens_;
-    QLabel *panels_[3];
+    ElidedLabel *panels_[3];
     QTimer *timer_;
     bool ending_ = false;
 };

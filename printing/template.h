@@ -5,15 +5,16 @@
 #include <QString>
 #include <QStringList>
 
-#include <stdexcept>
+#include "store/error.h"
 
 namespace tolva::report {
 
 // A template that cannot be read or a report that cannot be built.
-class ReportError : public std::runtime_error {
+class ReportError : public Error {
 public:
-    explicit ReportError(const QString &message) : std::runtime_error(message.toStdString()), message_(message) {}
+    explicit ReportError(const QString &message) : Error(message), message_(message) {}
     QString message() const { return message_; }
+    QString text() const override { return message_; }
 
 private:
     QString message_;

@@ -14,7 +14,7 @@
 namespace tolva {
 
 StoreError::StoreError(const QString &message, const QString &statement)
-    : std::runtime_error((statement.isEmpty() ? message : message + "\n" + statement).toStdString()),
+    : Error(statement.isEmpty() ? message : message + "\n" + statement),
       message_(message), statement_(statement)
 {
 }

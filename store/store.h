@@ -8,18 +8,18 @@
 #include <QVariant>
 #include <QVector>
 
-#include <stdexcept>
+#include "error.h"
 
 namespace tolva {
 
 // A statement the store could not run: the store's own message and the statement as it was given.
-class StoreError : public std::runtime_error {
+class StoreError : public Error {
 public:
     StoreError(const QString &message, const QString &statement = QString());
     QString message() const { return message_; }
     QString statement() const { return statement_; }
     // The text shown to a person: the message, then the statement on a line of its own.
-    QString text() const;
+    QString text() const override;
 
 private:
     QString message_;

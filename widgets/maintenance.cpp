@@ -1,5 +1,6 @@
 #include "maintenance.h"
 
+#include "guard.h"
 #include "interaction.h"
 #include "store/store.h"
 
@@ -22,14 +23,7 @@ MaintenanceButtons::MaintenanceButtons(QPushButton *edit, QPushButton *add, QPus
 
 bool MaintenanceButtons::run(const std::function<void()> &step)
 {
-    try {
-        if (step)
-            step();
-        return true;
-    } catch (const StoreError &e) {
-        interaction_.error(qobject_cast<QWidget *>(edit_->window()), e.text());
-        return false;
-    }
+    return guard(interaction_, edit_ ? edit_->window() : nullptr, step);
 }
 
 void MaintenanceButtons::editClicked()

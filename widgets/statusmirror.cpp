@@ -2,16 +2,45 @@
 
 #include "context.h"
 
-#include <QLabel>
 #include <QStatusBar>
-#include <QTimer>
 
 namespace tolva {
 
-void StatusMirror::addPanels(QStatusBar *bar, QLabel *panels[3])
+void ElidedLabel::setFullText(const QString &text)
+{
+    if (text == full_ && !text.isEmpty())
+        return;
+    full_ = text;
+    setToolTip(text);
+    elide();
+}
+
+void ElidedLabel::resizeEvent(QResizeEvent *event)
+{
+    QLabel::resizeEvent(event);
+    elide();
+}
+
+void ElidedLabel::showEvent(QShowEvent *event)
+{
+    QLabel::showEvent(event);
+    elide();
+}
+
+void ElidedLabel::elide()
+{
+    const int room = contentsRect().width() - 2 * margin() - 2 * indent();
+    // Until it is shown and laid out there is no width to fit.
+    const QString shown = !isVisible() || room <= 0 || fontMetrics().horizontalAdvance(full_) <= room
+                              ? full_
+                              : fontMetrics().elidedText(full_, Qt::ElideRight, room);
+    setText(shown);
+}
+
+void StatusMirror::addPanels(QStatusBar *bar, ElidedLabel *panels[3])
 {
     for (int i = 0; i < 3; ++i) {
-        panels[i] = new QLabel(bar);
+        panels[i] = new ElidedLabel(bar);
         panels[i]->setObjectName(QStringLiteral("panel%1").arg(i));
         panels[i]->setFrameShape(QFrame::Panel);
         panels[i]->setFrameShadow(QFrame::Sunken);
@@ -24,21 +53,19 @@ void StatusMirror::addPanels(QStatusBar *bar, QLabel *panels[3])
     bar->addWidget(panels[2], 1);
 }
 
-StatusMirror::StatusMirror(QStatusBar *bar, Context &context)
-    : QObject(bar), context_(context), timer_(new QTimer(this))
+StatusMirror::StatusMirror(QStatusBar *bar, Context &context) : QObject(bar), context_(context)
 {
     addPanels(bar, panels_);
-    timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &StatusMirror::copy);
-    timer_->start();
+    connect(&context_, &Context::statusChanged, this, &StatusMirror::copy);
+    copy();
 }
 
 void StatusMirror::copy()
 {
     const StatusTexts s = context_.status();
-    panels_[0]->setText(s.user);
-    panels_[1]->setText(s.fixed);
-    panels_[2]->setText(s.clock);
+    panels_[0]->setFullText(s.user);
+    panels_[1]->setFullText(s.fixed);
+    panels_[2]->setFullText(s.clock);
 }
 
 } // namespace tolva

@@ -284,17 +284,23 @@ private Q_SLOTS:
         QVERIFY(!exit->isHidden());
     }
 
-    void statusMirrorCopiesTheTexts()
+    void statusMirrorFollowsTheTexts()
     {
         Fixture f;
         QStatusBar bar;
         StatusMirror mirror(&bar, *f.context);
-        f.context->setStatus({"当前用户名:录入员", "固定", "2004年2月1日  8:3:9 星期日"});
-        QCOMPARE(mirror.panel(2)->text(), QString()); // until the next tick
-        mirror.copy();
+        const QString fixed = QString("专业从事财务,进销存,报表,仓库,工资,档案等软件开发业务.").repeated(3);
+        f.context->setStatus({"当前用户名:录入员", fixed, "2004年2月1日  8:3:9 星期日"});
         QCOMPARE(mirror.panel(0)->text(), QString("当前用户名:录入员"));
         QCOMPARE(mirror.panel(2)->text(), QString("2004年2月1日  8:3:9 星期日"));
         QCOMPARE(mirror.panel(0)->width(), 115);
+        bar.resize(1024, 24);
+        bar.show();
+        // A text too long for its panel shows from its start, cut at the end, whole in the tooltip.
+        const QString shown = mirror.panel(1)->text();
+        QVERIFY(shown.endsWith(QChar(0x2026)));
+        QVERIFY(fixed.startsWith(shown.chopped(1)));
+        QCOMPARE(mirror.panel(1)->toolTip(), fixed);
     }
 
     void inputMethodFollowsTheSettings()

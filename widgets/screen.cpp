@@ -1,0 +1,179 @@
+#include "screen.h"
+
+#include "context.h"
+#include "guard.h"
+#include "interaction.h"
+#include "numerickey.h"
+#include "statusmirror.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QScreen>
+#include <QStatusBar>
+
+namespace tolva {
+
+Screen::Screen(Context &context, QWidget *parent) : QDialog(parent), context_(context) {}
+
+void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing)
+{
+    maximised_ = maximised;
+    exitButtonOnly_ = closing == Closing::ExitButtonOnly;
+    if (exitButtonOnly_)
+        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    else
+        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                       Qt::WindowCloseButtonHint);
+    if (statusBar)
+        new StatusMirror(statusBar, context_);
+}
+
+bool Screen::guard(const std::function<void()> &handler)
+{
+    return tolva::guard(context_.interaction(), this, handler);
+}
+
+void Screen::message(const QString &text)
+{
+    context_.interaction().message(this, text);
+}
+
+bool Screen::confirm(const QString &text)
+{
+    return context_.interaction().confirm(this, text);
+}
+
+bool Screen::mayEdit() const
+{
+    return context_.mayEdit();
+}
+
+bool Screen::accepted(const Outcome &outcome, QWidget *focus)
+{
+    if (outcome.ok())
+        return true;
+    message(outcome.message());
+    if (focus)
+        focus->setFocus();
+    return false;
+}
+
+void Screen::enterChain(const QList<QWidget *> &fields, QAbstractButton *last)
+{
+    for (int i = 0; i < fields.size(); ++i) {
+        if (last && i == fields.size() - 1)
+            EnterKeyFilter::press(fields[i], last);
+        else
+            EnterKeyFilter::moveFocusOn(fields[i]);
+    }
+}
+
+void Screen::activate()
+{
+    // A message shown during activation deactivates the window; its closing must not start the
+    // activation again.
+    if (activating_)
+        return;
+    activating_ = true;
+    runActivation();
+    activating_ = false;
+}
+
+void Screen::runActivation()
+{
+    guard([this] { FormActivate(); });
+}
+
+bool Screen::event(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::WindowDeactivate:
+        // Only another window of the program counts (a modal child, the preview); switching to
+        // another program and back is no new activation.
+        if (QWidget *active = QApplication::activeWindow(); active && active != this && !activating_)
+            leftForOwnWindow_ = true;
+        break;
+    case QEvent::WindowActivate:
+        if (leftForOwnWindow_) {
+            leftForOwnWindow_ = false;
+            activate();
+        }
+        break;
+    default:
+        break;
+    }
+    return QDialog::event(event);
+}
+
+void Screen::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return; // the desktop showing it again after a minimise
+    if (maximised_ && !(windowState() & Qt::WindowMaximized)) {
+        // The whole screen, also where no window manager maximises windows.
+        if (const QScreen *s = screen())
+            setGeometry(s->availableGeometry());
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    activate();
+}
+
+void Screen::closeEvent(QCloseEvent *event)
+{
+    if (holdsPending() || (exitButtonOnly_ && event->spontaneous()))
+        event->ignore();
+    else
+        QDialog::closeEvent(event);
+}
+
+void Screen::reject()
+{
+    // Escape would lose a pending row.
+    if (holdsPending() || exitButtonOnly_)
+        return;
+    QDialog::reject();
+}
+
+void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *> &lists,
+                                     const QList<QWidget *> &fields)
+{
+    buttons_ = new MaintenanceButtons(set.edit, set.add, set.del, set.exit, context().interaction(), this);
+    buttons_->setLists(lists);
+    buttons_->setFields(fields);
+    buttons_->startEdit = [this] { return startEdit(); };
+    buttons_->startAdd = [this] { return startAdd(); };
+    buttons_->save = [this] { return save(); };
+    buttons_->cancel = [this] { cancel(); };
+    buttons_->remove = [this] { remove(); };
+    buttons_->isEmpty = [this] { return isEmpty(); };
+    buttons_->afterAction = [this] { afterAction(); };
+    if (set.exit)
+        connect(set.exit, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool MaintenanceScreen::saved(const Outcome &outcome, QWidget *focus)
+{
+    if (outcome.ok())
+        return true;
+    if (outcome.discardsPending()) {
+        message(outcome.message());
+        cancel();
+        return true;
+    }
+    return accepted(outcome, focus);
+}
+
+void MaintenanceScreen::runActivation()
+{
+    if (editing())
+        return;
+    if (buttons_)
+        buttons_->setMayEdit(mayEdit());
+    guard([this] { FormActivate(); });
+    if (buttons_)
+        buttons_->refresh();
+}
+
+} // namespace tolva
