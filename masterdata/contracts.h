@@ -1,10 +1,7 @@
 #pragma once
 
 #include "store/dataset.h"
-
-#include "widgets/maintenance.h"
-
-#include <QDialog>
+#include "widgets/screen.h"
 
 #include <memory>
 
@@ -14,12 +11,10 @@ class Tsp2;
 
 namespace tolva {
 
-class Context;
-
-// The contracts: customer, number, settled flag and hire period. A change of customer name or
-// number is carried into the tables that copy them; a period must hold the contract's movements;
-// only settled contracts can be deleted, with their movements and payments.
-class Tsp2 : public MaintenanceDialog {
+// The contracts: customer, number, settled flag and hire period. The rules (period against the
+// movements, unique number, the renaming and deleting that reach the contract's other rows) are in
+// contractrules.h; this screen wires the controls to them.
+class Tsp2 : public MaintenanceScreen {
     Q_OBJECT
 public:
     explicit Tsp2(Context &context, QWidget *parent = nullptr);
@@ -30,21 +25,21 @@ public:
     void btn1_printClick();
     Dataset &contracts() { return query1_; }
 
+protected:
+    bool startEdit() override;
+    bool startAdd() override;
+    bool save() override;
+    void cancel() override;
+    void remove() override;
+    bool isEmpty() const override { return query1_.isEmpty(); }
+    void afterAction() override;
 
 private:
-    bool btn1_editClick();
-    bool btn1_addClick();
-    bool save();
-    void cancel();
-    void btn1_delClick();
     void showDates();
-    void writeDates();
     void settledChanged();
 
     std::unique_ptr<Ui::Tsp2> ui;
-    Context &context_;
     Dataset query1_;
-    MaintenanceButtons *buttons_;
     QString oldKhm_, oldNuma_;
     bool showing_ = false;
 };

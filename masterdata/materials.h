@@ -1,10 +1,7 @@
 #pragma once
 
 #include "store/dataset.h"
-
-#include "widgets/maintenance.h"
-
-#include <QDialog>
+#include "widgets/screen.h"
 
 #include <memory>
 
@@ -14,36 +11,33 @@ class Tsp1;
 
 namespace tolva {
 
-class Context;
-
 // The material names: daily price, opening stock and printed decimals of each material, at most
-// fifteen. A rename is carried into every table that holds a copy of the name.
-class Tsp1 : public MaintenanceDialog {
+// fifteen. The rules (limit, unique name, the rename carried into every copy) are in
+// materialrules.h.
+class Tsp1 : public MaintenanceScreen {
     Q_OBJECT
 public:
-    static constexpr int MaxMaterials = 15;
-
     explicit Tsp1(Context &context, QWidget *parent = nullptr);
     ~Tsp1() override;
 
     void FormActivate() override;
     Dataset &materials() { return query1_; }
 
+protected:
+    bool startEdit() override;
+    bool startAdd() override;
+    bool save() override;
+    void cancel() override;
+    void remove() override;
+    bool isEmpty() const override { return query1_.isEmpty(); }
 
 private:
-    bool btn1_editClick();
-    bool btn1_addClick();
-    bool save();
-    void cancel();
-    void btn1_delClick();
     void showCurrent();
     int decimals() const;
     void setDecimals(int index);
 
     std::unique_ptr<Ui::Tsp1> ui;
-    Context &context_;
     Dataset query1_;
-    MaintenanceButtons *buttons_;
 };
 
 } // namespace tolva

@@ -4,15 +4,14 @@
 #include "contractsearch.h"
 #include "printing/printaction.h"
 #include "widgets/context.h"
-#include "widgets/maintenance.h"
+#include "paymentrules.h"
 #include "widgets/numerickey.h"
-#include "widgets/statusmirror.h"
 
 
 namespace tolva {
 
 TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
-    : MaintenanceDialog(parent), ui(std::make_unique<Ui::TspPayments>()), context_(context), kind_(kind),
+    : MaintenanceScreen(context, parent), ui(std::make_unique<Ui::TspPayments>()), kind_(kind),
       contracts_(context.store()), query1_(context.store()), contract_(context.store())
 {
     ui->setupUi(this);
@@ -20,7 +19,9 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
     setWindowTitle(kind.caption);
     ui->Panel1->setText(kind.caption);
     ui->Label5->setText(kind.amount);
-    new StatusMirror(ui->StatusBar1, context_);
+    setUpFrame(ui->StatusBar1, true);
+    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit},
+                 {ui->DBGrid1, ui->DBGrid2, ui->btn1_print, ui->Edit1}, {ui->d1});
 
     ui->DBGrid2->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 180},
                              {QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 100}});
@@ -35,32 +36,15 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
     ui->box1->bind(&query1_, QStringLiteral("lx"));
     ui->DBEdit3->bind(&query1_, QStringLiteral("a1"), QStringLiteral("#0.00;-#0.00;#"));
     NumericKeyFilter::install(ui->DBEdit3, NumericKeyFilter::Sign::Leading);
-    for (QWidget *w : {static_cast<QWidget *>(ui->DBEdit3), static_cast<QWidget *>(ui->d1),
-                       static_cast<QWidget *>(ui->box1)})
-        EnterKeyFilter::moveFocusOn(w);
+    enterChain({ui->DBEdit3, ui->d1, ui->box1});
     ui->d1->setEnabled(false);
-    ui->d1->setDate(context_.today());
+    ui->d1->setDate(context.today());
 
-    buttons_ = new MaintenanceButtons(ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit, context_.interaction(), this);
-    setMaintenance(buttons_, false, true);
-    buttons_->setLists({ui->DBGrid1, ui->DBGrid2, ui->btn1_print, ui->Edit1});
-    buttons_->setFields({ui->d1});
-    buttons_->startEdit = [this] {
-        query1_.edit();
-        return true;
-    };
-    buttons_->startAdd = [this] { return btn1_addClick(); };
-    buttons_->save = [this] { return save(); };
-    buttons_->cancel = [this] { cancel(); };
-    buttons_->remove = [this] { btn1_delClick(); };
-    buttons_->isEmpty = [this] { return query1_.isEmpty(); };
-
-    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->btn1_print, &QPushButton::clicked, this, &TspPayments::btn1_printClick);
     connect(ui->Edit1, &QLineEdit::textChanged, this, &TspPayments::Edit1Change);
     connect(&contracts_, &Dataset::currentChanged, this, [this] {
-        if (buttons_->mode() == MaintenanceButtons::Mode::Idle && contracts_.isOpen())
-            openPayments();
+        if (!editing() && contracts_.isOpen())
+            guard([this] { openPayments(); });
     });
     connect(&query1_, &Dataset::currentChanged, this, &TspPayments::showPayment);
     connect(&query1_, &Dataset::rowChanged, this, &TspPayments::showPayment);
@@ -90,12 +74,9 @@ Tsp4::Tsp4(Context &context, QWidget *parent)
 
 void TspPayments::FormActivate()
 {
-    if (buttons_->mode() != MaintenanceButtons::Mode::Idle)
-        return;
-    buttons_->setMayEdit(context_.mayEdit());
-    if (!context_.mayEdit())
+    if (!mayEdit())
         ui->Edit1->setFocus();
-    context_.applyInputMethod({ui->Edit1});
+    context().applyInputMethod({ui->Edit1});
     Edit1Change();
     if (!query1_.isEmpty())
         query1_.last();
@@ -103,15 +84,13 @@ void TspPayments::FormActivate()
 
 void TspPayments::Edit1Change()
 {
-    try {
+    guard([this] {
         openContracts(contracts_, ui->Edit1->text());
         // A search that finds nothing shows every contract.
         if (contracts_.isEmpty())
             openContracts(contracts_, QString());
         openPayments();
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
+    });
 }
 
 void TspPayments::openPayments()
@@ -126,7 +105,7 @@ void TspPayments::openPayments()
     if (!query1_.isEmpty())
         query1_.last();
     showPayment();
-    buttons_->refresh();
+    buttons().refresh();
 }
 
 void TspPayments::showPayment()
@@ -142,7 +121,13 @@ void TspPayments::showPayment()
     }
 }
 
-bool TspPayments::btn1_addClick()
+bool TspPayments::startEdit()
+{
+    query1_.edit();
+    return true;
+}
+
+bool TspPayments::startAdd()
 {
     if (contracts_.currentRow() < 0)
         return false;
@@ -152,23 +137,17 @@ bool TspPayments::btn1_addClick()
     query1_.setValue(QStringLiteral("lx"), QStringLiteral("现金"));
     query1_.setValue(QStringLiteral("a1"), 0.0);
     showing_ = true;
-    ui->d1->setDate(context_.today());
+    ui->d1->setDate(context().today());
     showing_ = false;
-    query1_.setValue(QStringLiteral("datea"), context_.today());
+    query1_.setValue(QStringLiteral("datea"), context().today());
     ui->DBEdit3->setFocus();
     return true;
 }
 
 bool TspPayments::save()
 {
-    const QVariant amount = query1_.value(QStringLiteral("a1"));
-    if (amount.isNull() || amount.toDouble() == 0) {
-        context_.interaction().message(this, QStringLiteral("没有输入金额，无法保存！"));
-        return false;
-    }
     query1_.setValue(QStringLiteral("datea"), ui->d1->date());
-    query1_.post();
-    return true;
+    return saved(payments::save(query1_), ui->DBEdit3);
 }
 
 void TspPayments::cancel()
@@ -177,9 +156,10 @@ void TspPayments::cancel()
     showPayment();
 }
 
-void TspPayments::btn1_delClick()
+void TspPayments::remove()
 {
-    if (!buttons_->confirmRemoval(this, query1_.isEmpty(), query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("khm"))))
+    if (!buttons().confirmRemoval(this, query1_.isEmpty(),
+                                  query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("khm"))))
         return;
     query1_.remove();
     showPayment();
@@ -187,17 +167,15 @@ void TspPayments::btn1_delClick()
 
 void TspPayments::btn1_printClick()
 {
-    try {
+    guard([this] {
         report::Template layout = report::Template::load(QStringLiteral("payments"));
         if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
             title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
         report::Sources sources;
         sources.datasets.insert(QStringLiteral("Query1"), &query1_);
         sources.datasets.insert(QStringLiteral("Query2"), &contract_);
-        printAction(context_, this, query1_, ui->DBGrid1, layout, sources);
-    } catch (const report::ReportError &e) {
-        context_.interaction().error(this, e.message());
-    }
+        printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
+    });
 }
 
 } // namespace tolva

@@ -1,10 +1,7 @@
 #pragma once
 
 #include "store/dataset.h"
-
-#include "widgets/maintenance.h"
-
-#include <QDialog>
+#include "widgets/screen.h"
 
 #include <memory>
 
@@ -14,11 +11,9 @@ class TspPayments;
 
 namespace tolva {
 
-class Context;
-
 // Money received under a contract, by bank or in cash: deposits (Tsp3, sp3) or rent (Tsp4, sp4).
 // The contract is chosen in a searchable list; payments are dated today and typed cash at first.
-class TspPayments : public MaintenanceDialog {
+class TspPayments : public MaintenanceScreen {
     Q_OBJECT
 public:
     struct Kind {
@@ -37,22 +32,23 @@ public:
     Dataset &contracts() { return contracts_; }
     Dataset &payments() { return query1_; }
 
+protected:
+    bool startEdit() override;
+    bool startAdd() override;
+    bool save() override;
+    void cancel() override;
+    void remove() override;
+    bool isEmpty() const override { return query1_.isEmpty(); }
 
 private:
     void openPayments();
-    bool btn1_addClick();
-    bool save();
-    void cancel();
-    void btn1_delClick();
     void showPayment();
 
     std::unique_ptr<Ui::TspPayments> ui;
-    Context &context_;
     Kind kind_;
     Dataset contracts_;
     Dataset query1_;
     Dataset contract_; // the chosen contract, for the report's heading
-    MaintenanceButtons *buttons_;
     bool showing_ = false;
 };
 

@@ -1,10 +1,8 @@
 #pragma once
 
+#include "masterdata/sizerules.h"
 #include "store/dataset.h"
-
-#include "widgets/maintenance.h"
-
-#include <QDialog>
+#include "widgets/screen.h"
 
 #include <memory>
 
@@ -14,11 +12,9 @@ class Tsp5;
 
 namespace tolva {
 
-class Context;
-
-// The specifications of each material: unit, conversion unit and conversion ratio. Changes are
-// carried into the movements that copied them; specifications in use cannot be deleted.
-class Tsp5 : public MaintenanceDialog {
+// The specifications of each material: unit, conversion unit and conversion ratio. The rules
+// (completeness, duplicates, changes carried into the movements) are in sizerules.h.
+class Tsp5 : public MaintenanceScreen {
     Q_OBJECT
 public:
     static QString inputMethod() { return QStringLiteral("青禾五笔2"); }
@@ -31,26 +27,24 @@ public:
     Dataset &materials() { return materials_; }
     Dataset &specifications() { return query1_; }
 
+protected:
+    bool startEdit() override;
+    bool startAdd() override;
+    bool save() override;
+    void cancel() override { query1_.cancel(); }
+    void remove() override;
+    bool isEmpty() const override { return query1_.isEmpty(); }
+    void afterAction() override;
 
 private:
     void openSpecifications();
-    bool btn1_editClick();
-    bool btn1_addClick();
-    bool save();
-    void btn1_delClick();
-    bool complete() const;
     QString material() const;
 
     std::unique_ptr<Ui::Tsp5> ui;
-    Context &context_;
     Dataset materials_;
     Dataset query1_;
     Dataset report_;
-    MaintenanceButtons *buttons_;
-    struct {
-        QString gg, dw, dw1;
-        QVariant bl;
-    } old_;
+    sizes::Size old_;
 };
 
 } // namespace tolva

@@ -120,43 +120,4 @@ bool MaintenanceButtons::confirmRemoval(QWidget *parent, bool empty, const QStri
     return interaction_.confirm(parent, QStringLiteral("的要删除[") + name + QStringLiteral("]这个数据吗？"));
 }
 
-void MaintenanceDialog::setMaintenance(MaintenanceButtons *buttons, bool exitButtonOnly, bool maximised)
-{
-    buttons_ = buttons;
-    exitButtonOnly_ = exitButtonOnly;
-    maximised_ = maximised;
-    if (exitButtonOnly)
-        setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-    else
-        setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
-                       Qt::WindowCloseButtonHint);
-}
-
-void MaintenanceDialog::showEvent(QShowEvent *event)
-{
-    QDialog::showEvent(event);
-    if (maximised_ && !(windowState() & Qt::WindowMaximized)) {
-        if (const QScreen *s = screen())
-            setGeometry(s->availableGeometry());
-        setWindowState(windowState() | Qt::WindowMaximized);
-    }
-    FormActivate();
-}
-
-void MaintenanceDialog::closeEvent(QCloseEvent *event)
-{
-    if (editing() || (exitButtonOnly_ && event->spontaneous()))
-        event->ignore();
-    else
-        QDialog::closeEvent(event);
-}
-
-void MaintenanceDialog::reject()
-{
-    // Escape would lose a pending row.
-    if (editing() || exitButtonOnly_)
-        return;
-    QDialog::reject();
-}
-
 } // namespace tolva

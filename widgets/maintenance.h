@@ -71,28 +71,4 @@ private:
     Mode mode_ = Mode::Idle;
 };
 
-// A record-maintenance window: it runs FormActivate whenever it is shown, and it cannot be
-// closed or escaped while a row is pending (nor at all, for windows left only by their exit button).
-class MaintenanceDialog : public QDialog {
-    Q_OBJECT
-public:
-    using QDialog::QDialog;
-    virtual void FormActivate() = 0;
-
-protected:
-    // `exitButtonOnly`: no title-bar close and no Escape; `maximised`: shown maximised.
-    void setMaintenance(MaintenanceButtons *buttons, bool exitButtonOnly, bool maximised);
-    bool editing() const { return buttons_ && buttons_->mode() != MaintenanceButtons::Mode::Idle; }
-    MaintenanceButtons *buttons() const { return buttons_; }
-
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    void reject() override;
-
-private:
-    MaintenanceButtons *buttons_ = nullptr;
-    bool exitButtonOnly_ = false;
-    bool maximised_ = false;
-};
-
 } // namespace tolva

@@ -170,22 +170,22 @@ private Q_SLOTS:
         QCOMPARE(f.store->scalar("select count(*) from czbnow where numa='H1'").toInt(), 0);
     }
 
-    void customerRenameReachesEveryContractsCopies()
+    void customerRenameReachesOnlyThisContractsRows()
     {
         Fixture f;
         fill(f);
         Open<Tsp2> s(f);
         s.screen.contracts().first(); // 甲公司, H1
         s.click("btn1_edit");
-        s.set("DBEdit1", "甲集团");
+        s.set("DBEdit1", "甲集团 ");
         s.click("btn1_edit");
         QCOMPARE(column(*f.store, "select khm from sp2"), (QStringList{"甲集团", "甲公司", "乙公司"}));
-        // The lines of both of 甲公司's contracts take the new name.
         QCOMPARE(column(*f.store, "select distinct khm from czbnow where numa='H1'"), QStringList{"甲集团"});
         QCOMPARE(column(*f.store, "select khm from sp3 where numa='H1'"), QStringList{"甲集团"});
-        QCOMPARE(column(*f.store, "select khm from sp4 where numa='H2'"), QStringList{"甲集团"});
         QCOMPARE(column(*f.store, "select khm from czb1"), QStringList{"甲集团"});
-        QCOMPARE(column(*f.store, "select khm from czb2"), QStringList{"甲集团"});
+        // 甲公司's other contract keeps its name, with its rent received and compensation line.
+        QCOMPARE(column(*f.store, "select khm from sp4 where numa='H2'"), QStringList{"甲公司"});
+        QCOMPARE(column(*f.store, "select khm from czb2"), QStringList{"甲公司"});
         QCOMPARE(column(*f.store, "select khm from sp3 where numa='A12'"), QStringList{"乙公司"});
     }
 
@@ -198,23 +198,27 @@ private Q_SLOTS:
         s.screen.contracts().first(); // H1, not settled
         s.click("btn1_del");
         QCOMPARE(f.ui.texts("message"), QStringList{"该客户还未结帐,无法删除!"});
-        // Settled without movements: the row alone.
+        // Settled and holding nothing: one confirmation, the row alone.
         s.screen.contracts().last();
         f.ui.answers << true;
         s.click("btn1_del");
         QCOMPARE(f.ui.texts("confirm"), QStringList{"真的要删除[丁]这个数据吗？"});
         QCOMPARE(column(*f.store, "select numa from sp2"), (QStringList{"H1", "H2", "A12"}));
-        // Settled with movements: after the second confirmation, with its movements and payments.
+        // Holding rows: a second confirmation that names them; Cancel keeps everything.
         s.screen.contracts().last();
         f.ui.answers << true << false;
         s.click("btn1_del");
         QCOMPARE(f.store->scalar("select count(*) from sp2").toInt(), 3);
+        QCOMPARE(f.ui.texts("confirm").last(),
+                 QString("数据库中有数据，如果您选择确定删除，将删除当前客户的所有数据（发生数据1笔、押金1笔）。"));
+        // H2 holds no movements but rent received and a compensation line: they go with it.
+        s.screen.contracts().moveTo(1);
         f.ui.answers << true << true;
         s.click("btn1_del");
-        QCOMPARE(f.ui.texts("confirm").last(), QString("数据库中有数据，如果您选择确定删除，将删除当前客户的所有数据"));
-        QCOMPARE(column(*f.store, "select numa from sp2"), (QStringList{"H1", "H2"}));
-        QCOMPARE(f.store->scalar("select count(*) from czbnow where numa='A12'").toInt(), 0);
-        QCOMPARE(f.store->scalar("select count(*) from sp3 where numa='A12'").toInt(), 0);
+        QCOMPARE(column(*f.store, "select numa from sp2"), (QStringList{"H1", "A12"}));
+        QCOMPARE(f.store->scalar("select count(*) from sp4 where numa='H2'").toInt(), 0);
+        QCOMPARE(f.store->scalar("select count(*) from czb2 where numa='H2'").toInt(), 0);
+        QCOMPARE(f.store->scalar("select count(*) from czbnow where numa='H1'").toInt(), 2);
     }
 
     void searchContainsTheText()

@@ -271,27 +271,38 @@ private Q_SLOTS:
         QCOMPARE(f.ui.texts("message").last(), QString("没有数据,无法打印！"));
     }
 
-    void ratioAndTextChangesReachTheMovements()
+    void ratioAndTextChangesReachOnlyThatSpecification()
     {
         Fixture f;
         fill(f);
+        f.store->exec("insert into czbnow(numa,namea,gg,dw,dw1,bl,a1,b1,a2) values('H1','钢管','1.5米','根','米',1.5,0,4,-6)");
         Open<Tsp5> s(f);
         s.screen.specifications().moveTo(1); // 1.5米, ratio 1.5
         s.click("btn1_edit");
         s.set("DBEdit4", "2");
         s.set("DBEdit1", "2米");
+        f.ui.answers << false; // asked first: Cancel keeps the row pending, nothing written
+        s.click("btn1_edit");
+        QCOMPARE(f.ui.texts("confirm"), QStringList{"该规格已有2笔发生数据,修改换算比率将重新计算这些数据,是否继续？"});
+        QCOMPARE(s.button("btn1_edit")->text(), QString("保存(&S)"));
+        QCOMPARE(column(*f.store, "select bl from czbnow order by rowid"), (QStringList{"1.5", "6", "1.5", "1.5"}));
+        f.ui.answers << true;
         s.click("btn1_edit");
         QCOMPARE(f.ui.texts("message"), QStringList());
-        // Every movement of the material with ratio 1.5, not those of other materials.
-        QCOMPARE(column(*f.store, "select bl from czbnow order by rowid"), (QStringList{"2", "6", "1.5"}));
-        QCOMPARE(column(*f.store, "select gg from czbnow where namea='钢管' order by rowid"), (QStringList{"2米", "6米"}));
+        // The movements of that specification take the ratio and are recomputed from their own pieces;
+        // the other specification and the other material keep theirs.
+        QCOMPARE(column(*f.store, "select bl||' '||a2 from czbnow order by rowid"),
+                 (QStringList{"2.0 20.0", "6.0 6.0", "1.5 7.5", "2.0 -8.0"}));
+        QCOMPARE(column(*f.store, "select gg from czbnow where namea='钢管' order by rowid"),
+                 (QStringList{"2米", "6米", "2米"}));
         QCOMPARE(column(*f.store, "select bl from sp5 where gg='2米'"), QStringList{"2"});
 
-        // A unit shared by both specifications: the movements of both change.
+        // A unit change reaches that specification's movements, not the other one's.
         s.click("btn1_edit");
         s.set("DBEdit2", "支");
         s.click("btn1_edit");
-        QCOMPARE(column(*f.store, "select dw from czbnow where namea='钢管'"), (QStringList{"支", "支"}));
+        QCOMPARE(column(*f.store, "select dw from czbnow where namea='钢管' order by rowid"),
+                 (QStringList{"支", "根", "支"}));
     }
 
     void specificationDuplicatesAndCompleteness()
