@@ -1,5 +1,7 @@
 #include "dataset.h"
 
+#include <cmath>
+
 #include <QRegularExpression>
 
 namespace tolva {
@@ -271,6 +273,15 @@ QDate Dataset::date(const QString &field) const
     return QDate::fromString(v.toString().left(10), Qt::ISODate);
 }
 
+// A number beyond what a yard's ledger can hold (or an overflow to infinity) would be stored as
+// "inf" and poison every total: it is refused like a text that is no number.
+double Dataset::checkedNumber(double value, const QString &text) const
+{
+    if (!std::isfinite(value) || std::fabs(value) > largestNumber)
+        throw StoreError(QStringLiteral("“%1”超出了数值的范围（最大 1000000000000）。").arg(text), sql_);
+    return value;
+}
+
 QVariant Dataset::normalise(int field, const QVariant &value) const
 {
     if (value.isNull())
@@ -298,9 +309,10 @@ QVariant Dataset::normalise(int field, const QVariant &value) const
             const double d = s.toDouble(&ok);
             if (!ok)
                 throw StoreError(QStringLiteral("“%1”不是有效的数值。").arg(s), sql_);
-            return d;
+            return checkedNumber(d, s);
         }
-        return value.toDouble();
+        const double d = value.toDouble();
+        return checkedNumber(d, QString::number(d, 'g', 15));
     }
     case ColumnType::Integer:
         return value.toInt();

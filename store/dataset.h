@@ -13,6 +13,8 @@ namespace tolva {
 class Dataset : public QObject {
     Q_OBJECT
 public:
+    // The largest magnitude a number field accepts.
+    static constexpr double largestNumber = 1e12;
     enum class State { Inactive, Browse, Edit, Insert };
 
     explicit Dataset(Store &store, QObject *parent = nullptr);
@@ -90,6 +92,7 @@ private:
     void loadRows(const Rows &rows);
     QVector<QVariant> readRow(qint64 rowid) const;
     QVariant normalise(int field, const QVariant &value) const;
+    double checkedNumber(double value, const QString &text) const;
 
     Store &store_;
     QString sql_;

@@ -1,5 +1,7 @@
 #include "screen.h"
 
+#include "dbfields.h"
+
 #include "context.h"
 #include "guard.h"
 #include "interaction.h"
@@ -144,13 +146,26 @@ void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *
     buttons_->setFields(fields);
     buttons_->startEdit = [this] { return startEdit(); };
     buttons_->startAdd = [this] { return startAdd(); };
-    buttons_->save = [this] { return save(); };
+    buttons_->save = [this] { return typedValuesHold() && save(); };
     buttons_->cancel = [this] { cancel(); };
     buttons_->remove = [this] { remove(); };
     buttons_->isEmpty = [this] { return isEmpty(); };
     buttons_->afterAction = [this] { afterAction(); };
     if (set.exit)
         connect(set.exit, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool MaintenanceScreen::typedValuesHold()
+{
+    for (DbEdit *field : findChildren<DbEdit *>()) {
+        if (!field->rejection().isEmpty()) {
+            message(field->rejection());
+            field->setFocus();
+            field->selectAll();
+            return false;
+        }
+    }
+    return true;
 }
 
 bool MaintenanceScreen::saved(const Outcome &outcome, QWidget *focus)
