@@ -37,11 +37,6 @@ void addMoves(Store &store, const QString &numa, const QStringList &lines)
     }
 }
 
-QString num(const QVariant &v)
-{
-    return v.isNull() ? QString() : QString::number(v.toDouble(), 'g', 12);
-}
-
 // A fixture table: a header of column names, then one row a line; an empty cell is null.
 struct Csv {
     QStringList columns;
@@ -111,8 +106,8 @@ private Q_SLOTS:
         rebuildMovements(*store_, QStringList{"H1", "H2"});
         QStringList rows;
         for (const auto &r : store_->select("select numa,datea,namea,a1,a4,a6,a8 from czb").rows)
-            rows << QStringList{r[0].toString(), r[1].toString(), r[2].toString(), num(r[3]), num(r[4]),
-                                num(r[5]), num(r[6])}
+            rows << QStringList{r[0].toString(), r[1].toString(), r[2].toString(), cell(r[3]), cell(r[4]),
+                                cell(r[5]), cell(r[6])}
                         .join('|');
         // The price is found without regard to letter case; a material missing from sp1 has none.
         // The row with neither pieces sent nor returned takes part in no group.
