@@ -63,11 +63,11 @@ void generate(const QString &folder, int contracts, int movements, int large)
     Store store(folder);
     QRandomGenerator rng(42);
 
-    struct Spec {
+    struct Size {
         QString material, gg, dw, dw1;
         double bl;
     };
-    QVector<Spec> specs;
+    QVector<Size> sizes;
     store.transaction([&] {
         QVector<QVector<QVariant>> materials;
         for (int m = 0; m < 15; ++m) {
@@ -77,10 +77,10 @@ void generate(const QString &folder, int contracts, int movements, int large)
         store.insertRows("sp1", {"namea", "dj", "kc", "kc1", "kc2", "nowkc", "numsb"}, materials);
         QVector<QVector<QVariant>> rows;
         for (int s = 0; s < 40; ++s) {
-            const Spec spec{QStringLiteral("材料%1").arg(s % 15 + 1), QStringLiteral("规格%1").arg(s + 1),
+            const Size size{QStringLiteral("材料%1").arg(s % 15 + 1), QStringLiteral("规格%1").arg(s + 1),
                             QStringLiteral("根"), QStringLiteral("米"), 0.5 + (s % 8) * 0.5};
-            specs << spec;
-            rows << QVector<QVariant>{spec.material, spec.gg, spec.dw, spec.dw1, spec.bl};
+            sizes << size;
+            rows << QVector<QVariant>{size.material, size.gg, size.dw, size.dw1, size.bl};
         }
         store.insertRows("sp5", {"namea", "gg", "dw", "dw1", "bl"}, rows);
     });
@@ -92,11 +92,11 @@ void generate(const QString &folder, int contracts, int movements, int large)
                              {{khm, numa, QStringLiteral("否"), start, start.addYears(3), QStringLiteral("其它"), 0.0}});
             QVector<QVector<QVariant>> rows;
             rows.reserve(count);
-            QVector<double> onHire(specs.size(), 0.0);
+            QVector<double> onHire(sizes.size(), 0.0);
             const int span = count > 1000 ? 1000 : 200; // days the movements spread over
             for (int i = 0; i < count; ++i) {
-                const int s = int(rng.bounded(specs.size()));
-                const Spec &spec = specs[s];
+                const int s = int(rng.bounded(sizes.size()));
+                const Size &size = sizes[s];
                 const QDate day = start.addDays(qint64(i) * span / count);
                 double sent = 0, back = 0;
                 if (onHire[s] > 0 && rng.bounded(100) < 40)
@@ -105,8 +105,8 @@ void generate(const QString &folder, int contracts, int movements, int large)
                     sent = 10 + rng.bounded(200);
                 onHire[s] += sent - back;
                 const double suspended = rng.bounded(50) == 0 ? 1 + rng.bounded(5) : 0;
-                rows << QVector<QVariant>{khm,     numa,   day,       spec.material, spec.gg, spec.dw, spec.dw1,
-                                          spec.bl, sent,   back,      spec.bl * (sent - back), suspended};
+                rows << QVector<QVariant>{khm,     numa,   day,       size.material, size.gg, size.dw, size.dw1,
+                                          size.bl, sent,   back,      size.bl * (sent - back), suspended};
             }
             store.insertRows("czbnow", {"khm", "numa", "datea", "namea", "gg", "dw", "dw1", "bl", "a1", "b1", "a2", "a8"},
                              rows);

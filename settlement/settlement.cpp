@@ -1,5 +1,6 @@
 #include "settlement.h"
 
+#include "store/format.h"
 #include "store/statement.h"
 
 #include <algorithm>
@@ -8,7 +9,6 @@
 #include <string>
 #include <unordered_map>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -24,7 +24,14 @@ double rent(double v)
 {
     if (std::isnan(v) || v < 0)
         return 0.0;
-    return roundToCents(v);
+    return format::round(v, 2);
+}
+
+// The rent `product` of an interval of `days` chargeable days. No days, or fewer, charge nothing,
+// whatever the sign of the balance: a negative balance over negative days is not a rent owed.
+double rentOver(double days, double product)
+{
+    return days > 0 ? rent(product) : 0.0;
 }
 
 // A text column's value as stored (UTF-8), or null. Bound and compared without conversions.
@@ -181,7 +188,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
         l.a[7] = pieces;
         l.days = int(start.daysTo(r.date));
         l.a[3] = l.days;
-        l.a[5] = rent((l.a[2] - l.a[1]) * (l.a[3] - l.a[8]) * l.a[4]);
+        l.a[5] = rentOver(l.a[3] - l.a[8], (l.a[2] - l.a[1]) * (l.a[3] - l.a[8]) * l.a[4]);
         l.a[9] = l.a[2] * l.a[4];
         if (l.a[5] <= 0 && l.a[8] == 0) {
             l.a[5] = 0;
@@ -205,7 +212,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
     c.a[7] = pieces;
     c.days = int(start.daysTo(o.end)) + (o.method == Method::EndDayFree ? 1 : 0);
     c.a[3] = c.days;
-    c.a[5] = rent(c.a[2] * c.a[3] * c.a[4]);
+    c.a[5] = rentOver(c.a[3], c.a[2] * c.a[3] * c.a[4]);
     c.a[10] = running + c.a[5];
     c.a[1] = c.a[6] = c.a[8] = c.a[9] = Empty;
     out << c;
@@ -242,7 +249,7 @@ QVector<Line> runBothDays(const Movement *rows, int n, const Options &o)
         l.a[3] = l.days;
         balance += l.a[2];
         l.a[2] = balance;
-        l.a[5] = rent(l.a[3] * l.a[4] * l.a[2]);
+        l.a[5] = rentOver(l.a[3], l.a[3] * l.a[4] * l.a[2]);
         l.a[9] = l.a[2] * l.a[4];
         l.a[10] = running + l.a[5];
         running = l.a[10];
@@ -310,8 +317,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         carry.a[7] = bf.a[7];
         carry.days = closing ? straddling.days - charged.days : qMax(0, int(start.daysTo(straddling.dend)) + 1);
         carry.a[3] = carry.days;
-        carry.a[5] = roundToCents(straddling.a[5] - charged.a[5]);
-        carry.a[8] = (closing && !straddling.closing) ? straddling.a[8] : 0.0;
+        carry.a[5] = format::round(straddling.a[5] - charged.a[5], 2);
+        carry.a[8] = closing ? (straddling.closing ? 0.0 : straddling.a[8]) : Empty;
         carry.a[9] = carry.a[2] * price;
         if (carry.days != 0 || carry.a[5] != 0 || before == n)
             out << carry;
@@ -323,6 +330,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         // row); under method 2 on the movement's own row.
         const Line &charge = closing ? full[i + 1] : m;
         Line l = periodLine(m, m.datea);
+        if (!closing)
+            l.khm = customer; // one customer per statement, whatever name a movement was entered under
         l.a[1] = m.a[1];
         l.a[6] = m.a[6];
         l.a[2] = m.a[2];
@@ -332,7 +341,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         l.days = charge.days;
         l.a[3] = charge.days;
         l.a[5] = charge.a[5];
-        l.a[8] = (closing && !charge.closing) ? charge.a[8] : 0.0;
+        // Method 2 has no suspended days: its rows leave them empty rather than print a zero.
+        l.a[8] = closing ? (charge.closing ? 0.0 : charge.a[8]) : Empty;
         l.a[9] = l.a[2] * price;
         out << l;
     }
@@ -340,7 +350,7 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
     double running = 0;
     for (Line &l : out) {
         running += l.a[5];
-        l.a[10] = roundToCents(running);
+        l.a[10] = format::round(running, 2);
     }
     return out;
 }
@@ -398,15 +408,27 @@ QVector<Movement> readMovements(Store &store, const QString &numa, const QString
     return out;
 }
 
-// Calls f(first, count, index) for each run of rows of one material.
-template <class F> void forEachMaterial(const QVector<Movement> &rows, F f)
+int materialCount(const QVector<Movement> &rows)
 {
+    int count = 0;
+    for (int i = 0; i < rows.size(); ++i)
+        count += i == 0 || !(rows[i].namea == rows[i - 1].namea);
+    return count;
+}
+
+// Calls f(first, count, index) for each run of rows of one material. Progress counts the materials
+// begun; the caller reports the end once the lines are written.
+template <class F> void forEachMaterial(const QVector<Movement> &rows, const Progress &progress, F f)
+{
+    const int total = materialCount(rows);
     int index = 0;
     for (int i = 0; i < rows.size();) {
         int j = i + 1;
         while (j < rows.size() && rows[j].namea == rows[i].namea)
             ++j;
-        f(rows.constData() + i, j - i, index++);
+        report(progress, index, total, QString::fromStdString(rows[i].namea.text));
+        f(rows.constData() + i, j - i, index);
+        ++index;
         i = j;
     }
 }
@@ -432,20 +454,6 @@ QString message(Refusal refusal)
     return QString();
 }
 
-double roundToCents(double value)
-{
-    if (std::isnan(value))
-        return value;
-    // The product's 15-significant-digit decimal text, read back.
-    char buffer[40];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value * 100, std::chars_format::general, 15);
-    double x = 0;
-    std::from_chars(buffer, written.ptr, x);
-    x = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
-    const double r = x / 100;
-    return r == 0 ? 0.0 : r; // no negative zero
-}
-
 Totals totals(Store &store, const QString &numa, const QString &khm)
 {
     const Params p{{QStringLiteral("numa"), numa}, {QStringLiteral("khm"), khm}};
@@ -464,7 +472,7 @@ Totals totals(Store &store, const QString &numa, const QString &khm)
     return t;
 }
 
-Preparation prepare(Store &store, const Request &request, bool hasContract)
+Preparation prepare(Store &store, const Request &request, bool hasContract, const Progress &progress)
 {
     Preparation p;
     for (const auto &row : store.select(QStringLiteral("select dj from sp1")).rows) {
@@ -499,7 +507,7 @@ Preparation prepare(Store &store, const Request &request, bool hasContract)
         return p;
     }
     p.totals = totals(store, request.numa, request.khm);
-    rebuildMovements(store, request.numa);
+    rebuildMovements(store, request.numa, progress);
     const QChar q(QLatin1Char('"'));
     p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
               request.numa.trimmed() + q + QStringLiteral("的数据");
@@ -539,7 +547,7 @@ struct ContractGroups {
 
 } // namespace
 
-void rebuildMovements(Store &store, const QStringList &contracts)
+void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress)
 {
     store.transaction([&] {
         store.exec(QStringLiteral("delete from czbnow1"));
@@ -572,7 +580,18 @@ void rebuildMovements(Store &store, const QStringList &contracts)
                                                    "order by rowid"));
         if (one)
             read.bind(0, contracts.first());
+        // Progress counts the movements read, then the contracts written.
+        const int movements =
+            one ? store.scalar(QStringLiteral("select count(*) from czbnow where numa=:numa"),
+                               {{QStringLiteral("numa"), contracts.first()}})
+                      .toInt()
+                : store.scalar(QStringLiteral("select count(*) from czbnow")).toInt();
+        const int total = movements + int(contracts.size());
+        int done = 0;
+        report(progress, done, total);
         while (read.next()) {
+            if (++done % 4096 == 0)
+                report(progress, qMin(done, movements), total);
             const bool sent = !read.isNull(6) && read.number(6) > 0;
             const bool returned = !read.isNull(7) && read.number(7) > 0;
             if (!sent && !returned)
@@ -641,7 +660,9 @@ void rebuildMovements(Store &store, const QStringList &contracts)
         // czbnow1 is left as the last contract's rebuild leaves it.
         const std::map<GroupKey, Group> *lastGroups = nullptr;
         static const std::map<GroupKey, Group> none;
+        done = movements;
         for (const QString &numa : contracts) {
+            report(progress, done++, total, numa);
             const auto it = groups.find(numa.toStdString());
             if (it == groups.end() || it->second.sends.empty()) {
                 lastGroups = &none;
@@ -671,10 +692,11 @@ void rebuildMovements(Store &store, const QStringList &contracts)
                 keep.run();
             }
         }
+        report(progress, total, total);
     });
 }
 
-Result compute(Store &store, const Request &request, const Run &run)
+Result compute(Store &store, const Request &request, const Run &run, const Progress &progress)
 {
     const bool period = request.mode == DateMode::Range;
     store.transaction([&] {
@@ -692,7 +714,7 @@ Result compute(Store &store, const Request &request, const Run &run)
         o.closingKhm = rows.first().khm;
         QVector<Line> lines, restricted;
         lines.reserve(rows.size() + 16);
-        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+        forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
             o.followsAnother = index > 0;
             const QVector<Line> full = runMaterial(first, n, o);
             if (period) {
@@ -705,11 +727,13 @@ Result compute(Store &store, const Request &request, const Run &run)
         write(store, QStringLiteral("czbtem"), lines);
         if (period)
             write(store, QStringLiteral("czbtem1"), restricted);
+        report(progress, materialCount(rows), materialCount(rows));
     });
     return period ? Result::Czbtem1 : Result::Czbtem;
 }
 
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff)
+void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
+                       const Progress &progress)
 {
     store.transaction([&] {
         const QVector<Movement> rows = readMovements(store, numa, QString(), false);
@@ -720,18 +744,19 @@ void computeForSummary(Store &store, const QString &numa, const QString &khm, Me
         o.units = false;
         o.closingKhm = Text(khm);
         QVector<Line> lines;
-        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+        forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
             o.followsAnother = index > 0;
             lines += runMaterial(first, n, o);
         });
         write(store, QStringLiteral("czbtem"), lines);
+        report(progress, materialCount(rows), materialCount(rows));
     });
 }
 
 double totalRent(Store &store, Result result)
 {
     // Every row counts, whatever customer name it carries.
-    return roundToCents(store.scalar(QStringLiteral("select total(a5) from ") + tableName(result)).toDouble());
+    return format::round(store.scalar(QStringLiteral("select total(a5) from ") + tableName(result)).toDouble(), 2);
 }
 
 double amountDue(double totalRent, const Totals &totals, double otherCharge)
