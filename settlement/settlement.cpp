@@ -426,7 +426,7 @@ template <class F> void forEachMaterial(const QVector<Movement> &rows, const Pro
         int j = i + 1;
         while (j < rows.size() && rows[j].namea == rows[i].namea)
             ++j;
-        report(progress, index, total, QString::fromStdString(rows[i].namea.text));
+        reportProgress(progress, index, total, QString::fromStdString(rows[i].namea.text));
         f(rows.constData() + i, j - i, index);
         ++index;
         i = j;
@@ -588,10 +588,10 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
                 : store.scalar(QStringLiteral("select count(*) from czbnow")).toInt();
         const int total = movements + int(contracts.size());
         int done = 0;
-        report(progress, done, total);
+        reportProgress(progress, done, total);
         while (read.next()) {
             if (++done % 4096 == 0)
-                report(progress, qMin(done, movements), total);
+                reportProgress(progress, qMin(done, movements), total);
             const bool sent = !read.isNull(6) && read.number(6) > 0;
             const bool returned = !read.isNull(7) && read.number(7) > 0;
             if (!sent && !returned)
@@ -662,7 +662,7 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
         static const std::map<GroupKey, Group> none;
         done = movements;
         for (const QString &numa : contracts) {
-            report(progress, done++, total, numa);
+            reportProgress(progress, done++, total, numa);
             const auto it = groups.find(numa.toStdString());
             if (it == groups.end() || it->second.sends.empty()) {
                 lastGroups = &none;
@@ -692,7 +692,7 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
                 keep.run();
             }
         }
-        report(progress, total, total);
+        reportProgress(progress, total, total);
     });
 }
 
@@ -727,7 +727,7 @@ Result compute(Store &store, const Request &request, const Run &run, const Progr
         write(store, QStringLiteral("czbtem"), lines);
         if (period)
             write(store, QStringLiteral("czbtem1"), restricted);
-        report(progress, materialCount(rows), materialCount(rows));
+        reportProgress(progress, materialCount(rows), materialCount(rows));
     });
     return period ? Result::Czbtem1 : Result::Czbtem;
 }
@@ -749,7 +749,7 @@ void computeForSummary(Store &store, const QString &numa, const QString &khm, Me
             lines += runMaterial(first, n, o);
         });
         write(store, QStringLiteral("czbtem"), lines);
-        report(progress, materialCount(rows), materialCount(rows));
+        reportProgress(progress, materialCount(rows), materialCount(rows));
     });
 }
 
