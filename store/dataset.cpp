@@ -1,5 +1,6 @@
 #include "dataset.h"
 
+#include <QPointer>
 #include <QRegularExpression>
 
 namespace tolva {
@@ -18,9 +19,26 @@ const QString RowidColumn = QStringLiteral("rowid__");
 
 } // namespace
 
-Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store) {}
+Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store)
+{
+    store_.attach(this);
+}
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset()
+{
+    if (attached_)
+        store_.detach(this);
+}
+
+void Dataset::showWhenSettled()
+{
+    QPointer<Dataset> self(this);
+    store_.whenSettled([self](bool) {
+        // Committed or not, the grid shows what the file holds, not what was typed.
+        if (self && self->isOpen() && !self->isEditing())
+            self->refresh();
+    });
+}
 
 void Dataset::open(const QString &sql, const Params &params)
 {
@@ -403,8 +421,13 @@ void Dataset::post()
             store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid").arg(table_, sets.join(QLatin1Char(','))),
                         params);
     }
-    row = readRow(rowids_[current_]);
     saved_.clear();
+    if (store_.inTransaction()) {
+        setState(State::Browse);
+        showWhenSettled();
+        return;
+    }
+    row = readRow(rowids_[current_]);
     setState(State::Browse);
     Q_EMIT rowChanged(current_);
 }
@@ -450,6 +473,8 @@ void Dataset::remove()
     eof_ = bof_ = rows_.isEmpty();
     Q_EMIT reset();
     Q_EMIT currentChanged(current_);
+    if (store_.inTransaction())
+        showWhenSettled();
 }
 
 } // namespace tolva
