@@ -11,8 +11,7 @@ namespace tolva {
 
 namespace {
 
-QString failureOf(const std::exception_ptr &failure)
-{
+QString failureOf(const std::exception_ptr &failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const Error &e) {
@@ -26,26 +25,23 @@ QString failureOf(const std::exception_ptr &failure)
 
 } // namespace
 
-void removeFile(const QString &path, const QString &name)
-{
+void removeFile(const QString &path, const QString &name) {
     const QDir folder(path);
     for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             QFile::remove(folder.filePath(entry));
 }
 
-void cleanFolder(const QString &path)
-{
+void cleanFolder(const QString &path) {
     removeFile(path, QStringLiteral("revizevar.exe"));
-    const QStringList tables = {"czb", "czb1", "czb2", "czbhz", "czbhz1", "czbtem", "czbtem1",
-                                "dwm", "sbpass", "sp1", "sp2", "sp3", "sp4", "srf"};
+    const QStringList tables = {"czb", "czb1",   "czb2", "czbhz", "czbhz1", "czbtem", "czbtem1",
+                                "dwm", "sbpass", "sp1",  "sp2",   "sp3",    "sp4",    "srf"};
     for (const QString &table : tables)
         for (const char *suffix : {".fam", ".tv", ".px", ".val"})
             removeFile(path, table + QLatin1String(suffix));
 }
 
-Opened openFolder(const QString &folder, Interaction &interaction)
-{
+Opened openFolder(const QString &folder, Interaction &interaction) {
     Opened run;
     try {
         // A read-only folder gets no lock file either.

@@ -28,7 +28,9 @@ struct Opened {
 Opened openFolder(const QString &folder, Interaction &interaction);
 
 // The lock file that keeps a second program out of a data folder.
-inline QString lockFileName() { return QStringLiteral("tolva.lock"); }
+inline QString lockFileName() {
+    return QStringLiteral("tolva.lock");
+}
 
 // Deletes `name` from `folder`, whatever the letter case of the file's name; a missing file is no error.
 void removeFile(const QString &folder, const QString &name);

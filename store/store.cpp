@@ -17,6 +17,8 @@
 
 #include <sqlite3.h>
 
+#include <exception>
+
 namespace tolva {
 
 StoreError::StoreError(const QString &message, const QString &statement)
@@ -417,13 +419,23 @@ void Store::reopen()
     if (isOpen())
         close();
     open();
-    for (Dataset *d : std::as_const(datasets_)) {
+    // Every result set is re-read, also when one of them fails (the file put in place may lack
+    // what it asks for); the first failure is reported.
+    std::exception_ptr first;
+    for (Dataset *d : QVector<Dataset *>(datasets_)) {
         if (!d->isOpen())
             continue;
-        if (d->isEditing())
-            d->cancel();
-        d->refresh();
+        try {
+            if (d->isEditing())
+                d->cancel();
+            d->refresh();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
     }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 void Store::attach(Dataset *dataset)

@@ -11,22 +11,19 @@ using namespace tolva;
 
 namespace {
 
-QByteArray contents(const QString &path)
-{
+QByteArray contents(const QString &path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-void write(const QString &path, const QByteArray &bytes)
-{
+void write(const QString &path, const QByteArray &bytes) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
 // Runs statements on a file through a connection of its own, as another program would.
-void runOn(const QString &path, const QStringList &statements)
-{
+void runOn(const QString &path, const QStringList &statements) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "other-program");
         db.setDatabaseName(path);
@@ -41,22 +38,21 @@ void runOn(const QString &path, const QStringList &statements)
 }
 
 // A data file of ours with a few pages of rows, closed.
-QByteArray ourFile()
-{
+QByteArray ourFile() {
     QTemporaryDir dir;
     {
         Store s(dir.path());
         s.transaction([&] {
             for (int i = 0; i < 300; ++i)
-                s.exec("insert into sp2(khm,numa,bz) values(:g1,:g2,:g3)",
-                       {{"g1", QString("客户%1").arg(i)}, {"g2", QString("H%1").arg(i)}, {"g3", QString(50, 'x')}});
+                s.exec("insert into sp2(khm,numa,bz) values(:g1,:g2,:g3)", {{"g1", QString("客户%1").arg(i)},
+                                                                            {"g2", QString("H%1").arg(i)},
+                                                                            {"g3", QString(50, 'x')}});
         });
     }
     return contents(dir.filePath("tolva.db"));
 }
 
-QString refusalOf(const QString &folder)
-{
+QString refusalOf(const QString &folder) {
     try {
         Store s(folder);
     } catch (const StoreError &e) {
@@ -71,19 +67,22 @@ class TestStoreFile : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void foreignFilesAreRefusedUntouched_data()
-    {
+    void foreignFilesAreRefusedUntouched_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("random bytes") << "random" << "也不是数据库文件";
-        QTest::newRow("a few bytes") << "short" << "也不是数据库文件";
-        QTest::newRow("another program's database") << "foreign" << "没有数据表";
-        QTest::newRow("another program's marked database") << "marked" << "另一个程序的数据库";
-        QTest::newRow("truncated copy of ours") << "truncated" << "不完整";
+        QTest::newRow("random bytes") << "random"
+                                      << "也不是数据库文件";
+        QTest::newRow("a few bytes") << "short"
+                                     << "也不是数据库文件";
+        QTest::newRow("another program's database") << "foreign"
+                                                    << "没有数据表";
+        QTest::newRow("another program's marked database") << "marked"
+                                                           << "另一个程序的数据库";
+        QTest::newRow("truncated copy of ours") << "truncated"
+                                                << "不完整";
     }
 
-    void foreignFilesAreRefusedUntouched()
-    {
+    void foreignFilesAreRefusedUntouched() {
         QFETCH(QString, kind);
         QFETCH(QString, reason);
         QTemporaryDir dir;
@@ -112,16 +111,14 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tolva.db"}); // no -wal, no -shm
     }
 
-    void emptyFilesAreSetUp_data()
-    {
+    void emptyFilesAreSetUp_data() {
         QTest::addColumn<QString>("kind");
         QTest::newRow("no file") << "none";
         QTest::newRow("0 bytes") << "zero";
         QTest::newRow("database without tables") << "tableless";
     }
 
-    void emptyFilesAreSetUp()
-    {
+    void emptyFilesAreSetUp() {
         QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString path = dir.filePath("tolva.db");
@@ -138,8 +135,7 @@ private Q_SLOTS:
         QCOMPARE(again.scalar("select count(*) from srf").toInt(), 1);
     }
 
-    void unmarkedFileWithEveryTableIsAdopted()
-    {
+    void unmarkedFileWithEveryTableIsAdopted() {
         QTemporaryDir dir;
         write(dir.filePath("tolva.db"), ourFile());
         runOn(dir.filePath("tolva.db"), {"PRAGMA application_id=0"});
@@ -148,8 +144,7 @@ private Q_SLOTS:
         QCOMPARE(s.scalar("PRAGMA application_id").toInt(), Store::ApplicationId);
     }
 
-    void savesLeftInTheJournalByAKilledProgramCount()
-    {
+    void savesLeftInTheJournalByAKilledProgramCount() {
         QTemporaryDir dir, after;
         Store running(dir.path());
         running.exec("insert into sp1(namea) values('钢管')");
@@ -161,15 +156,13 @@ private Q_SLOTS:
         QCOMPARE(next.scalar("select count(*) from sbpass").toInt(), 2);
     }
 
-    void readOnlyFileOrFolderIsRefused_data()
-    {
+    void readOnlyFileOrFolderIsRefused_data() {
         QTest::addColumn<bool>("folder");
         QTest::newRow("read-only file") << false;
         QTest::newRow("read-only folder") << true;
     }
 
-    void readOnlyFileOrFolderIsRefused()
-    {
+    void readOnlyFileOrFolderIsRefused() {
         QFETCH(bool, folder);
         QTemporaryDir dir;
         const QString path = dir.filePath("tolva.db");
@@ -189,8 +182,7 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tolva.db"});
     }
 
-    void lockedFileGivesAMessageAndKeepsThePendingRow()
-    {
+    void lockedFileGivesAMessageAndKeepsThePendingRow() {
         QTemporaryDir dir;
         Store store(dir.path());
         Dataset ds(store);
@@ -222,8 +214,7 @@ private Q_SLOTS:
         QCOMPARE(store.scalar("select namea from sp1").toString(), QString("钢管"));
     }
 
-    void anotherConnectionsRowsShowOnReopenAndTheJournalStaysSmall()
-    {
+    void anotherConnectionsRowsShowOnReopenAndTheJournalStaysSmall() {
         QTemporaryDir dir;
         Store store(dir.path());
         Dataset settings(store), titles(store), list(store);
@@ -253,8 +244,7 @@ private Q_SLOTS:
         QVERIFY2(journal < 8 * 1024 * 1024, qPrintable(QString::number(journal)));
     }
 
-    void snapshotIsOneConsistentCopyWhileRunning()
-    {
+    void snapshotIsOneConsistentCopyWhileRunning() {
         QTemporaryDir dir, copies;
         Store store(dir.path());
         store.exec("insert into sp1(namea,dj) values('钢管',0.01)");
@@ -274,8 +264,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(copies.filePath("second.db")));
     }
 
-    void closedStoreIsReplacedAndItsResultSetsReopened()
-    {
+    void closedStoreIsReplacedAndItsResultSetsReopened() {
         QTemporaryDir dir, copies;
         Store store(dir.path());
         store.exec("insert into sp1(namea) values('钢管')");
@@ -288,7 +277,8 @@ private Q_SLOTS:
         store.close();
         QVERIFY(!store.isOpen());
         QVERIFY_THROWS_EXCEPTION(StoreError, store.select("select * from sp1"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"tolva.db"}); // the journal is folded in
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+                 QStringList{"tolva.db"}); // the journal is folded in
         QVERIFY(QFile::remove(dir.filePath("tolva.db")));
         QVERIFY(QFile::copy(copies.filePath("tolva.db"), dir.filePath("tolva.db")));
         store.reopen();
@@ -301,7 +291,8 @@ private Q_SLOTS:
 
         // A foreign file put in its place is refused like at a start.
         store.close();
-        write(dir.filePath("tolva.db"), "not ours at all, not ours at all, not ours at all, not ours at all, not ours.!");
+        write(dir.filePath("tolva.db"),
+              "not ours at all, not ours at all, not ours at all, not ours at all, not ours.!");
         QVERIFY_THROWS_EXCEPTION(StoreError, store.reopen());
         QVERIFY(!store.isOpen());
     }
