@@ -348,6 +348,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("退出(&X)") << "exit";
+        QTest::newRow("Alt+X in the password") << "alt+x";
         QTest::newRow("third wrong password") << "failures";
         QTest::newRow("closing the main menu") << "menu";
     }
@@ -359,9 +360,12 @@ private Q_SLOTS:
         Tsbpass login(*f.context);
         Tsbmain menu(*f.context);
         login.show();
+        QVERIFY(QTest::qWaitForWindowActive(&login));
         QTimer::singleShot(0, &login, [&] {
             if (how == "exit") {
                 login.findChild<QPushButton *>("BitBtn2")->click();
+            } else if (how == "alt+x") {
+                QTest::keyClick(login.findChild<QLineEdit *>("Edit1"), Qt::Key_X, Qt::AltModifier);
             } else if (how == "failures") {
                 for (int i = 0; i < 3; ++i) {
                     login.findChild<QLineEdit *>("Edit1")->setText("wrong");
