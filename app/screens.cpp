@@ -11,11 +11,21 @@ namespace tolva {
 
 void addScreens(Tsbmain &menu, Context &context)
 {
-    menu.setScreen(QStringLiteral("N21"), [&context](QWidget *parent) { return new Tsp2(context, parent); });
-    menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) { return new Tsp1(context, parent); });
-    menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new Tsp3(context, parent); });
-    menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new Tsp4(context, parent); });
-    menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new Tsp5(context, parent); });
+    menu.setScreen(QStringLiteral("N21"), [&context](QWidget *parent) {
+        return std::make_unique<Tsp2>(context, parent);
+    });
+    menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) {
+        return std::make_unique<Tsp1>(context, parent);
+    });
+    menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) {
+        return std::make_unique<Tsp3>(context, parent);
+    });
+    menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) {
+        return std::make_unique<Tsp4>(context, parent);
+    });
+    menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) {
+        return std::make_unique<Tsp5>(context, parent);
+    });
 }
 
 } // namespace tolva

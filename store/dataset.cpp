@@ -1,8 +1,9 @@
 #include "dataset.h"
 
-#include <cmath>
-
+#include <QPointer>
 #include <QRegularExpression>
+
+#include <cmath>
 
 namespace tolva {
 
@@ -20,9 +21,26 @@ const QString RowidColumn = QStringLiteral("rowid__");
 
 } // namespace
 
-Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store) {}
+Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store)
+{
+    store_.attach(this);
+}
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset()
+{
+    if (attached_)
+        store_.detach(this);
+}
+
+void Dataset::showWhenSettled()
+{
+    QPointer<Dataset> self(this);
+    store_.whenSettled([self](bool) {
+        // Committed or not, the grid shows what the file holds, not what was typed.
+        if (self && self->isOpen() && !self->isEditing())
+            self->refresh();
+    });
+}
 
 void Dataset::open(const QString &sql, const Params &params)
 {
@@ -415,8 +433,13 @@ void Dataset::post()
             store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid").arg(table_, sets.join(QLatin1Char(','))),
                         params);
     }
-    row = readRow(rowids_[current_]);
     saved_.clear();
+    if (store_.inTransaction()) {
+        setState(State::Browse);
+        showWhenSettled();
+        return;
+    }
+    row = readRow(rowids_[current_]);
     setState(State::Browse);
     Q_EMIT rowChanged(current_);
 }
@@ -462,6 +485,8 @@ void Dataset::remove()
     eof_ = bof_ = rows_.isEmpty();
     Q_EMIT reset();
     Q_EMIT currentChanged(current_);
+    if (store_.inTransaction())
+        showWhenSettled();
 }
 
 } // namespace tolva

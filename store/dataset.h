@@ -22,6 +22,8 @@ public:
     Q_DISABLE_COPY(Dataset)
 
     Store &store() const { return store_; }
+    // Called by a store that ends before its result sets.
+    void detachedFromStore() { attached_ = false; }
 
     // Runs the query and moves to its first row. Pending edits must have been posted or cancelled.
     void open(const QString &sql, const Params &params = {});
@@ -91,6 +93,8 @@ private:
     void setCurrent(int row);
     void loadRows(const Rows &rows);
     QVector<QVariant> readRow(qint64 rowid) const;
+    // Inside a transaction the file shows the row only once it commits: re-read it then.
+    void showWhenSettled();
     QVariant normalise(int field, const QVariant &value) const;
     double checkedNumber(double value, const QString &text) const;
 
@@ -107,6 +111,7 @@ private:
     bool bof_ = true;
     bool eof_ = true;
     State state_ = State::Inactive;
+    bool attached_ = true;
 };
 
 } // namespace tolva
