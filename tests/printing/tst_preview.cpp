@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace tolva;
@@ -105,14 +106,55 @@ private Q_SLOTS:
         QCOMPARE(preview.area()->page(), 2);
     }
 
-    void hintsAppearAtOnceAfterAHover()
+    void hintsOfThePreviewAppearAtOnceAndNowhereElse()
     {
         Specs s(5);
+        QStyle *before = QApplication::style();
+        const int delay = before->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+        QVERIFY(delay > 0);
         Tpreview1 preview(*s.f.context);
         preview.show();
         QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(preview.findChild<QPushButton *>("SpeedBut3"), &enter);
-        QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 0);
+        QPushButton *next = preview.findChild<QPushButton *>("SpeedBut3");
+        QApplication::sendEvent(next, &enter);
+        QApplication::sendEvent(preview.area()->viewport(), &enter);
+        for (QWidget *w : {static_cast<QWidget *>(next), preview.area()->viewport()})
+            QCOMPARE(w->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, w), 0);
+        // Other windows keep the application's style and their delay.
+        QPushButton other("其他窗口");
+        QCOMPARE(QApplication::style(), before);
+        QCOMPARE(other.style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, &other), delay);
+    }
+
+    // Keys the preview does not use are dropped, wherever they are pressed; they once climbed
+    // between the window and its scroll bar until the stack ran out.
+    void unusedKeysAreIgnoredAndAltXCloses()
+    {
+        Specs s(45);
+        Tpreview1 preview(*s.f.context);
+        preview.setReport(s.prepared());
+        preview.show();
+        QWidget *targets[] = {&preview, preview.area(), preview.area()->viewport()};
+        for (QWidget *target : targets) {
+            for (int key : {Qt::Key_A, Qt::Key_Shift, Qt::Key_Return, Qt::Key_Enter, Qt::Key_F5, Qt::Key_Space})
+                QTest::keyClick(target, Qt::Key(key));
+            QTest::keyClick(target, Qt::Key_Q, Qt::AltModifier);
+            QTest::keyClick(target, Qt::Key_B, Qt::ControlModifier);
+        }
+        QVERIFY(preview.isVisible());
+        QCOMPARE(preview.area()->page(), 1);
+
+        // Paging and scrolling keys pressed in the preview area move the report.
+        QTest::keyClick(preview.area(), Qt::Key_PageDown);
+        QCOMPARE(preview.area()->page(), 2);
+        QTest::keyClick(preview.area(), Qt::Key_End);
+        QCOMPARE(preview.area()->page(), 3);
+        QTest::keyClick(preview.area(), Qt::Key_Down);
+        QVERIFY(preview.area()->verticalScrollBar()->value() > 0);
+
+        QTest::keyClick(preview.area(), Qt::Key_X, Qt::AltModifier);
+        QVERIFY(!preview.isVisible());
+        QCOMPARE(preview.result(), int(QDialog::Accepted));
     }
 
     void zoomSteps()
