@@ -98,9 +98,10 @@ struct CompiledMemo {
     std::vector<TextPart> parts;
 };
 
-struct SumState {
-    double total = 0;
-    std::vector<double> groups; // one per group level
+// Rows [from, to) of the master result set that a sum adds up.
+struct RowRange {
+    int from = 0;
+    int to = 0;
 };
 
 class Builder : public Scope {
@@ -120,7 +121,7 @@ public:
             }
             if (c.band < 0)
                 continue; // outside every band: not printed
-            c.parts = splitText(m.text);
+            c.parts = partsOf(m.text);
             memos_.push_back(std::move(c));
         }
         for (const Variable &v : t_.variables)
@@ -134,10 +135,7 @@ public:
             if (t_.bands[b].type == BandType::GroupFooter)
                 groupFooters_ << b;
         }
-        for (const CompiledMemo &c : memos_)
-            for (const TextPart &p : c.parts)
-                if (p.expression)
-                    forEachSum(*p.expression, [this](const Node &n) { sums_[&n].groups.assign(groupHeaders_.size(), 0); });
+        groupStart_.assign(size_t(groupHeaders_.size()), 0);
     }
 
     PreparedReport build()
@@ -190,19 +188,74 @@ public:
         throw ReportError(QStringLiteral("报表中没有变量 %1。").arg(name));
     }
 
+    // A sum adds its expression over the rows of the band being placed (the group's rows in a group
+    // footer, all rows in a master footer or the summary, the rows so far elsewhere), wherever the
+    // expression stands: in a memo, in a variable, in a text the value hook gave a memo.
     QVariant sum(const Node &node) override
     {
-        if (accumulating_)
+        if (summing_)
             return evaluate(*node.args[0], *this); // a sum inside a sum adds the row's own value
-        const auto it = sums_.find(&node);
-        if (it == sums_.end())
-            return 0.0;
-        if (footerLevel_ >= 0 && footerLevel_ < int(it->second.groups.size()))
-            return it->second.groups[size_t(footerLevel_)];
-        return it->second.total;
+        const int from = qBound(0, range_.from, rows_);
+        const int to = qBound(from, range_.to, rows_);
+        // Sums are asked again and again for the same rows (a row's height, then its texts) and over
+        // growing ranges (running totals): carry on from the last answer.
+        RowRange &done = sumCache_[{&node, from}].first;
+        double &total = sumCache_[{&node, from}].second;
+        if (done.from != from || done.to > to) {
+            done = {from, from};
+            total = 0;
+        }
+        if (done.to < to) {
+            const int savedRow = row_;
+            summing_ = true;
+            try {
+                for (int r = done.to; r < to; ++r) {
+                    moveRow(r);
+                    total += toNumber(evaluate(*node.args[0], *this));
+                }
+            } catch (...) {
+                summing_ = false;
+                moveRow(savedRow);
+                done = {from, from};
+                total = 0;
+                throw;
+            }
+            summing_ = false;
+            moveRow(savedRow);
+            done.to = to;
+        }
+        return total;
     }
 
 private:
+    // Parsed once per text, so every expression node lives as long as the builder.
+    const std::vector<TextPart> &partsOf(const QString &text)
+    {
+        auto it = parsed_.find(text);
+        if (it == parsed_.end())
+            it = parsed_.emplace(text, splitText(text)).first;
+        return it->second;
+    }
+
+    void moveRow(int row)
+    {
+        row_ = row;
+        if (data_ && row >= 0 && row < data_->rowCount())
+            data_->moveTo(row);
+    }
+
+    // The rows a sum covers while one band is placed; page headers and footers placed in between see
+    // the rows placed so far.
+    class Scoped {
+    public:
+        Scoped(RowRange &range, RowRange value) : range_(range), saved_(range) { range_ = value; }
+        ~Scoped() { range_ = saved_; }
+
+    private:
+        RowRange &range_;
+        RowRange saved_;
+    };
+
     std::optional<QVariant> ask(const QString &name)
     {
         if (!sources_.hook || !current_)
@@ -235,10 +288,12 @@ private:
                 throw ReportError(QStringLiteral("报表脚本无法执行：%1").arg(line.trimmed()));
             for (Band &b : bands_)
                 if (b.name.compare(m.captured(1), Qt::CaseInsensitive) == 0) {
-                    const auto node = parse(m.captured(2).trimmed());
+                    const auto &parts = partsOf(QLatin1Char('[') + m.captured(2).trimmed() + QLatin1Char(']'));
                     MemoState none;
                     current_ = &none;
-                    b.height = qMax(0.0, toNumber(evaluate(*node, *this)));
+                    b.height = parts.empty() || !parts.front().expression
+                                   ? 0.0
+                                   : qMax(0.0, toNumber(evaluate(*parts.front().expression, *this)));
                     current_ = nullptr;
                 }
         }
@@ -271,7 +326,7 @@ private:
         };
         out = evaluateParts(c.parts);
         if (state.text != c.memo.text) // the hook gave the memo a text of its own
-            out = evaluateParts(splitText(state.text));
+            out = evaluateParts(partsOf(state.text));
         current_ = nullptr;
         return state.visible;
     }
@@ -350,6 +405,7 @@ private:
 
     void startPage()
     {
+        Scoped placed(range_, {0, done_});
         page_ = PreparedPage();
         page_.size = QSizeF(t_.page.width(), t_.page.height());
         y_ = t_.page.marginTop;
@@ -382,6 +438,7 @@ private:
 
     void finishPage()
     {
+        Scoped placed(range_, {0, done_});
         if (const Band *f = bandOf(BandType::PageFooter))
             put(indexOf(f), 0, t_.page.height() - t_.page.marginBottom - f->height);
         pages_ << page_;
@@ -413,7 +470,7 @@ private:
             return QVariant();
         MemoState none;
         current_ = &none;
-        const auto parts = splitText(expression);
+        const auto &parts = partsOf(expression);
         QString key;
         for (const TextPart &p : parts)
             key += p.expression ? render(evaluate(*p.expression, *this), QString()) : p.literal;
@@ -421,85 +478,73 @@ private:
         return key;
     }
 
-    void accumulate()
-    {
-        MemoState none;
-        current_ = &none;
-        accumulating_ = true;
-        for (auto &[node, state] : sums_) {
-            const double v = toNumber(evaluate(*node->args[0], *this));
-            state.total += v;
-            for (double &g : state.groups)
-                g += v;
-        }
-        accumulating_ = false;
-        current_ = nullptr;
-    }
-
     void run()
     {
+        sumCache_.clear();
+        done_ = 0;
+        range_ = {};
+        data_ = master();
+        rows_ = (data_ && t_.bandOf(BandType::MasterData)) ? data_->rowCount() : 0;
+        const int saved = data_ ? data_->currentRow() : -1;
+        struct Restore {
+            Dataset *data;
+            int row;
+            ~Restore()
+            {
+                if (data && row >= 0)
+                    data->moveTo(row);
+            }
+        } restore{data_, saved};
         applyScript();
-        for (auto &[node, state] : sums_) {
-            state.total = 0;
-            std::fill(state.groups.begin(), state.groups.end(), 0.0);
-        }
-        startPage();
-        Dataset *data = master();
         const Band *masterBand = bandOf(BandType::MasterData);
-        const int rows = (data && masterBand) ? data->rowCount() : 0;
-        const int saved = data ? data->currentRow() : -1;
-        auto at = [&](int row) {
-            row_ = row;
-            if (data && row >= 0 && row < rows)
-                data->moveTo(row);
-        };
-        try {
-            for (int r = 0; r < rows; ++r) {
-                at(r);
-                for (int level = 0; level < int(groupHeaders_.size()); ++level) {
-                    const QVariant key = groupKey(groupHeaders_[level]);
-                    bool starts = r == 0;
-                    if (!starts) {
-                        at(r - 1);
-                        starts = groupKey(groupHeaders_[level]) != key;
-                        at(r);
-                    }
-                    if (starts)
-                        flow(groupHeaders_[level]);
+        startPage();
+        for (int r = 0; r < rows_; ++r) {
+            moveRow(r);
+            for (int level = 0; level < int(groupHeaders_.size()); ++level) {
+                const QVariant key = groupKey(groupHeaders_[level]);
+                bool starts = r == 0;
+                if (!starts) {
+                    moveRow(r - 1);
+                    starts = groupKey(groupHeaders_[level]) != key;
+                    moveRow(r);
                 }
-                flow(indexOf(masterBand));
-                accumulate();
-                // A group ends at the last row or where the next row's key differs.
-                for (int level = int(groupFooters_.size()) - 1; level >= 0; --level) {
-                    if (level >= int(groupHeaders_.size()))
-                        continue;
-                    const QVariant key = groupKey(groupHeaders_[level]);
-                    bool ends = r == rows - 1;
-                    if (!ends) {
-                        at(r + 1);
-                        ends = groupKey(groupHeaders_[level]) != key;
-                        at(r);
-                    }
-                    if (ends) {
-                        footerLevel_ = level;
-                        flow(groupFooters_[level]);
-                        footerLevel_ = -1;
-                        for (auto &[node, state] : sums_)
-                            state.groups[size_t(level)] = 0;
-                    }
+                if (starts) {
+                    groupStart_[size_t(level)] = r;
+                    Scoped rows(range_, {0, done_});
+                    flow(groupHeaders_[level]);
                 }
             }
+            {
+                Scoped rows(range_, {0, r + 1});
+                flow(indexOf(masterBand));
+            }
+            done_ = r + 1;
+            // A group ends at the last row or where the next row's key differs.
+            for (int level = int(groupFooters_.size()) - 1; level >= 0; --level) {
+                if (level >= int(groupHeaders_.size()))
+                    continue;
+                const QVariant key = groupKey(groupHeaders_[level]);
+                bool ends = r == rows_ - 1;
+                if (!ends) {
+                    moveRow(r + 1);
+                    ends = groupKey(groupHeaders_[level]) != key;
+                    moveRow(r);
+                }
+                if (ends) {
+                    Scoped rows(range_, {groupStart_[size_t(level)], r + 1});
+                    flow(groupFooters_[level]);
+                }
+            }
+        }
+        {
+            Scoped rows(range_, {0, rows_});
             if (const Band *f = bandOf(BandType::MasterFooter))
                 flow(indexOf(f));
             if (const Band *s = bandOf(BandType::ReportSummary))
                 flow(indexOf(s), false);
-        } catch (...) {
-            if (data && saved >= 0)
-                data->moveTo(saved);
-            throw;
         }
-        if (data && saved >= 0)
-            data->moveTo(saved);
+        if (data_ && saved >= 0)
+            moveRow(saved);
         finishPage();
     }
 
@@ -508,7 +553,14 @@ private:
     std::vector<CompiledMemo> memos_;
     std::map<QString, std::shared_ptr<Node>> variables_;
     QList<int> groupHeaders_, groupFooters_;
-    std::map<const Node *, SumState> sums_;
+    std::map<QString, std::vector<TextPart>> parsed_;
+    std::map<std::pair<const Node *, int>, std::pair<RowRange, double>> sumCache_;
+    std::vector<int> groupStart_;
+    RowRange range_;
+    Dataset *data_ = nullptr;
+    int rows_ = 0;
+    int done_ = 0;
+    bool summing_ = false;
     std::vector<Band> bands_;
     QList<PreparedPage> pages_;
     PreparedPage page_;
@@ -518,8 +570,6 @@ private:
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;
     bool hasData_ = false;
-    bool accumulating_ = false;
-    int footerLevel_ = -1;
 };
 
 QJsonObject fontJson(const Font &f)

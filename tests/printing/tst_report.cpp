@@ -145,6 +145,35 @@ private Q_SLOTS:
         QCOMPARE(memoTexts(r, "Memo6").size(), 60);
     }
 
+    // Sums stand wherever an expression may: in a variable, in a text the value hook gives a memo,
+    // nested in another sum; each adds the rows of the band it is placed in.
+    void sumsInVariablesAndHookTexts()
+    {
+        Groups g;
+        Template t = fixture("groups");
+        t.variables << Variable{"total_a1", "sum([Query1.\"a1\"])"}
+                    << Variable{"twice", "[sum([[Query1.\"a1\"]*2])]"};
+        t.memo("Memo12")->text = "小计：[total_a1]";
+        t.memo("Memo13")->text = "[bytheHook]";
+        t.memo("Memo14")->text = "[sum([sum([Query1.\"a1\"])])]/[twice]";
+        const auto hook = g.sources.hook;
+        g.sources.hook = [hook](const QString &name, MemoState &memo) -> std::optional<QVariant> {
+            if (name == "bytheHook") {
+                memo.text = "合计：[sum([Query1.\"a1\"])] 双倍：[twice]";
+                return QVariant();
+            }
+            return hook(name, memo);
+        };
+        const PreparedReport r = prepare(t, g.sources);
+        QCOMPARE(memoTexts(r, "Memo12"), (QStringList{"小计：325.00", "小计：1505.00"}));
+        QCOMPARE(memoTexts(r, "Memo13"), QStringList{"合计：1830.00 双倍：3660.00"});
+        // The page footer adds the rows placed so far; the last page all of them.
+        const QStringList footers = memoTexts(r, "Memo14");
+        QCOMPARE(footers.last(), QString("1830/3660"));
+        QVERIFY(footers.first() != footers.last());
+        QCOMPARE(g.data.currentRow(), 0); // the result set is back on its row
+    }
+
     void twoColumns()
     {
         Fixture f;
