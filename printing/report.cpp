@@ -418,6 +418,7 @@ private:
         columnTop_ = y_;
         column_ = 0;
         startColumn();
+        lowest_ = y_;
         const Band *footer = bandOf(BandType::PageFooter);
         bottom_ = t_.page.height() - t_.page.marginBottom - (footer ? footer->height : 0);
     }
@@ -449,6 +450,8 @@ private:
     void flow(int index, bool inColumns = true)
     {
         const double height = heightOf(index);
+        if (!inColumns)
+            y_ = qMax(y_, lowest_); // below every column of the page
         if (y_ + height > bottom_ && hasData_) {
             if (inColumns && column_ + 1 < t_.page.columns) {
                 ++column_;
@@ -460,6 +463,7 @@ private:
         }
         put(index, inColumns ? columnOffset() : 0, y_);
         y_ += height;
+        lowest_ = qMax(lowest_, y_);
         hasData_ = true;
     }
 
@@ -569,6 +573,7 @@ private:
     int row_ = -1;
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;
+    double lowest_ = 0; // the bottom of the longest column on the page
     bool hasData_ = false;
 };
 

@@ -196,6 +196,47 @@ private Q_SLOTS:
         QCOMPARE(memoTexts(r, "Memo5"), (QStringList{" 第1页 共2页", " 第2页 共2页"}));
     }
 
+    // A report summary spans both columns: it goes below the longer one, never over its rows.
+    void summaryBelowBothColumns_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("left column longer") << 12;
+        QTest::newRow("both full, then two rows") << 20;
+        QTest::newRow("one row") << 1;
+    }
+
+    void summaryBelowBothColumns()
+    {
+        QFETCH(int, rows);
+        Fixture f;
+        for (int i = 0; i < rows; ++i)
+            f.store->exec("insert into sp5(namea,gg,bl) values(:n,'6米',1.5)", {{"n", QString("材料%1").arg(i)}});
+        Dataset specs(*f.store);
+        specs.open("select * from sp5");
+        Sources s;
+        s.datasets = {{"Query3", &specs}};
+        Template t = fixture("columns");
+        Band summary;
+        summary.name = "band5";
+        summary.type = BandType::ReportSummary;
+        summary.top = 180;
+        summary.height = 30;
+        t.bands << summary;
+        Memo total;
+        total.name = "Total";
+        total.rect = QRectF(72, 185, 650, 20);
+        total.text = "共[sum(1)]种";
+        t.memos << total;
+        const PreparedReport r = prepare(t, s);
+        QCOMPARE(memoTexts(r, "Total"), QStringList{QString("共%1种").arg(rows)});
+        for (const PreparedPage &page : r.pages)
+            for (const PlacedText &summary : page.texts)
+                if (summary.memo == "Total")
+                    for (const PlacedText &other : page.texts)
+                        if (other.memo == "Memo3" || other.memo == "Memo4")
+                            QVERIFY2(other.rect.bottom() <= summary.rect.top(), qPrintable(other.lines.join("")));
+    }
+
     void bandTallerThanAPageIsPlacedOnce()
     {
         Groups g;
