@@ -237,6 +237,37 @@ private Q_SLOTS:
                             QVERIFY2(other.rect.bottom() <= summary.rect.top(), qPrintable(other.lines.join("")));
     }
 
+    // The lists of the program's own templates number every page, not just the last.
+    void listsNumberEveryPage_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("insert");
+        QTest::newRow("contracts") << "contracts"
+                                   << "insert into sp2(khm,numa,jz,begina,enda) values(:k,:n,'否','2004-01-01','2004-12-31')";
+        QTest::newRow("payments") << "payments"
+                                  << "insert into sp3(khm,numa,datea,lx,a1) values(:k,:n,'2004-01-01','现金',100)";
+    }
+
+    void listsNumberEveryPage()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, insert);
+        Fixture f;
+        for (int i = 0; i < 90; ++i)
+            f.store->exec(insert, {{"k", QString("客户%1").arg(i)}, {"n", QString("HT%1").arg(i)}});
+        f.store->exec("insert into sp2(khm,numa) values('客户0','HT0')");
+        Dataset rows(*f.store), contract(*f.store);
+        rows.open(name == "contracts" ? "select * from sp2" : "select * from sp3");
+        contract.open("select * from sp2");
+        Sources s;
+        s.datasets = {{"Query1", &rows}, {"Query2", &contract}, {"dwm.Query1", &f.context->titles()}};
+        const PreparedReport r = prepare(Template::load(name), s);
+        QVERIFY(r.pageCount() >= 3);
+        for (int p = 0; p < r.pageCount(); ++p)
+            QVERIFY2(r.pages[p].strings().contains(QString(" 第%1页 共%2页").arg(p + 1).arg(r.pageCount())),
+                     qPrintable(QString("page %1").arg(p + 1)));
+    }
+
     void bandTallerThanAPageIsPlacedOnce()
     {
         Groups g;
