@@ -21,21 +21,38 @@ namespace {
 
 constexpr double Padding = 2; // design units between a memo's frame and its text
 
-// Text is measured once, against a 96-dpi reference, so every device shows the same lines.
+// Text is laid out once, at a fine reference resolution, and every device draws it with that very
+// font scaled to its own resolution: the widths measured are the widths drawn, in the preview at any
+// zoom, in a PDF and on paper. (Measured at the device's own pixel size a glyph's advance is rounded
+// differently on each device, up to several percent.)
+constexpr double ReferenceDpi = 1200;
+constexpr double ReferencePerUnit = ReferenceDpi / 96;
+
 const QPaintDevice &reference()
 {
     static QImage image = [] {
         QImage i(1, 1, QImage::Format_RGB32);
-        i.setDotsPerMeterX(3780);
-        i.setDotsPerMeterY(3780);
+        i.setDotsPerMeterX(qRound(ReferenceDpi / 0.0254));
+        i.setDotsPerMeterY(qRound(ReferenceDpi / 0.0254));
         return i;
     }();
     return image;
 }
 
-QFontMetricsF metrics(const Font &font)
+// Widths and line spacing of a template font in design units.
+class Metrics {
+public:
+    explicit Metrics(const Font &font) : m_(qtFont(font), const_cast<QPaintDevice *>(&reference())) {}
+    double width(const QString &text) const { return m_.horizontalAdvance(text) / ReferencePerUnit; }
+    double lineSpacing() const { return m_.lineSpacing() / ReferencePerUnit; }
+
+private:
+    QFontMetricsF m_;
+};
+
+Metrics metrics(const Font &font)
 {
-    return QFontMetricsF(qtFont(font), const_cast<QPaintDevice *>(&reference()));
+    return Metrics(font);
 }
 
 // Lines of a text in a width: at line breaks, and with word wrap wherever the width ends
@@ -45,13 +62,13 @@ QStringList wrap(const QString &text, const Font &font, double width, bool wordW
     const QStringList paragraphs = text.split(QLatin1Char('\n'));
     if (!wordWrap)
         return paragraphs;
-    const QFontMetricsF m = metrics(font);
+    const Metrics m = metrics(font);
     QStringList lines;
     for (const QString &paragraph : paragraphs) {
         QString line;
         for (int i = 0; i < paragraph.size(); ++i) {
             const QString candidate = line + paragraph[i];
-            if (!line.isEmpty() && m.horizontalAdvance(candidate) > width) {
+            if (!line.isEmpty() && m.width(candidate) > width) {
                 const int space = line.lastIndexOf(QLatin1Char(' '));
                 if (space > 0 && paragraph[i] != QLatin1Char(' ')) {
                     lines << line.left(space);
@@ -353,11 +370,11 @@ private:
             p.font = c.memo.font;
             p.align = c.memo.align;
             p.rect = c.memo.rect.translated(0, -designTop);
-            const QFontMetricsF m = metrics(c.memo.font);
+            const Metrics m = metrics(c.memo.font);
             if (c.memo.autoSize && !c.memo.wordWrap) {
                 double widest = 0;
                 for (const QString &line : s.split(QLatin1Char('\n')))
-                    widest = qMax(widest, m.horizontalAdvance(line));
+                    widest = qMax(widest, m.width(line));
                 p.rect.setWidth(qMax(p.rect.width(), widest + 2 * Padding));
             }
             p.lines = wrap(s, c.memo.font, p.rect.width() - 2 * Padding, c.memo.wordWrap);
@@ -621,12 +638,16 @@ void render(QPainter &painter, const PreparedPage &page, double scale, const QPo
     for (const QLineF &l : page.lines)
         painter.drawLine(QLineF(origin + l.p1() * scale, origin + l.p2() * scale));
     for (const PlacedText &t : page.texts) {
+        painter.save();
+        // A text never leaves its cell.
+        painter.setClipRect(QRectF(origin + t.rect.topLeft() * scale, t.rect.size() * scale), Qt::IntersectClip);
+        // Draw in reference pixels with the reference font, scaled down to the device.
+        painter.translate(origin);
+        painter.scale(scale / ReferencePerUnit, scale / ReferencePerUnit);
         QFont f = qtFont(t.font);
-        // Points on this device at this scale: compensated for its resolution once, here.
-        f.setPointSizeF(t.font.size * scale * 96.0 / dpi);
+        f.setPointSizeF(t.font.size * ReferenceDpi / dpi);
         painter.setFont(f);
-        const QFontMetricsF m = metrics(t.font);
-        const double lineHeight = m.lineSpacing();
+        const double lineHeight = metrics(t.font).lineSpacing();
         const double block = t.lines.size() * lineHeight;
         double top = t.rect.top() + Padding;
         if (t.align & Qt::AlignBottom)
@@ -635,10 +656,11 @@ void render(QPainter &painter, const PreparedPage &page, double scale, const QPo
             top = t.rect.top() + (t.rect.height() - block) / 2;
         for (int i = 0; i < t.lines.size(); ++i) {
             const QRectF line(t.rect.left() + Padding, top + i * lineHeight, t.rect.width() - 2 * Padding, lineHeight);
-            const QRectF device(origin + line.topLeft() * scale, line.size() * scale);
-            painter.drawText(device, int((t.align & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter) | Qt::TextDontClip,
+            const QRectF reference(line.topLeft() * ReferencePerUnit, line.size() * ReferencePerUnit);
+            painter.drawText(reference, int((t.align & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter) | Qt::TextDontClip,
                              t.lines[i]);
         }
+        painter.restore();
     }
     painter.restore();
 }

@@ -3,7 +3,10 @@
 #include "printing/report.h"
 
 #include <QFile>
+#include <QImage>
+#include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QtTest>
 
 using namespace tolva;
@@ -54,6 +57,28 @@ struct Groups {
         };
     }
 };
+
+// The words of a PDF with their boxes (points), as pdftotext reads them.
+struct Word {
+    QString text;
+    QRectF box;
+};
+QList<Word> pdfWords(const QString &pdf)
+{
+    QProcess p;
+    p.start("pdftotext", {"-bbox", pdf, "-"});
+    p.waitForFinished(30000);
+    static const QRegularExpression word(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>");
+    QList<Word> words;
+    auto it = word.globalMatch(QString::fromUtf8(p.readAllStandardOutput()));
+    while (it.hasNext()) {
+        const auto m = it.next();
+        words << Word{m.captured(5), QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                                            QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))};
+    }
+    return words;
+}
 
 } // namespace
 
@@ -341,6 +366,67 @@ private Q_SLOTS:
         QCOMPARE(back.pages.last().strings(), r.pages.last().strings());
         QCOMPARE(back.pages.first().lines.size(), r.pages.first().lines.size());
         QVERIFY_THROWS_EXCEPTION(ReportError, PreparedReport::load(g.f.dir.filePath("nosuch")));
+    }
+
+    // Texts are measured as they are drawn and never leave their cells: a full-length customer name
+    // of the contract list, and lines wrapped in a cell, stay inside it in the PDF.
+    void textsStayInTheirCells()
+    {
+        Fixture f;
+        const QString name = "北京市朝阳区建筑材料租赁有限公"; // 30 GBK bytes, the whole column
+        f.store->exec("insert into sp2(khm,numa,jz) values(:k,'HT001','否')", {{"k", name}});
+        Dataset rows(*f.store);
+        rows.open("select * from sp2");
+        Sources s;
+        s.datasets = {{"Query1", &rows}, {"dwm.Query1", &f.context->titles()}};
+        Template t = Template::load("contracts");
+        Memo wrapped;
+        wrapped.name = "Wrapped";
+        wrapped.rect = QRectF(72, 40, 200, 24);
+        wrapped.text = QString("建筑材料租赁").repeated(12);
+        wrapped.wordWrap = true;
+        wrapped.stretch = true;
+        t.memos << wrapped;
+        const PreparedReport r = prepare(t, s);
+        const QString pdf = f.dir.filePath("cells.pdf");
+        QVERIFY(writePdf(r, pdf));
+        const double right = (72 + 200) * 0.75; // points
+        QString drawn;
+        for (const Word &w : pdfWords(pdf))
+            if (w.box.left() < right && w.box.right() > 72 * 0.75 && (w.text.contains("北京") || w.text.contains("材料"))) {
+                drawn += w.text;
+                QVERIFY2(w.box.right() <= right + 0.01, qPrintable(QString("%1 ends at %2 > %3").arg(w.text).arg(w.box.right()).arg(right)));
+            }
+        QVERIFY2(drawn.contains(name), qPrintable(drawn));
+        QVERIFY(memoTexts(r, "Wrapped").first().count('\n') >= 4);
+    }
+
+    // What does not fit its cell is cut at the cell's edge, on every device.
+    void textIsClippedToItsCell()
+    {
+        PreparedPage page;
+        page.size = QSizeF(794, 1123);
+        PlacedText t;
+        t.rect = QRectF(100, 100, 60, 20);
+        t.lines << "一段放不下的很长的文字一段放不下的很长的文字";
+        t.align = Qt::AlignLeft;
+        page.texts << t;
+        for (double scale : {0.6, 1.0, 2.5}) {
+            QImage image(QSize(400, 300) * scale, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            QPainter painter(&image);
+            render(painter, page, scale);
+            painter.end();
+            int inside = 0, outside = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (qGray(image.pixel(x, y)) < 128)
+                        ++(QRectF(t.rect.topLeft() * scale, t.rect.size() * scale).adjusted(-1, -1, 1, 1).contains(x, y)
+                               ? inside
+                               : outside);
+            QVERIFY(inside > 0);
+            QCOMPARE(outside, 0);
+        }
     }
 
     void pdfCarriesTheChineseText()
