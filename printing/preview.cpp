@@ -336,10 +336,12 @@ void Tpreview1::BitBtn1Click()
 
 void Tpreview1::BitBtn2Click()
 {
-    const QString path = context_.interaction().saveFileName(this, QStringLiteral("保存当前报表到文件"),
+    QString path = context_.interaction().saveFileName(this, QStringLiteral("保存当前报表到文件"),
                                                              context_.folder(), QStringLiteral("报表文件 (*.frp)"));
     if (path.isEmpty())
         return;
+    if (!path.endsWith(QLatin1String(".frp"), Qt::CaseInsensitive))
+        path += QStringLiteral(".frp");
     if (!report_.save(path))
         context_.interaction().message(this, QStringLiteral("报表文件无法保存：%1").arg(path));
 }

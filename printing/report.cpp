@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <map>
 
@@ -166,6 +167,16 @@ public:
             totalPages_ = int(pages_.size());
         }
         result.pages = pages_;
+        // Screens print the title the company chose (e.g. of deposits or of rent received from one
+        // template): that text names the report.
+        if (!t_.titleMemo.isEmpty() && !pages_.isEmpty())
+            for (const PlacedText &text : pages_.first().texts)
+                if (text.memo.compare(t_.titleMemo, Qt::CaseInsensitive) == 0) {
+                    const QString printed = text.lines.join(QLatin1Char(' ')).simplified();
+                    if (!printed.isEmpty())
+                        result.title = printed;
+                    break;
+                }
         return result;
     }
 
@@ -728,10 +739,14 @@ PreparedReport PreparedReport::fromJson(const QByteArray &json)
 
 bool PreparedReport::save(const QString &path) const
 {
-    QFile file(path);
+    // Written whole or not at all: a failed write leaves an earlier file as it was.
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    return file.write(toJson()) >= 0;
+    const QByteArray json = toJson();
+    if (file.write(json) != json.size())
+        return false;
+    return file.commit();
 }
 
 PreparedReport PreparedReport::load(const QString &path)

@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QFile>
 #include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -51,6 +53,14 @@ struct Specs {
         return out;
     }
 };
+
+QString pdfInfo(const QString &path)
+{
+    QProcess p;
+    p.start("pdfinfo", {path});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
 
 QString pdfText(const QString &path)
 {
@@ -217,6 +227,86 @@ private Q_SLOTS:
         QVERIFY2(text.contains("第2页 共3页"), qPrintable(text));
         QVERIFY(!text.contains("第3页"));
         QVERIFY(text.contains("材料规格明细表"));
+    }
+
+    // What is chosen under "属性(&R)" is what prints.
+    void printerSettingsApply()
+    {
+        Specs s(45);
+        const PreparedReport r = s.prepared();
+        TPrintDialog dialog(*s.f.context, r, previewWindow(*s.f.context));
+        dialog.findChild<QComboBox *>("CB1")->setCurrentText(TPrintDialog::pdfEntry());
+        s.f.ui.windows["PageSetupDialog"] = [](QDialog *d) {
+            // What the printer's own dialog does with the person's choice.
+            QPrinter *printer = static_cast<QPageSetupDialog *>(d)->printer();
+            printer->setPageSize(QPageSize(QPageSize::Letter));
+            printer->setPageOrientation(QPageLayout::Landscape);
+            return int(QDialog::Accepted);
+        };
+        dialog.findChild<QPushButton *>("PropButton")->click();
+        QCOMPARE(s.f.ui.texts("modal"), QStringList{"PageSetupDialog"});
+        const QString path = s.f.dir.filePath("letter.pdf");
+        s.f.ui.answers << path;
+        dialog.findChild<QPushButton *>("OkButton")->click();
+        QCOMPARE(dialog.printed(), (QList<int>{1, 2, 3}));
+        const QString info = pdfInfo(path);
+        QVERIFY2(info.contains("Pages:           3"), qPrintable(info));
+        QVERIFY2(info.contains("792 x 612 pts (letter)"), qPrintable(info));
+    }
+
+    // The PDF proposed is named after the title printed: deposits and rent received, printed from one
+    // template, get their own names.
+    void pdfIsNamedAfterThePrintedTitle_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("deposits") << "sp3" << "押金明细表" << "押金明细表.pdf";
+        QTest::newRow("rent received") << "sp4" << "已交租金明细表" << "已交租金明细表.pdf";
+        QTest::newRow("unfit characters") << "sp3" << "押金/租金:2004?" << "押金_租金_2004_.pdf";
+        QTest::newRow("blank title") << "sp4" << "  " << "交费明细表.pdf";
+    }
+
+    void pdfIsNamedAfterThePrintedTitle()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, title);
+        QFETCH(QString, file);
+        Specs s(0);
+        s.f.store->exec(QString("update dwm set %1=:t").arg(column), {{"t", title}});
+        s.f.context->titles().refresh();
+        s.f.store->exec("insert into sp3(khm,numa,datea,lx,a1) values('客户','HT1','2004-01-01','现金',100)");
+        Dataset rows(*s.f.store), contract(*s.f.store);
+        rows.open("select * from sp3");
+        contract.open("select * from sp2");
+        Template t = Template::load("payments");
+        t.memo("Memo1")->text = QString("[dwm.Query1.\"%1\"]").arg(column);
+        Sources sources;
+        sources.datasets = {{"Query1", &rows}, {"Query2", &contract}, {"dwm.Query1", &s.f.context->titles()}};
+        const PreparedReport r = prepare(t, sources);
+        TPrintDialog dialog(*s.f.context, r, previewWindow(*s.f.context));
+        dialog.findChild<QComboBox *>("CB1")->setCurrentText(TPrintDialog::pdfEntry());
+        s.f.ui.answers << QString();
+        dialog.findChild<QPushButton *>("OkButton")->click();
+        QCOMPARE(s.f.ui.log.last().kind, QString("save"));
+        QCOMPARE(QFileInfo(s.f.ui.log.last().text).fileName(), file);
+    }
+
+    void savedReportsGetTheirExtensionAndFailedWritesAreReported()
+    {
+        Specs s(45);
+        Tpreview1 preview(*s.f.context);
+        preview.setReport(s.prepared());
+        s.f.ui.answers << s.f.dir.filePath("三月");
+        preview.findChild<QPushButton *>("BitBtn2")->click();
+        QVERIFY(QFile::exists(s.f.dir.filePath("三月.frp")));
+        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp")).pageCount(), 3);
+        QVERIFY(s.f.ui.texts("message").isEmpty());
+
+        const QString nowhere = s.f.dir.filePath("没有的文件夹/三月.frp");
+        s.f.ui.answers << nowhere;
+        preview.findChild<QPushButton *>("BitBtn2")->click();
+        QCOMPARE(s.f.ui.texts("message"), QStringList{"报表文件无法保存：" + nowhere});
     }
 
     void printActionRefusesEmptyAndDetachesTheGrid()
