@@ -160,8 +160,8 @@ public:
     {
         PreparedReport result;
         result.title = t_.title;
-        const int passes = t_.page.doublePass ? 2 : 1;
-        for (int pass = 0; pass < passes; ++pass) {
+        passes_ = t_.page.doublePass ? 2 : 1;
+        for (pass_ = 0; pass_ < passes_; ++pass_) {
             pages_.clear();
             run();
             totalPages_ = int(pages_.size());
@@ -531,6 +531,8 @@ private:
         const Band *masterBand = bandOf(BandType::MasterData);
         startPage();
         for (int r = 0; r < rows_; ++r) {
+            if (sources_.progress && !sources_.progress(pass_ * rows_ + r, passes_ * rows_, t_.title))
+                throw Stopped{};
             moveRow(r);
             for (int level = 0; level < int(groupHeaders_.size()); ++level) {
                 const QVariant key = groupKey(groupHeaders_[level]);
@@ -578,6 +580,8 @@ private:
         if (data_ && saved >= 0)
             moveRow(saved);
         finishPage();
+        if (sources_.progress && !sources_.progress((pass_ + 1) * rows_, passes_ * rows_, t_.title))
+            throw Stopped{};
     }
 
     const Template &t_;
@@ -598,6 +602,7 @@ private:
     PreparedPage page_;
     MemoState *current_ = nullptr;
     int totalPages_ = 0;
+    int pass_ = 0, passes_ = 1;
     int row_ = -1;
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;

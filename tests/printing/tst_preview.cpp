@@ -337,6 +337,13 @@ private Q_SLOTS:
         QVERIFY(!printAction(*s.f.context, nullptr, s.data, &grid, broken, sources));
         QCOMPARE(s.f.ui.texts("error").size(), 1);
         QCOMPARE(grid.gridModel()->dataset(), &s.data);
+
+        // A preparation stopped through its progress ends quietly, the wait cursor gone, the grid back.
+        sources.progress = [](int, int, const QString &) { return false; };
+        QVERIFY(!printAction(*s.f.context, nullptr, s.data, &grid, fixture("columns"), sources));
+        QCOMPARE(s.f.ui.log.size(), 3);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(grid.gridModel()->dataset(), &s.data);
     }
 };
 

@@ -318,6 +318,34 @@ private Q_SLOTS:
         QCOMPARE(g.data.currentRow(), 0); // the result set is back on its row
     }
 
+    // Preparation tells how far it got over both passes and stops when asked to.
+    void progressAndStop()
+    {
+        Groups g;
+        QList<QPair<int, int>> calls;
+        g.sources.progress = [&](int done, int total, const QString &what) {
+            calls << qMakePair(done, total);
+            return what == "分组测试报表";
+        };
+        const PreparedReport r = prepare(fixture("groups"), g.sources);
+        QVERIFY(r.pageCount() >= 3);
+        QCOMPARE(calls.first(), qMakePair(0, 120));
+        QCOMPARE(calls.last(), qMakePair(120, 120));
+        for (int i = 1; i < calls.size(); ++i)
+            QVERIFY(calls[i].first >= calls[i - 1].first);
+        QVERIFY(calls.size() >= 120);
+
+        g.data.moveTo(7);
+        int asked = 0;
+        g.sources.progress = [&](int done, int, const QString &) {
+            ++asked;
+            return done < 30;
+        };
+        QVERIFY_THROWS_EXCEPTION(Stopped, prepare(fixture("groups"), g.sources));
+        QCOMPARE(asked, 31);
+        QCOMPARE(g.data.currentRow(), 7); // back on its row
+    }
+
     void pageRanges_data()
     {
         QTest::addColumn<QString>("text");
