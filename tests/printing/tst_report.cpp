@@ -327,8 +327,10 @@ private Q_SLOTS:
             calls << qMakePair(done, total);
             return what == "分组测试报表";
         };
+        g.data.moveTo(11);
         const PreparedReport r = prepare(fixture("groups"), g.sources);
         QVERIFY(r.pageCount() >= 3);
+        QCOMPARE(g.data.currentRow(), 11);
         QCOMPARE(calls.first(), qMakePair(0, 120));
         QCOMPARE(calls.last(), qMakePair(120, 120));
         for (int i = 1; i < calls.size(); ++i)
