@@ -42,6 +42,7 @@ Template Template::fromJson(const QByteArray &json)
     const QJsonObject o = doc.object();
     Template t;
     t.title = o.value(QStringLiteral("title")).toString();
+    t.titleMemo = o.value(QStringLiteral("titleMemo")).toString();
     const QJsonObject page = o.value(QStringLiteral("page")).toObject();
     t.page.landscape = page.value(QStringLiteral("orientation")).toString() == QLatin1String("landscape");
     const QJsonArray margins = page.value(QStringLiteral("margins")).toArray();
