@@ -6,6 +6,7 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "summaries/stockscreens.h"
 
 namespace tolva {
 
@@ -16,6 +17,9 @@ void addScreens(Tsbmain &menu, Context &context)
     menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new Tsp3(context, parent); });
     menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new Tsp4(context, parent); });
     menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new Tsp5(context, parent); });
+    menu.setScreen(QStringLiteral("N42"), [&context](QWidget *parent) { return new Tkccx1(context, parent); });
+    menu.setScreen(QStringLiteral("N41"), [&context](QWidget *parent) { return new Tkccx(context, parent); });
+    menu.setScreen(QStringLiteral("N63"), [&context](QWidget *parent) { return new Tczblrnowcx(context, parent); });
 }
 
 } // namespace tolva
