@@ -47,11 +47,11 @@ int countBalances(Store &store, const Contracts &contracts)
         // hire drop out of the list.
         store.exec(QStringLiteral(
                        "insert into czbtem(khm,namea,a1,a2,a3) "
-                       "select c.khm, c.namea, sum(c.a1*c.bl), sum(c.b1*c.bl), "
-                       "coalesce(sum(c.a1*c.bl),0)-coalesce(sum(c.b1*c.bl),0) "
-                       "from czbnow c join sp1 m on m.namea=c.namea join sp2 k on k.numa=c.numa ")
-                       + where
-                       + QStringLiteral(" group by m.rowid, k.rowid, c.khm order by m.rowid, k.rowid, c.khm"),
+                       "select c.khm, c.namea, c.a1, c.b1, coalesce(c.a1,0)-coalesce(c.b1,0) "
+                       "from (select numa, namea, khm, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
+                       "      group by numa, namea, khm) c "
+                       "join sp1 m on m.namea=c.namea join sp2 k on k.numa=c.numa ")
+                       + where + QStringLiteral(" order by m.rowid, k.rowid, c.khm"),
                    params);
         rows = store.scalar(QStringLiteral("select count(*) from czbtem where khm<>''")).toInt();
     });
@@ -75,6 +75,10 @@ Choice normalised(Choice choice)
     return choice;
 }
 
+// The balances in pieces and in the material's unit, computed with the sums.
+const QString Balances = QStringLiteral(
+    "coalesce(sum(a1),0)-coalesce(sum(b1),0), coalesce(sum(a1*bl),0)-coalesce(sum(b1*bl),0)");
+
 int compute(Store &store, const Choice &typed)
 {
     const Choice choice = normalised(typed);
@@ -83,16 +87,19 @@ int compute(Store &store, const Choice &typed)
     case Grouping::Detail:
         // Each movement is a row of its own with its own converted quantities: two equal slips of one
         // day are two rows, not one row with doubled quantities.
-        sql = QStringLiteral("insert into czbnow1(namea,datea,gg,dw,dw1,bl,a1,b1,numa,khm,a2,b2) "
-                             "select namea,datea,gg,dw,dw1,bl,a1,b1,numa,khm,a1*bl,b1*bl from czbnow ");
+        sql = QStringLiteral("insert into czbnow1(namea,datea,gg,dw,dw1,bl,a1,b1,numa,khm,a2,b2,a3,a4) "
+                             "select namea,datea,gg,dw,dw1,bl,a1,b1,numa,khm,a1*bl,b1*bl,"
+                             "coalesce(a1,0)-coalesce(b1,0),coalesce(a1*bl,0)-coalesce(b1*bl,0) from czbnow ");
         break;
     case Grouping::PerCustomer:
-        sql = QStringLiteral("insert into czbnow1(gg,numa,khm,namea,dw,dw1,a1,b1,a2,b2) "
-                             "select gg,numa,khm,namea,dw,dw1,sum(a1),sum(b1),sum(a1*bl),sum(b1*bl) from czbnow ");
+        sql = QStringLiteral("insert into czbnow1(gg,numa,khm,namea,dw,dw1,a1,b1,a2,b2,a3,a4) "
+                             "select gg,numa,khm,namea,dw,dw1,sum(a1),sum(b1),sum(a1*bl),sum(b1*bl),")
+              + Balances + QStringLiteral(" from czbnow ");
         break;
     case Grouping::PerSize:
-        sql = QStringLiteral("insert into czbnow1(gg,namea,dw,dw1,a1,b1,a2,b2) "
-                             "select gg,namea,dw,dw1,sum(a1),sum(b1),sum(a1*bl),sum(b1*bl) from czbnow ");
+        sql = QStringLiteral("insert into czbnow1(gg,namea,dw,dw1,a1,b1,a2,b2,a3,a4) "
+                             "select gg,namea,dw,dw1,sum(a1),sum(b1),sum(a1*bl),sum(b1*bl),")
+              + Balances + QStringLiteral(" from czbnow ");
         break;
     }
     Params params;
@@ -122,10 +129,10 @@ int compute(Store &store, const Choice &typed)
     store.transaction([&] {
         store.exec(QStringLiteral("delete from czbnow1"));
         store.exec(sql, params);
-        if (store.scalar(QStringLiteral("select count(*) from czbnow1 where coalesce(namea,'')<>''")).toInt() == 0)
-            return;
-        store.exec(QStringLiteral("update czbnow1 set a3=coalesce(a1,0)-coalesce(b1,0), a4=coalesce(a2,0)-coalesce(b2,0)"));
         rows = store.scalar(QStringLiteral("select count(*) from czbnow1")).toInt();
+        // Rows without a material name are movements typed incompletely: nothing to list.
+        if (store.scalar(QStringLiteral("select count(*) from czbnow1 where coalesce(namea,'')<>''")).toInt() == 0)
+            rows = 0;
     });
     return rows;
 }
