@@ -6,26 +6,30 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "summaries/stockscreens.h"
 
 namespace tolva {
 
+namespace {
+
+// The menu item `id` opens a new S over the context.
+template <class S> void add(Tsbmain &menu, const char *id, Context &context)
+{
+    menu.setScreen(QLatin1String(id), [&context](QWidget *parent) { return std::make_unique<S>(context, parent); });
+}
+
+} // namespace
+
 void addScreens(Tsbmain &menu, Context &context)
 {
-    menu.setScreen(QStringLiteral("N21"), [&context](QWidget *parent) {
-        return std::make_unique<Tsp2>(context, parent);
-    });
-    menu.setScreen(QStringLiteral("N7"), [&context](QWidget *parent) {
-        return std::make_unique<Tsp1>(context, parent);
-    });
-    menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) {
-        return std::make_unique<Tsp3>(context, parent);
-    });
-    menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) {
-        return std::make_unique<Tsp4>(context, parent);
-    });
-    menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) {
-        return std::make_unique<Tsp5>(context, parent);
-    });
+    add<Tsp2>(menu, "N21", context);
+    add<Tsp1>(menu, "N7", context);
+    add<Tsp3>(menu, "N61", context);
+    add<Tsp4>(menu, "N71", context);
+    add<Tsp5>(menu, "N81", context);
+    add<Tkccx1>(menu, "N42", context);
+    add<Tkccx>(menu, "N41", context);
+    add<Tczblrnowcx>(menu, "N63", context);
 }
 
 } // namespace tolva
