@@ -4,6 +4,7 @@
 
 #include "screens.h"
 #include "printing/printaction.h"
+#include "settings/inputmethods.h"
 #include "store/store.h"
 #include "widgets/context.h"
 #include "widgets/interaction.h"
@@ -34,6 +35,7 @@ int main(int argc, char *argv[])
     }
     tolva::DesktopInteraction interaction;
     tolva::Context context(*store, interaction);
+    context.setInputMethods(std::make_unique<tolva::DesktopInputMethods>());
     tolva::previewWindow(context); // the preview lives for the whole run
     tolva::Tsbpass login(context);
     tolva::Tsbmain menu(context);
