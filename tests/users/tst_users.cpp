@@ -3,6 +3,7 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "app/screens.h"
 #include "screens.h"
 #include "users/changeuser.h"
 #include "users/passcheck.h"
@@ -347,6 +348,22 @@ private Q_SLOTS:
         f.ui.clear();
         QVERIFY(!users::leave(*f.store));
         QCOMPARE(usersTable(*f.store).size(), 3);
+    }
+
+    void systemMenuOpensTheWindows()
+    {
+        Fixture f;
+        f.logIn("录入员");
+        Tsbmain menu(*f.context);
+        addScreens(menu, *f.context);
+        const QList<QPair<QString, QString>> items = {{"N01", "sbpassb"}, {"N17", "sbpassjc"}, {"N22", "srf"},
+                                                      {"N31", "dwm"}, {"N43", "Tczbp_setup"}};
+        for (const auto &[item, window] : items) {
+            QVERIFY(menu.item(item)->isEnabled());
+            f.ui.windows[window] = [](QDialog *) { return 0; };
+            menu.item(item)->trigger();
+            QCOMPARE(f.ui.texts("modal").last(), window);
+        }
     }
 
     void administrationWindowCannotBeEscaped()
