@@ -5,6 +5,7 @@
 #include "screens.h"
 #include "startup.h"
 #include "printing/printaction.h"
+#include "settings/inputmethods.h"
 #include "widgets/context.h"
 #include "widgets/guard.h"
 #include "widgets/interaction.h"
@@ -35,6 +36,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     tolva::Context &context = *run.context;
+    context.setInputMethods(std::make_unique<tolva::DesktopInputMethods>());
     std::unique_ptr<tolva::Tsbpass> login;
     std::unique_ptr<tolva::Tsbmain> menu;
     const bool built = tolva::guard(interaction, nullptr, [&] {

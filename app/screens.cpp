@@ -7,6 +7,11 @@
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
 #include "summaries/stockscreens.h"
+#include "settings/inputmethod.h"
+#include "settings/printformat.h"
+#include "settings/titles.h"
+#include "users/changeuser.h"
+#include "users/passcheck.h"
 
 namespace tolva {
 
@@ -30,6 +35,11 @@ void addScreens(Tsbmain &menu, Context &context)
     add<Tkccx1>(menu, "N42", context);
     add<Tkccx>(menu, "N41", context);
     add<Tczblrnowcx>(menu, "N63", context);
+    add<Tsbpassb>(menu, "N01", context);
+    add<Tsbpassjc>(menu, "N17", context);
+    add<Tsrf>(menu, "N22", context);
+    add<Tdwm>(menu, "N31", context);
+    add<Tczbp_setup>(menu, "N43", context);
 }
 
 } // namespace tolva
