@@ -2,6 +2,9 @@
 
 #include "mainmenu.h"
 
+#include "help/about.h"
+#include "help/helpwindow.h"
+#include "help/revizevar.h"
 #include "masterdata/contracts.h"
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
@@ -16,6 +19,10 @@ void addScreens(Tsbmain &menu, Context &context)
     menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new Tsp3(context, parent); });
     menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new Tsp4(context, parent); });
     menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new Tsp5(context, parent); });
+    menu.setScreen(QStringLiteral("N110"), [&context](QWidget *parent) { return help::openHelp(context, parent); });
+    menu.setScreen(QStringLiteral("N210"), [&context](QWidget *parent) { return new Trevizevar2(context, parent); });
+    menu.setScreen(QStringLiteral("A1"), [&context](QWidget *parent) { return new Tsbabout(context, parent); });
+    menu.setScreen(QStringLiteral("N35"), [&context](QWidget *parent) { return new Trevizevar1(context, parent); });
 }
 
 } // namespace tolva
