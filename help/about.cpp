@@ -26,16 +26,13 @@ Tsbabout::Tsbabout(Context &context, QWidget *parent) : Screen(context, parent),
 
     ui->Label3->setText(Context::webAddress());
     ui->Label5->setText(Context::mailAddress());
-    for (LinkLabel *link : {ui->Label3, ui->Label5, ui->Label12, ui->Label14}) {
+    for (LinkLabel *link : {ui->Label3, ui->Label5, ui->Label12, ui->Label14})
         link->setNormalColor(Qt::black);
-        link->adjustSize();
-    }
     // Only the two addresses also turn bold and underlined under the mouse.
     ui->Label12->setHoverEmphasis(false);
     ui->Label14->setHoverEmphasis(false);
-    const QFontMetrics fm(ui->Label11->font());
-    ui->Label12->move(ui->Label11->x() + fm.horizontalAdvance(QStringLiteral("有关软件升级等信息请")) + 2, ui->Label11->y());
-    ui->Label14->move(ui->Label13->x() + fm.horizontalAdvance(ui->Label13->text()) + 2, ui->Label13->y());
+    placeLink(ui->Label11, ui->Label12);
+    placeLink(ui->Label13, ui->Label14);
 
     for (LinkLabel *home : {ui->Label3, ui->Label12})
         connect(home, &LinkLabel::clicked, this, [this] { this->context().interaction().open(help::homePage()); });

@@ -65,7 +65,7 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     split->setSizes({220, 640});
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(note_);
-    layout->addWidget(split);
+    layout->addWidget(split, 1);
 
     connect(contents_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
         if (item && page() != item->data(Qt::UserRole).toString())

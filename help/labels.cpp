@@ -48,6 +48,32 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
         Q_EMIT clicked();
 }
 
+void placeLink(QLabel *text, LinkLabel *link)
+{
+    const QFontMetrics fm(text->font());
+    // Room for the bold text a hovered link may show.
+    QFont bold = link->font();
+    bold.setBold(true);
+    const int width = QFontMetrics(bold).horizontalAdvance(link->text()) + 4;
+    QString sentence = text->text();
+    const int gap = sentence.indexOf(QStringLiteral("  "));
+    int x = fm.horizontalAdvance(sentence);
+    if (gap >= 0) {
+        int end = gap;
+        while (end < sentence.size() && sentence[end] == QLatin1Char(' '))
+            ++end;
+        int blanks = end - gap;
+        while (fm.horizontalAdvance(QString(blanks, QLatin1Char(' '))) < width)
+            ++blanks;
+        sentence = sentence.left(gap) + QString(blanks, QLatin1Char(' ')) + sentence.mid(end);
+        text->setText(sentence);
+        x = fm.horizontalAdvance(sentence.left(gap));
+    }
+    text->resize(fm.horizontalAdvance(sentence) + 4, text->height());
+    link->setAlignment(text->alignment());
+    link->setGeometry(text->x() + x + 2, text->y(), width, text->height());
+}
+
 ShadowLabel::ShadowLabel(QWidget *parent) : QLabel(parent) {}
 
 void ShadowLabel::paintEvent(QPaintEvent *)

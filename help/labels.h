@@ -32,6 +32,10 @@ private:
     bool hovered_ = false;
 };
 
+// Places `link` in the blanks of `text` (widening the blanks to the link's width in the label's
+// font), or right after the text when it has no blanks, on the same line.
+void placeLink(QLabel *text, LinkLabel *link);
+
 // A label drawn twice, for a shadow: once in its shadow colour shifted by an offset, then in its
 // own colour on top.
 class ShadowLabel : public QLabel {

@@ -30,18 +30,16 @@ void DownloadWindow::setUpLinks(QLabel *gapText, LinkLabel *gapLink, QLabel *tel
 {
     setUpFrame(nullptr, false);
     setFixedSize(size());
-    // The link sits in the blanks of its sentence.
-    const QFontMetrics fm(gapText->font());
-    const QString before = QStringLiteral("有关软件升级等信息请");
-    gapLink->move(gapText->x() + fm.horizontalAdvance(before) + 2, gapText->y());
-    gapLink->adjustSize();
-    tell->move(tellText->x() + fm.horizontalAdvance(tellText->text()) + 2, tellText->y());
-    tell->adjustSize();
     for (LinkLabel *link : {gapLink, tell})
         link->setNormalColor(Qt::blue);
+    placeLink(gapText, gapLink);
+    placeLink(tellText, tell);
     connect(gapLink, &LinkLabel::clicked, this, [this] { context().interaction().open(help::homePage()); });
     connect(tell, &LinkLabel::clicked, this, [this] { context().interaction().open(help::mailTo()); });
     StatusMirror::addPanels(bar, panels_);
+    // A narrow window: the middle panel takes what its text needs, so the third one stays in view.
+    const QString middle = QStringLiteral("最新信息及软件更新请访问青禾主页:") + Context::webAddress();
+    panels_[1]->setFixedWidth(panels_[1]->fontMetrics().horizontalAdvance(middle) + 12);
 }
 
 void DownloadWindow::FormActivate()
