@@ -40,6 +40,8 @@ void DownloadWindow::setUpLinks(QLabel *gapText, LinkLabel *gapLink, QLabel *tel
     // A narrow window: the middle panel takes what its text needs, so the third one stays in view.
     const QString middle = QStringLiteral("最新信息及软件更新请访问青禾主页:") + Context::webAddress();
     panels_[1]->setFixedWidth(panels_[1]->fontMetrics().horizontalAdvance(middle) + 12);
+    panels_[2]->setMinimumWidth(0);
+    panels_[2]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 }
 
 void DownloadWindow::FormActivate()
@@ -92,6 +94,8 @@ Download::Result DownloadWindow::fetch(const QString &file)
         panels_[2]->setFullText(QStringLiteral("下载失败：") + reason_);
     else if (download.result() == Download::Result::Done)
         panels_[2]->setFullText(QStringLiteral("下载完成：") + file);
+    else
+        panels_[2]->setFullText(QStringLiteral("已取消下载：") + file);
     return download.result();
 }
 
