@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -45,9 +46,30 @@ QString Shell::programFolder() const
     return QCoreApplication::applicationDirPath();
 }
 
+bool viewerKnown(const QString &file)
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty())
+        return true;
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("filetype"), file});
+    query.waitForFinished(5000);
+    const QString type = QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+    if (type.isEmpty())
+        return false;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+    query.waitForFinished(5000);
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+#else
+    Q_UNUSED(file)
+    return true;
+#endif
+}
+
 bool Shell::openDocument(const QString &file)
 {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    return viewerKnown(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
 bool Shell::start(const QString &program)

@@ -14,6 +14,11 @@ QUrl downloadUrl(const QString &file);
 QUrl homePage();
 QUrl mailTo();
 
+// False when the desktop's file associations name no program for the file. xdg-open finds that
+// out only after it started, where nobody hears it, so the question is asked first; desktops
+// without such a list answer true and leave it to the opening.
+bool viewerKnown(const QString &file);
+
 // The desktop shell as the help windows use it. The desktop's own by default; tests replace the
 // parts that would leave the test (a document viewer, the end of the program).
 class Shell {

@@ -445,6 +445,32 @@ private Q_SLOTS:
         }
     }
 
+    // The desktop's file associations decide whether the help file has a viewer.
+    void viewerKnown_data()
+    {
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<QByteArray>("program");
+        QTest::addColumn<bool>("known");
+        QTest::newRow("associated") << QByteArray("application/vnd.ms-htmlhelp") << QByteArray("xchm.desktop") << true;
+        QTest::newRow("no program") << QByteArray("application/vnd.ms-htmlhelp") << QByteArray() << false;
+        QTest::newRow("unknown type") << QByteArray() << QByteArray() << false;
+    }
+    void viewerKnown()
+    {
+        QFETCH(QByteArray, type);
+        QFETCH(QByteArray, program);
+        QFETCH(bool, known);
+        QTemporaryDir bin;
+        write(bin.filePath("xdg-mime"), "#!/bin/sh\n[ \"$2\" = filetype ] && echo '" + type + "'\n[ \"$2\" = default ] && [ \"$3\" = '" +
+                                            type + "' ] && echo '" + program + "'\nexit 0\n");
+        QFile::setPermissions(bin.filePath("xdg-mime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+        const bool answer = help::viewerKnown(bin.filePath("tolvahelp.chm"));
+        qputenv("PATH", path);
+        QCOMPARE(answer, known);
+    }
+
     // Every entry of the contents has its page, and links between pages move the contents along.
     void builtInHelpPages()
     {
