@@ -7,7 +7,8 @@
 
 namespace tolva {
 
-Tsbabout::Tsbabout(Context &context, QWidget *parent) : Screen(context, parent), ui(std::make_unique<Ui::Tsbabout>())
+Tsbabout::Tsbabout(Context &context, QWidget *parent)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tsbabout>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Tsbabout"));
@@ -34,10 +35,11 @@ Tsbabout::Tsbabout(Context &context, QWidget *parent) : Screen(context, parent),
     placeLink(ui->Label11, ui->Label12);
     placeLink(ui->Label13, ui->Label14);
 
+    Interaction &desktop = context.interaction();
     for (LinkLabel *home : {ui->Label3, ui->Label12})
-        connect(home, &LinkLabel::clicked, this, [this] { this->context().interaction().open(help::homePage()); });
+        connect(home, &LinkLabel::clicked, this, [&desktop] { desktop.open(help::homePage()); });
     for (LinkLabel *mail : {ui->Label5, ui->Label14})
-        connect(mail, &LinkLabel::clicked, this, [this] { this->context().interaction().open(help::mailTo()); });
+        connect(mail, &LinkLabel::clicked, this, [&desktop] { desktop.open(help::mailTo()); });
 }
 
 Tsbabout::~Tsbabout() = default;

@@ -87,8 +87,9 @@ void Download::replyFinished()
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     // A body that stopped short of its stated length is not the file (a compressed body is counted
     // after decompression, so its length cannot be compared).
-    if (length.isValid() && reply->rawHeader("Content-Encoding").isEmpty() && file_->size() != length.toLongLong())
-        return finish(Result::Failed, QStringLiteral("收到 %1 字节，应为 %2 字节").arg(file_->size()).arg(length.toLongLong()));
+    const qint64 stated = length.isValid() ? length.toLongLong() : -1;
+    if (stated >= 0 && reply->rawHeader("Content-Encoding").isEmpty() && file_->size() != stated)
+        return finish(Result::Failed, QStringLiteral("收到 %1 字节，应为 %2 字节").arg(file_->size()).arg(stated));
     if (!file_->commit())
         return finish(Result::Failed, file_->errorString());
     finish(Result::Done);

@@ -78,8 +78,9 @@ Download::Result DownloadWindow::fetch(const QString &file)
         // Bytes as they arrive; a server that does not say the size shows a moving bar.
         progress.setMaximum(total > 0 ? 1000 : 0);
         progress.setValue(total > 0 ? int(received * 1000 / total) : 0);
-        progress.setLabelText(total > 0 ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
-                                        : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
+        progress.setLabelText(total > 0
+                                  ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
+                                  : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
     });
     connect(&progress, &QProgressDialog::canceled, &download, &Download::cancel);
     QEventLoop loop;

@@ -100,8 +100,8 @@ bool processRunning(const QString &fileName)
     }
 #ifdef Q_OS_WIN
     QProcess tasklist;
-    tasklist.start(QStringLiteral("tasklist"), {QStringLiteral("/FI"), QStringLiteral("IMAGENAME eq ") + fileName,
-                                                QStringLiteral("/NH")});
+    tasklist.start(QStringLiteral("tasklist"),
+                   {QStringLiteral("/FI"), QStringLiteral("IMAGENAME eq ") + fileName, QStringLiteral("/NH")});
     tasklist.waitForFinished(5000);
     return QString::fromLocal8Bit(tasklist.readAllStandardOutput()).contains(fileName, Qt::CaseInsensitive);
 #else

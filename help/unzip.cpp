@@ -29,7 +29,8 @@ bool safeName(const QString &name)
     if (name.isEmpty() || name.startsWith(QLatin1Char('/')) || name.startsWith(QLatin1Char('\\')) ||
         (name.size() > 1 && name[1] == QLatin1Char(':')))
         return false;
-    const QStringList parts = QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
+    const QStringList parts =
+        QString(name).replace(QLatin1Char('\\'), QLatin1Char('/')).split(QLatin1Char('/'));
     return !parts.contains(QStringLiteral(".."));
 }
 
@@ -105,12 +106,14 @@ Outcome unpack(const QString &zipFile, const QString &folder)
         }
         const QString parent = QFileInfo(path).absolutePath();
         // A folder already there may be a link to elsewhere.
-        if (!target.mkpath(QFileInfo(name).path()) || !(QFileInfo(parent).canonicalFilePath() + QLatin1Char('/')).startsWith(root))
+        if (!target.mkpath(QFileInfo(name).path()) ||
+            !(QFileInfo(parent).canonicalFilePath() + QLatin1Char('/')).startsWith(root))
             return Outcome::refused(refusal(QStringLiteral("压缩文件中的 \"%1\" 指向目标文件夹之外，已拒绝解压。").arg(name)));
 
         std::unique_ptr<zip_file_t, Closer> in(zip_fopen_index(z.get(), zip_uint64_t(i), 0));
         if (!in)
-            return Outcome::refused(refusal(QStringLiteral("无法读取 %1: %2").arg(name, QString::fromLocal8Bit(zip_strerror(z.get())))));
+            return Outcome::refused(refusal(
+                QStringLiteral("无法读取 %1: %2").arg(name, QString::fromLocal8Bit(zip_strerror(z.get())))));
         QSaveFile out(path);
         if (!out.open(QIODevice::WriteOnly))
             return Outcome::refused(refusal(QStringLiteral("无法写入 %1: %2").arg(path, out.errorString())));

@@ -22,7 +22,8 @@ Outcome recordProgramName(Store &store, const QString &fileName)
         if (!store.column(QStringLiteral("srf"), QStringLiteral("qhsoftnow")))
             store.exec(QStringLiteral("ALTER table srf add Column qhsoftnow char(100)"));
         store.checkCapacity(QStringLiteral("srf"), QStringLiteral("qhsoftnow"), fileName.trimmed());
-        store.exec(QStringLiteral("update srf set qhsoftnow=:g1"), {{QStringLiteral("g1"), fileName.trimmed()}});
+        store.exec(QStringLiteral("update srf set qhsoftnow=:g1"),
+                   {{QStringLiteral("g1"), fileName.trimmed()}});
     });
     return Outcome::done();
 }

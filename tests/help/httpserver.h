@@ -17,7 +17,11 @@ public:
         Mode mode = Mode::Whole;
     };
 
-    HttpServer() { QVERIFY(server_.listen(QHostAddress::LocalHost)); connect(&server_, &QTcpServer::newConnection, this, &HttpServer::accept); }
+    HttpServer()
+    {
+        QVERIFY(server_.listen(QHostAddress::LocalHost));
+        connect(&server_, &QTcpServer::newConnection, this, &HttpServer::accept);
+    }
 
     void serve(const QString &path, const QByteArray &body, Mode mode = Mode::Whole) { files_[path] = {body, mode}; }
     // The download folder's address on this server.
