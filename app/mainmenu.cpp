@@ -96,9 +96,6 @@ void Tsbmain::build()
     exit->setObjectName(QStringLiteral("N3"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     items_.insert(QStringLiteral("N3"), exit);
-
-    // The help file is handed to the desktop; it reports a missing file itself.
-    items_.value(QStringLiteral("N110"))->setEnabled(true);
 }
 
 QAction *Tsbmain::item(const QString &name) const
@@ -134,10 +131,6 @@ void Tsbmain::open(const QString &item)
 {
     bool opened = false;
     guard(context_.interaction(), this, [&] {
-        if (item == QLatin1String("N110")) {
-            context_.interaction().open(QUrl::fromLocalFile(QDir(context_.folder()).filePath(QStringLiteral("tolvahelp.chm"))));
-            return;
-        }
         if ((item == QLatin1String("N61") || item == QLatin1String("N71")) && !contractsExist())
             return;
         if (item == QLatin1String("N62") && !administrator())

@@ -2,6 +2,9 @@
 
 #include "mainmenu.h"
 
+#include "help/about.h"
+#include "help/helpwindow.h"
+#include "help/revizevar.h"
 #include "masterdata/contracts.h"
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
@@ -40,6 +43,12 @@ void addScreens(Tsbmain &menu, Context &context)
     add<Tsrf>(menu, "N22", context);
     add<Tdwm>(menu, "N31", context);
     add<Tczbp_setup>(menu, "N43", context);
+    add<Trevizevar2>(menu, "N210", context);
+    add<Tsbabout>(menu, "A1", context);
+    add<Trevizevar1>(menu, "N35", context);
+    menu.setScreen(QStringLiteral("N110"), [&context](QWidget *parent) {
+        return std::unique_ptr<QDialog>(help::openHelp(context, parent));
+    });
 }
 
 } // namespace tolva
