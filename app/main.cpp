@@ -3,6 +3,7 @@
 #include "splash.h"
 
 #include "screens.h"
+#include "settlement/statementcli.h"
 #include "printing/printaction.h"
 #include "store/store.h"
 #include "widgets/context.h"
@@ -17,6 +18,9 @@
 // start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (tolva::isStatementCommand(argc, argv))
+        return tolva::runStatementCommand(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);

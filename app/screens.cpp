@@ -6,6 +6,7 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "settlement/chooserscreen.h"
 
 namespace tolva {
 
@@ -16,6 +17,7 @@ void addScreens(Tsbmain &menu, Context &context)
     menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new Tsp3(context, parent); });
     menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new Tsp4(context, parent); });
     menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new Tsp5(context, parent); });
+    menu.setScreen(QStringLiteral("N14"), [&context](QWidget *parent) { return new Tczbcx1(context, parent); });
 }
 
 } // namespace tolva

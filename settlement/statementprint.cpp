@@ -1,0 +1,156 @@
+#include "statementprint.h"
+
+#include "capitals.h"
+#include "store/dataset.h"
+#include "store/format.h"
+
+#include <memory>
+
+namespace tolva::settlement {
+
+namespace {
+
+// Values placed into the template are answered by name, so that a typed remark is printed as
+// it is and never read as an expression.
+QString placed(const QString &memo) { return QStringLiteral("[stmt_") + memo + QLatin1Char(']'); }
+
+// A money amount as printed: two decimals, an empty cell for zero.
+QString money(double v)
+{
+    return v == 0 ? QString() : format::money(v);
+}
+
+struct RowState {
+    QHash<QString, int> decimals; // sp1.numsb by lower-case name
+    int shown = 2;                // the copy shown while a material is not found
+    QHash<QString, QVariant> values;
+};
+
+} // namespace
+
+report::Template statementTemplate(const PrintData &data)
+{
+    report::Template t = report::Template::load(QStringLiteral("statement%1").arg(data.settings.layout + 1));
+    for (const char *name : {"Memo24", "Memo55", "Memo54", "Memo57", "Memo56", "Memo53", "Memo59", "Memo58", "Memo46",
+                             "Memo63"})
+        if (report::Memo *m = t.memo(QLatin1String(name)))
+            m->text = placed(QLatin1String(name));
+    // The money block carries its own foot line; without it the grand total's foot line prints.
+    if (!data.settings.moneyBlock) {
+        for (int i = 0; i < t.bands.size(); ++i)
+            if (t.bands[i].name == QLatin1String("bandend")) {
+                t.bands.removeAt(i);
+                break;
+            }
+    }
+    for (const char *name : {"Memo43", "Memo44", "Memo45"})
+        if (report::Memo *m = t.memo(QLatin1String(name)))
+            m->visible = !data.settings.moneyBlock;
+    return t;
+}
+
+report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract, Dataset &titles,
+                                 const PrintData &data)
+{
+    auto state = std::make_shared<RowState>();
+    for (const auto &r : store.select(QStringLiteral("select namea,numsb from sp1")).rows) {
+        const QString key = r[0].toString().trimmed().toLower();
+        if (!state->decimals.contains(key))
+            state->decimals.insert(key, qBound(0, r[1].toInt(), 4));
+    }
+    const QString dateForm = QStringLiteral("yyyy-mm-dd");
+    auto &v = state->values;
+    v.insert(QStringLiteral("Memo24"), QStringLiteral("日期从") + format::date(data.start, dateForm) +
+                                           QStringLiteral("到") + format::date(data.end, dateForm) +
+                                           QStringLiteral("止"));
+    v.insert(QStringLiteral("Memo55"), money(data.totals.deposits));
+    v.insert(QStringLiteral("Memo54"), money(data.totals.rentReceived));
+    v.insert(QStringLiteral("Memo57"), money(data.totals.repairFees));
+    v.insert(QStringLiteral("Memo56"), money(data.totals.scrapFees));
+    v.insert(QStringLiteral("Memo53"), data.other.name);
+    v.insert(QStringLiteral("Memo59"), money(data.other.amount));
+    v.insert(QStringLiteral("Memo58"), money(roundToCents(data.amountDue())));
+    v.insert(QStringLiteral("Memo46"), data.remark.trimmed());
+    v.insert(QStringLiteral("Memo63"), capitals(data.amountDue()));
+
+    report::Sources s;
+    s.datasets.insert(QStringLiteral("Query1"), &rows);
+    s.datasets.insert(QStringLiteral("czbcx1.Query1"), &contract);
+    s.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
+    const int layout = data.settings.layout + 1;
+    const StatementSettings settings = data.settings;
+    Dataset *statement = &rows;
+    s.hook = [state, layout, settings, statement](const QString &name,
+                                                  report::MemoState &memo) -> std::optional<QVariant> {
+        if (name.startsWith(QLatin1String("stmt_")))
+            return state->values.value(name.mid(5));
+        if (name.compare(QLatin1String("band2_height"), Qt::CaseInsensitive) == 0)
+            return settings.rowHeight;
+        if (name.compare(QLatin1String("band3_height"), Qt::CaseInsensitive) == 0)
+            return settings.totalHeight;
+        if (name.compare(QLatin1String("Category1"), Qt::CaseInsensitive) == 0)
+            return QString();
+
+        const Dataset &row = *statement;
+        if (row.currentRow() < 0)
+            return std::nullopt;
+        // Which of the five stacked copies of a quantity cell shows: the material's decimals.
+        const QString memoName = memo.name.toLower();
+        if (memoName.size() == 7 && memoName.startsWith(QLatin1String("memo")) && memoName[4].isDigit() &&
+            memoName[5] == QLatin1Char('0')) {
+            const auto found = state->decimals.constFind(row.text(QStringLiteral("numa")).trimmed().toLower());
+            if (found != state->decimals.constEnd())
+                state->shown = found.value();
+            memo.visible = memoName.endsWith(QString::number(state->shown));
+        }
+        if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
+            return row.value(QStringLiteral("namea"));
+        const bool a1a = name.compare(QLatin1String("a1_a"), Qt::CaseInsensitive) == 0;
+        const bool a1b = name.compare(QLatin1String("a1_b"), Qt::CaseInsensitive) == 0;
+        if (a1a || a1b) {
+            const QVariant a1 = row.value(QStringLiteral("a1"));
+            if (layout == 1)
+                return a1b ? QVariant() : a1;
+            const double n = a1.isNull() ? 0 : a1.toDouble();
+            if (a1a)
+                return n > 0 ? QVariant(n) : QVariant();
+            return n < 0 ? QVariant(-n) : QVariant();
+        }
+        if (layout == 1 && memoName == QLatin1String("memo5")) {
+            const QDate d = row.date(QStringLiteral("datea"));
+            if (!d.isValid() || row.text(QStringLiteral("namea")) == QLatin1String("上期结存"))
+                return QString();
+            return std::nullopt;
+        }
+        if (layout == 3 && (memoName == QLatin1String("memo1041") || memoName == QLatin1String("memo1042") ||
+                            memoName == QLatin1String("memo8"))) {
+            if (row.isNull(QStringLiteral("a5")) || row.number(QStringLiteral("a5")) == 0)
+                return QString();
+        }
+        return std::nullopt;
+    };
+    return s;
+}
+
+report::PreparedReport prepareStatement(Store &store, Result result, Dataset &contract, Dataset &titles,
+                                        const QDate &start, const QDate &end, const Totals &totals,
+                                        const QString &remark, const QDate &today)
+{
+    PrintData data;
+    data.start = start;
+    data.end = end;
+    data.totals = totals;
+    data.remark = remark;
+    data.settings = statementSettings(store);
+    data.other = otherChargeForPrint(contract);
+    data.totalRent = totalRent(store, result);
+    Dataset rows(store);
+    rows.open(QStringLiteral("select * from ") + tableName(result));
+    if (rows.isEmpty())
+        throw report::ReportError(QStringLiteral("没有数据,无法打印！"));
+    report::Sources sources = statementSources(store, rows, contract, titles, data);
+    sources.today = today;
+    return report::prepare(statementTemplate(data), sources);
+}
+
+} // namespace tolva::settlement
