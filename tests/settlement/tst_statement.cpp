@@ -110,15 +110,15 @@ private Q_SLOTS:
         // charge prints " 其它 " and an empty amount; due = 335.20 − 100 + 12.50.
         for (int layout = 0; layout < 3; ++layout) {
             const QByteArray n = QByteArray::number(layout + 1);
-            QTest::newRow(n + ": period") << layout << "Memo24" << QStringList{"日期从2004-03-01到2004-03-31止"};
-            QTest::newRow(n + ": deposits") << layout << "Memo55" << QStringList{"100.00"};
-            QTest::newRow(n + ": rent received") << layout << "Memo54" << QStringList{""};
-            QTest::newRow(n + ": repair fees") << layout << "Memo57" << QStringList{"12.50"};
-            QTest::newRow(n + ": other charge") << layout << "Memo53" << QStringList{" 其它 "};
-            QTest::newRow(n + ": other amount") << layout << "Memo59" << QStringList{""};
-            QTest::newRow(n + ": amount due") << layout << "Memo58" << QStringList{"247.70"};
-            QTest::newRow(n + ": in capitals") << layout << "Memo63" << QStringList{"贰佰肆拾柒元柒角整"};
-            QTest::newRow(n + ": remark as typed") << layout << "Memo46" << QStringList{"月底结清 [请核对]"};
+            QTest::newRow((n + ": period").constData()) << layout << "Memo24" << QStringList{"日期从2004-03-01到2004-03-31止"};
+            QTest::newRow((n + ": deposits").constData()) << layout << "Memo55" << QStringList{"100.00"};
+            QTest::newRow((n + ": rent received").constData()) << layout << "Memo54" << QStringList{""};
+            QTest::newRow((n + ": repair fees").constData()) << layout << "Memo57" << QStringList{"12.50"};
+            QTest::newRow((n + ": other charge").constData()) << layout << "Memo53" << QStringList{" 其它 "};
+            QTest::newRow((n + ": other amount").constData()) << layout << "Memo59" << QStringList{""};
+            QTest::newRow((n + ": amount due").constData()) << layout << "Memo58" << QStringList{"247.70"};
+            QTest::newRow((n + ": in capitals").constData()) << layout << "Memo63" << QStringList{"贰佰肆拾柒元柒角整"};
+            QTest::newRow((n + ": remark as typed").constData()) << layout << "Memo46" << QStringList{"月底结清 [请核对]"};
         }
     }
 
