@@ -20,9 +20,18 @@ QString money(double v)
     return v == 0 ? QString() : format::money(v);
 }
 
+// A quantity with a number of decimals (sp1.numsb), zero shown blank as in the grid.
+QString quantityPattern(int decimals)
+{
+    if (decimals <= 0)
+        return QStringLiteral("#0;-#0;#");
+    const QString zeros(decimals, QLatin1Char('0'));
+    return QStringLiteral("#0.") + zeros + QStringLiteral(";-#0.") + zeros + QStringLiteral(";#");
+}
+
 struct RowState {
     QHash<QString, int> decimals; // sp1.numsb by lower-case name
-    int shown = 2;                // the copy shown while a material is not found
+    int shown = 2;                // the decimals while a material is not found
     QHash<QString, QVariant> values;
 };
 
@@ -94,15 +103,22 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
         const Dataset &row = *statement;
         if (row.currentRow() < 0)
             return std::nullopt;
-        // Which of the five stacked copies of a quantity cell shows: the material's decimals.
+        // The quantity cells (movement sent or returned, balance, the group's balance) show the
+        // decimals of their material; one that is not found keeps those of the row before.
         const QString memoName = memo.name.toLower();
-        if (memoName.size() == 7 && memoName.startsWith(QLatin1String("memo")) && memoName[4].isDigit() &&
-            memoName[5] == QLatin1Char('0')) {
+        const bool quantity = memoName.size() == 6 && memoName.startsWith(QLatin1String("memo")) &&
+                              memoName[5] == QLatin1Char('0') && memoName[4] >= QLatin1Char('1') &&
+                              memoName[4] <= QLatin1Char('4');
+        if (quantity) {
             const auto found = state->decimals.constFind(row.text(QStringLiteral("numa")).trimmed().toLower());
             if (found != state->decimals.constEnd())
                 state->shown = found.value();
-            memo.visible = memoName.endsWith(QString::number(state->shown));
         }
+        auto shown = [&](const QVariant &v) -> QVariant {
+            if (!quantity || v.isNull())
+                return v;
+            return format::number(v.toDouble(), quantityPattern(state->shown));
+        };
         if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
             return row.value(QStringLiteral("namea"));
         const bool a1a = name.compare(QLatin1String("a1_a"), Qt::CaseInsensitive) == 0;
@@ -110,12 +126,14 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
         if (a1a || a1b) {
             const QVariant a1 = row.value(QStringLiteral("a1"));
             if (layout == 1)
-                return a1b ? QVariant() : a1;
+                return a1b ? QVariant() : shown(a1);
             const double n = a1.isNull() ? 0 : a1.toDouble();
             if (a1a)
-                return n > 0 ? QVariant(n) : QVariant();
-            return n < 0 ? QVariant(-n) : QVariant();
+                return n > 0 ? shown(n) : QVariant();
+            return n < 0 ? shown(-n) : QVariant();
         }
+        if (quantity)
+            return shown(row.value(QStringLiteral("a2")));
         if (layout == 1 && memoName == QLatin1String("memo5")) {
             const QDate d = row.date(QStringLiteral("datea"));
             if (!d.isValid() || row.text(QStringLiteral("namea")) == QLatin1String("上期结存"))
