@@ -70,10 +70,7 @@ Tczbcx::Tczbcx(Context &context, Dataset &contract, QWidget *parent)
 
     connect(ui->btn1_add, &QPushButton::clicked, this, &Tczbcx::btn1_addClick);
     connect(ui->btn1_del, &QPushButton::clicked, this, &Tczbcx::btn1_delClick);
-    connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
-        query1_.close();
-        accept();
-    });
+    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui->com1, qOverload<int>(&QComboBox::activated), this, &Tczbcx::com1Click);
     connect(ui->Edit5, &QLineEdit::editingFinished, this, &Tczbcx::Edit5Exit);
     connect(ui->Edit6, &QLineEdit::editingFinished, this, &Tczbcx::Edit6Exit);
@@ -85,6 +82,14 @@ Tczbcx::Tczbcx(Context &context, Dataset &contract, QWidget *parent)
 }
 
 Tczbcx::~Tczbcx() = default;
+
+void Tczbcx::done(int result)
+{
+    ui->DBGrid1->setDataset(nullptr);
+    query1_.close();
+    ui->DBGrid1->setDataset(&query1_);
+    Screen::done(result);
+}
 
 void Tczbcx::setStatement(const Request &request, const Preparation &preparation)
 {

@@ -37,6 +37,10 @@ public:
     Dataset &rows() { return query1_; }
     settlement::Result result() const { return result_; }
 
+protected:
+    // However the window closes, its statement rows go first.
+    void done(int result) override;
+
 private:
     void run(const QString &material);
     void showExplanation();

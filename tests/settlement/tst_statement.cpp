@@ -185,13 +185,17 @@ private Q_SLOTS:
             seen << QString::number(w->rows().rowCount());
             d->findChild<QPushButton *>("btn1_add")->click();
             seen << QString::number(w->rows().rowCount());
+            // Becoming active again (after the preview) computes all materials again.
+            w->com1Click(materials->findText("扣件"));
+            w->activate();
+            seen << QString::number(w->rows().rowCount());
             return 0;
         };
         s.click("btn1_add");
         QCOMPARE(f.ui.texts("message"), QStringList());
         QCOMPARE(seen, (QStringList{"现在显示的是\"甲公司\"合同号是\"H1\"的数据", "100", "12.5", "5", "335.2",
                                     "租金 = 原结余量 150 × 单价 0.1000 × 天数 10 = 150.00（2004-03-01至2004-03-11）",
-                                    "2", "5"}));
+                                    "2", "5", "5"}));
 
         // A doubled price for Abc doubles its rent.
         auto *prices = s.screen.findChild<QTableWidget *>("DBGrid2");
