@@ -89,8 +89,31 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
     const int layout = data.settings.layout + 1;
     const StatementSettings settings = data.settings;
     Dataset *statement = &rows;
-    s.hook = [state, layout, settings, statement](const QString &name,
-                                                  report::MemoState &memo) -> std::optional<QVariant> {
+    // Which memo asks decides the answer; the kinds are told apart once per memo name.
+    enum class Kind { Other, Quantity, Date, Interval };
+    auto kindOf = [layout](const QString &memo) {
+        static const QStringList quantities = {QStringLiteral("Memo10"), QStringLiteral("Memo20"),
+                                               QStringLiteral("Memo30"), QStringLiteral("Memo40")};
+        static const QStringList intervals = {QStringLiteral("Memo1041"), QStringLiteral("Memo1042"),
+                                              QStringLiteral("Memo8")};
+        if (quantities.contains(memo, Qt::CaseInsensitive))
+            return Kind::Quantity;
+        if (layout == 1 && memo.compare(QLatin1String("Memo5"), Qt::CaseInsensitive) == 0)
+            return Kind::Date;
+        if (layout == 3 && intervals.contains(memo, Qt::CaseInsensitive))
+            return Kind::Interval;
+        return Kind::Other;
+    };
+    auto kinds = std::make_shared<QHash<QString, Kind>>();
+    struct Fields {
+        int numa, namea, a1, a2, a5, datea;
+    };
+    const Fields f{rows.fieldIndex(QStringLiteral("numa")), rows.fieldIndex(QStringLiteral("namea")),
+                   rows.fieldIndex(QStringLiteral("a1")),   rows.fieldIndex(QStringLiteral("a2")),
+                   rows.fieldIndex(QStringLiteral("a5")),   rows.fieldIndex(QStringLiteral("datea"))};
+    auto lastRow = std::make_shared<int>(-1);
+    s.hook = [state, layout, settings, statement, kindOf, kinds, f,
+              lastRow](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
         if (name.startsWith(QLatin1String("stmt_")))
             return state->values.value(name.mid(5));
         if (name.compare(QLatin1String("band2_height"), Qt::CaseInsensitive) == 0)
@@ -100,17 +123,19 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
         if (name.compare(QLatin1String("Category1"), Qt::CaseInsensitive) == 0)
             return QString();
 
-        const Dataset &row = *statement;
-        if (row.currentRow() < 0)
+        const Dataset &rows = *statement;
+        const int r = rows.currentRow();
+        if (r < 0)
             return std::nullopt;
+        auto kind = kinds->constFind(memo.name);
+        if (kind == kinds->constEnd())
+            kind = kinds->insert(memo.name, kindOf(memo.name));
+        const bool quantity = *kind == Kind::Quantity;
         // The quantity cells (movement sent or returned, balance, the group's balance) show the
         // decimals of their material; one that is not found keeps those of the row before.
-        const QString memoName = memo.name.toLower();
-        const bool quantity = memoName.size() == 6 && memoName.startsWith(QLatin1String("memo")) &&
-                              memoName[5] == QLatin1Char('0') && memoName[4] >= QLatin1Char('1') &&
-                              memoName[4] <= QLatin1Char('4');
-        if (quantity) {
-            const auto found = state->decimals.constFind(row.text(QStringLiteral("numa")).trimmed().toLower());
+        if (quantity && r != *lastRow) {
+            *lastRow = r;
+            const auto found = state->decimals.constFind(rows.valueAt(r, f.numa).toString().trimmed().toLower());
             if (found != state->decimals.constEnd())
                 state->shown = found.value();
         }
@@ -119,12 +144,10 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                 return v;
             return format::number(v.toDouble(), quantityPattern(state->shown));
         };
-        if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
-            return row.value(QStringLiteral("namea"));
         const bool a1a = name.compare(QLatin1String("a1_a"), Qt::CaseInsensitive) == 0;
-        const bool a1b = name.compare(QLatin1String("a1_b"), Qt::CaseInsensitive) == 0;
+        const bool a1b = !a1a && name.compare(QLatin1String("a1_b"), Qt::CaseInsensitive) == 0;
         if (a1a || a1b) {
-            const QVariant a1 = row.value(QStringLiteral("a1"));
+            const QVariant a1 = rows.valueAt(r, f.a1);
             if (layout == 1)
                 return a1b ? QVariant() : shown(a1);
             const double n = a1.isNull() ? 0 : a1.toDouble();
@@ -132,18 +155,24 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                 return n > 0 ? shown(n) : QVariant();
             return n < 0 ? shown(-n) : QVariant();
         }
-        if (quantity)
-            return shown(row.value(QStringLiteral("a2")));
-        if (layout == 1 && memoName == QLatin1String("memo5")) {
-            const QDate d = row.date(QStringLiteral("datea"));
-            if (!d.isValid() || row.text(QStringLiteral("namea")) == QLatin1String("上期结存"))
+        switch (*kind) {
+        case Kind::Other:
+            if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
+                return rows.valueAt(r, f.namea);
+            return std::nullopt;
+        case Kind::Quantity:
+            return shown(rows.valueAt(r, f.a2));
+        case Kind::Date:
+            if (rows.valueAt(r, f.datea).isNull() ||
+                rows.valueAt(r, f.namea).toString() == QLatin1String("上期结存"))
+                return QString();
+            return std::nullopt;
+        case Kind::Interval: {
+            const QVariant a5 = rows.valueAt(r, f.a5);
+            if (a5.isNull() || a5.toDouble() == 0)
                 return QString();
             return std::nullopt;
         }
-        if (layout == 3 && (memoName == QLatin1String("memo1041") || memoName == QLatin1String("memo1042") ||
-                            memoName == QLatin1String("memo8"))) {
-            if (row.isNull(QStringLiteral("a5")) || row.number(QStringLiteral("a5")) == 0)
-                return QString();
         }
         return std::nullopt;
     };
