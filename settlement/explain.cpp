@@ -71,7 +71,7 @@ RowFigures figures(const Dataset &rows)
 Explanation explain(const RowFigures &row, Method method, Result table)
 {
     Explanation e;
-    if (row.namea == QLatin1String("上期结存")) {
+    if (row.namea == QStringLiteral("上期结存")) {
         e.text = QStringLiteral("上期结存：期初结余量 ") + quantity(row.a2) + QStringLiteral("，本行不计租金");
         return e;
     }

@@ -164,7 +164,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
             return shown(rows.valueAt(r, f.a2));
         case Kind::Date:
             if (rows.valueAt(r, f.datea).isNull() ||
-                rows.valueAt(r, f.namea).toString() == QLatin1String("上期结存"))
+                rows.valueAt(r, f.namea).toString() == QStringLiteral("上期结存"))
                 return QString();
             return std::nullopt;
         case Kind::Interval: {

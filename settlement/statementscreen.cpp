@@ -57,7 +57,7 @@ Tczbcx::Tczbcx(Context &context, Dataset &contract, QWidget *parent)
     ui->DBGrid1->setRowColour([](const Dataset &rows, int row) {
         const int name = rows.fieldIndex(QStringLiteral("namea"));
         const int a1 = rows.fieldIndex(QStringLiteral("a1"));
-        if (rows.valueAt(row, name).toString() == QLatin1String("上期结存"))
+        if (rows.valueAt(row, name).toString() == QStringLiteral("上期结存"))
             return QColor(Qt::white);
         const QVariant v = rows.valueAt(row, a1);
         return !v.isNull() && v.toDouble() < 0 ? colours::paleGreen() : colours::aqua();

@@ -90,6 +90,8 @@ private Q_SLOTS:
                     for (int r = 0; r < rows.rowCount(); ++r) {
                         rows.moveTo(r);
                         const Explanation e = explain(figures(rows), Method(method), result);
+                        if (rows.text("namea") == "上期结存")
+                            QVERIFY2(e.text.startsWith("上期结存：期初结余量 "), qPrintable(e.text));
                         // The row that carries the balance from the period start to the first
                         // movement of the period.
                         const bool carry = result == Result::Czbtem1 && r > 0 && rows.number("a1") == 0 &&

@@ -210,6 +210,31 @@ private Q_SLOTS:
         QCOMPARE(rent, 665.2);
     }
 
+    // In date mode 2 the window shows the period statement: brought-forward rows white, returns
+    // pale green, everything else aqua.
+    void periodStatementColours()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tczbcx1> s(f);
+        s.screen.contracts().first();
+        s.screen.findChild<QRadioButton *>("check2_2")->click();
+        s.date("d1")->setDate(QDate(2004, 3, 5));
+        s.date("d2")->setDate(QDate(2004, 3, 31));
+        QStringList colours;
+        f.ui.windows["czbcx"] = [&](QDialog *d) {
+            auto *w = static_cast<Tczbcx *>(d);
+            const QAbstractItemModel *m = d->findChild<QTableView *>("DBGrid1")->model();
+            for (int r = 0; r < m->rowCount(); ++r)
+                colours << w->rows().valueAt(r, w->rows().fieldIndex("namea")).toString() + " " +
+                               m->index(r, 1).data(Qt::BackgroundRole).value<QColor>().name();
+            return 0;
+        };
+        s.click("btn1_add");
+        QCOMPARE(colours, (QStringList{"上期结存 #ffffff", "abc #00ffff", "abc #c0dcc0", "上期结存 #ffffff",
+                                       "扣件 #00ffff"}));
+    }
+
     void chooserRefusals()
     {
         Fixture f;
