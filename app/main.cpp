@@ -4,6 +4,7 @@
 
 #include "screens.h"
 #include "startup.h"
+#include "settlement/statementcli.h"
 #include "printing/printaction.h"
 #include "settings/inputmethods.h"
 #include "widgets/context.h"
@@ -20,6 +21,9 @@
 // first start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (tolva::isStatementCommand(argc, argv))
+        return tolva::runStatementCommand(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -15,6 +15,7 @@
 #include "settings/titles.h"
 #include "users/changeuser.h"
 #include "users/passcheck.h"
+#include "settlement/chooserscreen.h"
 
 namespace tolva {
 
@@ -49,6 +50,7 @@ void addScreens(Tsbmain &menu, Context &context)
     menu.setScreen(QStringLiteral("N110"), [&context](QWidget *parent) {
         return std::unique_ptr<QDialog>(help::openHelp(context, parent));
     });
+    add<Tczbcx1>(menu, "N14", context);
 }
 
 } // namespace tolva
