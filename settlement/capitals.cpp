@@ -1,6 +1,7 @@
 #include "capitals.h"
 
 #include "settlement.h"
+#include "store/format.h"
 
 #include <cmath>
 
@@ -61,7 +62,7 @@ QString yuan(long long n)
 
 QString capitals(double amount)
 {
-    const double rounded = roundToCents(std::isnan(amount) ? 0.0 : amount);
+    const double rounded = format::round(std::isnan(amount) ? 0.0 : amount, 2);
     const long long cents = std::llround(std::fabs(rounded) * 100);
     const long long whole = cents / 100;
     const int jiao = int(cents / 10 % 10);

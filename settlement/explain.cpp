@@ -46,7 +46,7 @@ double charged(double product)
 {
     if (std::isnan(product) || product < 0)
         return 0.0;
-    return roundToCents(product);
+    return format::round(product, 2);
 }
 
 } // namespace
@@ -103,6 +103,13 @@ Explanation explain(const RowFigures &row, Method method, Result table)
     } else {
         dayText = QStringLiteral("天数 ") + days(row.a3);
     }
+    // An interval without a chargeable day charges nothing, whatever the sign of the balance.
+    const double chargeable = (before || table != Result::Czbtem) ? row.a3 - row.a8 : row.a3;
+    if (chargeable <= 0) {
+        e.rent = 0;
+        e.text = QStringLiteral("租金 = 0.00：") + dayText + QStringLiteral("，没有计租天数") + interval(row);
+        return e;
+    }
     // Multiplied in the order the computation multiplies, so the rounding is the same.
     if (before)
         product = qty * (row.a3 - row.a8) * row.a4;
@@ -117,7 +124,7 @@ Explanation explain(const RowFigures &row, Method method, Result table)
     e.text = QStringLiteral("租金 = ") + qtyText + QStringLiteral(" × 单价 ") + format::fixed(row.a4, 4) +
              QStringLiteral(" × ") + dayText + QStringLiteral(" = ");
     if (!std::isnan(product) && product < 0)
-        e.text += format::money(roundToCents(product)) + QStringLiteral("，不足 0 记 0.00");
+        e.text += format::money(format::round(product, 2)) + QStringLiteral("，不足 0 记 0.00");
     else
         e.text += format::money(e.rent);
     e.text += interval(row);

@@ -78,7 +78,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
     v.insert(QStringLiteral("Memo56"), money(data.totals.scrapFees));
     v.insert(QStringLiteral("Memo53"), data.other.name);
     v.insert(QStringLiteral("Memo59"), money(data.other.amount));
-    v.insert(QStringLiteral("Memo58"), money(roundToCents(data.amountDue())));
+    v.insert(QStringLiteral("Memo58"), money(format::round(data.amountDue(), 2)));
     v.insert(QStringLiteral("Memo46"), data.remark.trimmed());
     v.insert(QStringLiteral("Memo63"), capitals(data.amountDue()));
 

@@ -10,6 +10,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QCloseEvent>
 #include <QScreen>
 #include <QStatusBar>
@@ -93,7 +96,11 @@ bool Screen::event(QEvent *event)
     case QEvent::WindowDeactivate:
         // Only another window of the program counts (a modal child, the preview); switching to
         // another program and back is no new activation.
-        if (QWidget *active = QApplication::activeWindow(); active && active != this && !activating_)
+        // A message, a question, a file or progress dialog is part of this screen's own work, not
+        // another window: its closing runs no activation.
+        if (QWidget *active = QApplication::activeWindow(); active && active != this && !activating_
+            && !qobject_cast<QMessageBox *>(active) && !qobject_cast<QProgressDialog *>(active)
+            && !qobject_cast<QFileDialog *>(active) && active->windowType() != Qt::Popup)
             leftForOwnWindow_ = true;
         break;
     case QEvent::WindowActivate:

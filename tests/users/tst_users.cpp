@@ -195,7 +195,7 @@ private Q_SLOTS:
         int opened = 0;
         menu.setScreen("N62", [&opened](QWidget *parent) {
             ++opened;
-            auto *d = new QDialog(parent);
+            auto d = std::make_unique<QDialog>(parent);
             d->setObjectName("Tsbrestor");
             return d;
         });
