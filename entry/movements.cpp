@@ -162,6 +162,14 @@ void Tczblrnow::showDate()
     }
 }
 
+void Tczblrnow::focusDate()
+{
+    // Most movements fall on a day near the last one: the day is what the clerk changes.
+    ui->d1->setEnabled(true);
+    ui->d1->setFocus();
+    ui->d1->setSelectedSection(QDateTimeEdit::DaySection);
+}
+
 void Tczblrnow::setDate(const QDate &date)
 {
     ui->d1->setDate(date);
@@ -225,8 +233,7 @@ bool Tczblrnow::startEdit()
     query1_.edit();
     // The list of specifications shows the row's own.
     ui->box1->setCurrentIndex(ui->box1->findText(query1_.text(QStringLiteral("gg"))));
-    ui->d1->setEnabled(true);
-    ui->d1->setFocus();
+    focusDate();
     return true;
 }
 
@@ -241,8 +248,7 @@ bool Tczblrnow::startAdd()
     remembered_ = date;
     before_ = movements::Before();
     movements::append(query1_, contract_, material(), date, sizes_);
-    ui->d1->setEnabled(true);
-    ui->d1->setFocus();
+    focusDate();
     return true;
 }
 
@@ -255,8 +261,12 @@ bool Tczblrnow::save()
     else if (focus == ui->DBEdit2 || focus == ui->DBEdit3)
         movements::leaveReturned(query1_);
     const Outcome outcome = movements::save(context().store(), query1_, contract_, ui->d1->date(), adding(), before_);
-    if (outcome.field() == QLatin1String("datea"))
+    if (!outcome.ok() && outcome.field() == QLatin1String("datea")) {
         setDate(remembered_);
+        message(outcome.message());
+        focusDate();
+        return false;
+    }
     if (!saved(outcome, fieldWidget(outcome.field())))
         return false;
     ui->DBGrid1->viewport()->update();

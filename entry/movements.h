@@ -51,6 +51,7 @@ private:
     void openMovements();
     void showDate();
     void setDate(const QDate &date);
+    void focusDate();
     QWidget *fieldWidget(const QString &field) const;
 
     std::unique_ptr<Ui::Tczblrnow> ui;
