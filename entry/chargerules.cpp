@@ -18,7 +18,7 @@ double numberOf(const Dataset &lines, const char *field)
 
 bool tooLarge(double value)
 {
-    return !std::isfinite(value) || std::fabs(value) > Limit;
+    return !std::isfinite(value) || std::fabs(value) > Dataset::largestNumber;
 }
 
 } // namespace

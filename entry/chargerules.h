@@ -14,9 +14,6 @@ class Store;
 // widgets. `lines` is the screen's live result set over the table.
 namespace charges {
 
-// The largest quantity, price or amount a line may hold.
-constexpr double Limit = 1e12;
-
 // The reason a new compensation line proposes.
 inline QString compensationReason() { return QStringLiteral("赔偿费"); }
 

@@ -88,7 +88,7 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
     if (a1 == 0 && b1 == 0)
         return Outcome::refused(QStringLiteral("没有输入日发生量数据，无法保存！"), QStringLiteral("a1"));
     for (const auto &[field, value] : {std::pair{"a1", a1}, {"b1", b1}, {"a8", a8}})
-        if (!std::isfinite(value) || std::fabs(value) > Limit)
+        if (!std::isfinite(value) || std::fabs(value) > Dataset::largestNumber)
             return Outcome::refused(QStringLiteral("输入的数值太大，无法保存！"), QLatin1String(field));
     // A row both sent and returned would net the two and hide the movement.
     if (a1 > 0 && b1 > 0)

@@ -15,9 +15,6 @@ class Store;
 // live result set over czbnow, `sizes` its result set over sp5 for the current material.
 namespace movements {
 
-// The largest number a quantity or a count of days may hold.
-constexpr double Limit = 1e12;
-
 // Leaving the sent quantity: an empty one becomes 0; a positive one clears the returned quantity.
 void leaveSent(Dataset &rows);
 // Leaving the returned quantity or the suspended days: an empty returned quantity becomes 0; a
