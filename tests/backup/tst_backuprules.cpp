@@ -1,4 +1,5 @@
 #include "backup/archive.h"
+#include "backup/backupcli.h"
 #include "backup/backuprules.h"
 #include "fixture.h"
 #include "store/dataset.h"
@@ -324,6 +325,45 @@ private Q_SLOTS:
         // A second restore in the same second keeps the first kept file too.
         QVERIFY(restoreArchive(f.store->folder(), out.path() + "/r.zip", f.now, f.store.get()));
         QCOMPARE(names(f.store->folder()).filter("before-restore").size(), 2);
+    }
+
+    // The command line: a backup, a change, a restore from the written archive; and the failures
+    // exit non-zero with the reason.
+    void commandLine()
+    {
+        QTemporaryDir data, out;
+        otherLedger(data.path(), "A1");
+        const auto run = [&](const QStringList &args, QString *printed) {
+            QString o, e;
+            QTextStream so(&o), se(&e);
+            const int code = backupCommand(QStringList{"tolva"} + args, data.path(),
+                                           QDateTime(QDate(2004, 5, 6), QTime(7, 8, 9)), so, se);
+            so.flush();
+            se.flush();
+            *printed = code == 0 ? o : e;
+            return code;
+        };
+        QString printed;
+        QCOMPARE(run({"--backup", out.path() + "/night"}, &printed), 0);
+        QVERIFY2(printed.contains("night.zip") && printed.contains("tolva.db"), qPrintable(printed));
+        QString before;
+        {
+            Store s(data.path());
+            before = contents(s);
+            addContract(s, "A2");
+        }
+        QCOMPARE(run({"--restore", out.path() + "/night.zip"}, &printed), 0);
+        QVERIFY2(printed.contains("tolva.db.before-restore-20040506-070809"), qPrintable(printed));
+        {
+            Store s(data.path());
+            QCOMPARE(contents(s), before);
+        }
+        QCOMPARE(run({"--restore", out.path() + "/none.zip"}, &printed), 1);
+        QVERIFY(printed.contains("找不到备份文件"));
+        QCOMPARE(run({"--restore"}, &printed), 1);
+        write(out.path() + "/bad.zip", "x");
+        QCOMPARE(run({"--restore", out.path() + "/bad.zip"}, &printed), 1);
+        QVERIFY(printed.startsWith("数据恢复失败！"));
     }
 
     void compactingAsksAgainWhileAnotherHoldsTheFile()
