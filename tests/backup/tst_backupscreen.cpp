@@ -90,6 +90,15 @@ private Q_SLOTS:
         QCOMPARE(f.ui.texts("message"), QStringList{"数据已恢复完毕！"});
         QCOMPARE(QDir(phot).entryList(QDir::Files), QStringList{"a.jpg"});
         QCOMPARE(bytes(phot + "/a.jpg"), QByteArray("picture"));
+
+        // Without the photo copy beside the archive the current photos stay.
+        QVERIFY(QDir(out.path() + "/bphot").removeRecursively());
+        f.ui.clear();
+        f.ui.answers << out.path() + "/b.zip" << true;
+        w.click("btn3");
+        QCOMPARE(f.ui.texts("message").size(), 2);
+        QVERIFY(f.ui.texts("message").first().startsWith("找不到图片文件夹"));
+        QCOMPARE(bytes(phot + "/a.jpg"), QByteArray("picture"));
     }
 
     // While the window is open the shared result sets are closed; closing it looks the user up
