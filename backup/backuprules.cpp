@@ -49,10 +49,21 @@ bool matchesPattern(const QString &name)
     return false;
 }
 
+// The work folders of a backup or restore that a crash or power cut broke off. One program works
+// on a folder at a time (its lock), so none of them is still in use.
+void removeLeftovers(const QString &folder)
+{
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList({QStringLiteral(".tolva-backup-*"), QStringLiteral(".tolva-restore-*")},
+                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
+        QDir(dir.filePath(name)).removeRecursively();
+}
+
 // Packs the data files, tolva.db as a snapshot taken beside them; throws with the reason.
 QStringList pack(Store &store, const QString &archive)
 {
     const QString folder = store.folder();
+    removeLeftovers(folder);
     QTemporaryDir temp(QDir(folder).filePath(QStringLiteral(".tolva-backup-XXXXXX")));
     if (!temp.isValid())
         throw ArchiveError(QStringLiteral("无法在数据文件夹中建立临时文件夹：") + temp.errorString());
@@ -241,6 +252,7 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
     const QDir data(folder);
     Restored r;
 
+    removeLeftovers(folder);
     // Everything is unpacked and checked aside, before the current files are touched.
     QTemporaryDir temp(data.filePath(QStringLiteral(".tolva-restore-XXXXXX")));
     if (!temp.isValid())
