@@ -2,6 +2,7 @@
 
 #include "mainmenu.h"
 
+#include "backup/backupscreen.h"
 #include "entry/chooser.h"
 #include "help/about.h"
 #include "help/helpwindow.h"
@@ -55,6 +56,7 @@ void addScreens(Tsbmain &menu, Context &context)
         return std::unique_ptr<QDialog>(help::openHelp(context, parent));
     });
     add<Tczbcx1>(menu, "N14", context);
+    add<Tsbrestor>(menu, "N62", context);
 }
 
 } // namespace tolva
