@@ -69,6 +69,7 @@ public:
     void SpeedBut6Click(); // zoom out
     void BitBtn1Click();   // open a saved report
     void BitBtn2Click();   // save the report
+    void BitBtn5Click();   // the report to Excel
 
 protected:
     void showEvent(QShowEvent *event) override;
