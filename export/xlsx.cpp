@@ -247,6 +247,8 @@ Outcome writeModel(const DatasetModel &model, const QList<int> &columnOrder, con
     const int rows = model.rowCount();
     if (rows == 0 || columns.isEmpty())
         return Outcome::refused(QStringLiteral("没有数据,无法导出！"));
+    if (rows + 1 > LXW_ROW_MAX) // Excel would drop the rows beyond its last one without a word
+        return Outcome::refused(QStringLiteral("共 %1 行,超过了 Excel 一张表的行数,无法导出！").arg(rows));
 
     Book book(path);
     if (Outcome o = book.open(sheet); !o)
@@ -370,6 +372,11 @@ Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const Q
         return c;
     };
 
+    int lineCount = 1;
+    for (const QList<Line> &pageLines : lines)
+        lineCount += int(pageLines.size());
+    if (lineCount > LXW_ROW_MAX)
+        return Outcome::refused(QStringLiteral("共 %1 行,超过了 Excel 一张表的行数,无法导出！").arg(lineCount));
     Book book(path);
     if (Outcome o = book.open(title.isEmpty() ? QStringLiteral("报表") : title); !o)
         return o;
