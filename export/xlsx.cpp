@@ -133,6 +133,11 @@ public:
             return Outcome::refused(QStringLiteral("无法在文件夹“%1”中写入文件,无法导出！").arg(QDir::toNativeSeparators(target.absolutePath())));
         temporary_ = reserve.fileName();
         reserve.close();
+        // The reserved name is private to its owner; the export gets the old file's permissions
+        // or those of an ordinary new file, so others who read the folder can open it.
+        permissions_ = target.exists() ? target.permissions()
+                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                                             QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
         book_ = workbook_new(QFile::encodeName(temporary_).constData());
         if (!book_)
             return Outcome::refused(QStringLiteral("无法建立 Excel 文件！"));
@@ -188,11 +193,13 @@ public:
             return Outcome::refused(QStringLiteral("无法写入文件“%1”,它也许正被别的程序打开：%2")
                                         .arg(QDir::toNativeSeparators(path_), QString::fromLocal8Bit(ec.message().c_str())));
         temporary_.clear();
+        QFile::setPermissions(path_, permissions_);
         return Outcome::done();
     }
 
 private:
     QString path_, temporary_;
+    QFileDevice::Permissions permissions_;
     lxw_workbook *book_ = nullptr;
     lxw_worksheet *sheet_ = nullptr;
     QHash<QString, lxw_format *> formats_;

@@ -131,7 +131,8 @@ private Q_SLOTS:
         QCOMPARE(cell(book, "D4"), (QStringList{"n", "0", "#0.0000;-#0.0000;"})); // a number shown blank
         QVERIFY(cell(book, "C4").isEmpty());                                       // no date
         QVERIFY(book.value("widthA").toDouble() >= 5);
-        // Only the finished file is left in the folder.
+        // Only the finished file is left in the folder, readable by others like any new file.
+        QVERIFY(QFileInfo(path).permissions() & QFileDevice::ReadOther);
         QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".xlsx").size(), 1);
     }
 
