@@ -167,6 +167,8 @@ void PreviewArea::contextMenuEvent(QContextMenuEvent *event)
     menu.addSeparator();
     connect(menu.addAction(QStringLiteral("页宽")), &QAction::triggered, this,
             [this] { Q_EMIT zoomChosen(fitWidthZoom()); });
+    menu.addSeparator();
+    connect(menu.addAction(excel::menuCaption()), &QAction::triggered, this, &PreviewArea::exportChosen);
     menu.exec(event->globalPos());
 }
 
@@ -218,6 +220,7 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     connect(open, &QPushButton::clicked, this, &Tpreview1::BitBtn1Click);
     connect(save, &QPushButton::clicked, this, &Tpreview1::BitBtn2Click);
     connect(excel, &QPushButton::clicked, this, &Tpreview1::BitBtn5Click);
+    connect(area_, &report::PreviewArea::exportChosen, this, &Tpreview1::BitBtn5Click);
     connect(zoomIn_, &QPushButton::clicked, this, &Tpreview1::SpeedBut5Click);
     connect(zoomOut_, &QPushButton::clicked, this, &Tpreview1::SpeedBut6Click);
     connect(first_, &QPushButton::clicked, this, &Tpreview1::SpeedBut2Click);

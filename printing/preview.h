@@ -28,6 +28,7 @@ public:
 
 Q_SIGNALS:
     void zoomChosen(int percent);
+    void exportChosen();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
