@@ -4,6 +4,7 @@
 #include "contractrules.h"
 #include "contractsearch.h"
 #include "printing/printaction.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 
 namespace tolva {
@@ -12,6 +13,7 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
     : MaintenanceScreen(context, parent), ui(std::make_unique<Ui::Tsp2>()), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp2"));
     setUpFrame(ui->StatusBar1, true);
     setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->btn1_print, ui->Edit1});

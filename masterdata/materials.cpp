@@ -2,6 +2,7 @@
 #include "ui_materials.h"
 
 #include "materialrules.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 #include "widgets/dbfields.h"
 #include "widgets/numerickey.h"
@@ -19,6 +20,7 @@ Tsp1::Tsp1(Context &context, QWidget *parent)
     : MaintenanceScreen(context, parent), ui(std::make_unique<Ui::Tsp1>()), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp1"));
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
     setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1},

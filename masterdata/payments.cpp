@@ -3,6 +3,7 @@
 
 #include "contractsearch.h"
 #include "printing/printaction.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 #include "paymentrules.h"
 #include "widgets/numerickey.h"
@@ -15,6 +16,7 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
       contracts_(context.store()), query1_(context.store()), contract_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(kind.table);
     setWindowTitle(kind.caption);
     ui->Panel1->setText(kind.caption);

@@ -2,6 +2,7 @@
 #include "ui_sizes.h"
 
 #include "printing/printaction.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
@@ -13,6 +14,7 @@ Tsp5::Tsp5(Context &context, QWidget *parent)
       query1_(context.store()), report_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp5"));
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
     setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->DBGrid2, ui->btn1_print});

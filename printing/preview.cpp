@@ -1,6 +1,8 @@
 #include "preview.h"
 
+#include "export/exportaction.h"
 #include "widgets/context.h"
+#include "widgets/guard.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -165,6 +167,8 @@ void PreviewArea::contextMenuEvent(QContextMenuEvent *event)
     menu.addSeparator();
     connect(menu.addAction(QStringLiteral("页宽")), &QAction::triggered, this,
             [this] { Q_EMIT zoomChosen(fitWidthZoom()); });
+    menu.addSeparator();
+    connect(menu.addAction(excel::menuCaption()), &QAction::triggered, this, &PreviewArea::exportChosen);
     menu.exec(event->globalPos());
 }
 
@@ -184,6 +188,7 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     row->setContentsMargins(6, 4, 6, 4);
     QPushButton *open = button("BitBtn1", QStringLiteral("打开报表(&O)"), QStringLiteral("打开报表文件"));
     QPushButton *save = button("BitBtn2", QStringLiteral("保存报表(&S)"), QStringLiteral("保存当前报表到文件"));
+    QPushButton *excel = button("BitBtn5", QStringLiteral("导出 Excel(&E)"), QStringLiteral("把当前报表导出到 Excel 文件"));
     zoomIn_ = button("SpeedBut5", QStringLiteral("放大(&5)"), QStringLiteral("放大当页报表"));
     zoomOut_ = button("SpeedBut6", QStringLiteral("缩小(&6)"), QStringLiteral("缩小当页报表"));
     first_ = button("SpeedBut2", QStringLiteral("首页(&1)"), QStringLiteral("显示第一页报表"));
@@ -193,12 +198,12 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     QPushButton *print = button("BitBtn3", QStringLiteral("打印(&P)"), QStringLiteral("打印当前报表"));
     print->hide();
     QPushButton *back = button("BitBtn4", QStringLiteral("返回(&X)"), QStringLiteral("返回"));
-    for (QPushButton *b : {open, save, zoomIn_, zoomOut_, first_, previous_, next_, last_, print, back})
+    for (QPushButton *b : {open, save, excel, zoomIn_, zoomOut_, first_, previous_, next_, last_, print, back})
         row->addWidget(b);
     row->addStretch();
     layout->addLayout(row);
     auto *hints = new InstantHints(QApplication::style()->name(), this);
-    const QList<QWidget *> controls{area_, area_->viewport(), open, save, zoomIn_, zoomOut_, first_, previous_,
+    const QList<QWidget *> controls{area_, area_->viewport(), open, save, excel, zoomIn_, zoomOut_, first_, previous_,
                                     next_, last_, print, back};
     for (QWidget *w : controls)
         w->setStyle(hints);
@@ -214,6 +219,8 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
 
     connect(open, &QPushButton::clicked, this, &Tpreview1::BitBtn1Click);
     connect(save, &QPushButton::clicked, this, &Tpreview1::BitBtn2Click);
+    connect(excel, &QPushButton::clicked, this, &Tpreview1::BitBtn5Click);
+    connect(area_, &report::PreviewArea::exportChosen, this, &Tpreview1::BitBtn5Click);
     connect(zoomIn_, &QPushButton::clicked, this, &Tpreview1::SpeedBut5Click);
     connect(zoomOut_, &QPushButton::clicked, this, &Tpreview1::SpeedBut6Click);
     connect(first_, &QPushButton::clicked, this, &Tpreview1::SpeedBut2Click);
@@ -344,6 +351,18 @@ void Tpreview1::BitBtn2Click()
         path += QStringLiteral(".frp");
     if (!report_.save(path))
         context_.interaction().message(this, QStringLiteral("报表文件无法保存：%1").arg(path));
+}
+
+void Tpreview1::BitBtn5Click()
+{
+    QList<excel::SheetPage> pages;
+    for (const report::PreparedPage &page : report_.pages) {
+        excel::SheetPage sheet;
+        for (const report::PlacedText &t : page.texts)
+            sheet.texts.append({t.rect, t.lines.join(QLatin1Char('\n'))});
+        pages << sheet;
+    }
+    guard(context_.interaction(), this, [&] { excel::exportReport(context_, this, report_.title, pages); });
 }
 
 void Tpreview1::keyPressEvent(QKeyEvent *event)

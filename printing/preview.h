@@ -28,6 +28,7 @@ public:
 
 Q_SIGNALS:
     void zoomChosen(int percent);
+    void exportChosen();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -69,6 +70,7 @@ public:
     void SpeedBut6Click(); // zoom out
     void BitBtn1Click();   // open a saved report
     void BitBtn2Click();   // save the report
+    void BitBtn5Click();   // the report to Excel
 
 protected:
     void showEvent(QShowEvent *event) override;

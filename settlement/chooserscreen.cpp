@@ -4,6 +4,7 @@
 #include "statementrules.h"
 #include "statementscreen.h"
 #include "store/format.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
@@ -44,6 +45,7 @@ Tczbcx1::Tczbcx1(Context &context, QWidget *parent)
       querysp1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("czbcx1"));
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
 

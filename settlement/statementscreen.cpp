@@ -6,6 +6,7 @@
 #include "statementprint.h"
 #include "statementrules.h"
 #include "store/format.h"
+#include "export/exportaction.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
@@ -27,6 +28,7 @@ Tczbcx::Tczbcx(Context &context, Dataset &contract, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::Tczbcx>()), contract_(contract), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("czbcx"));
     setUpFrame(ui->StatusBar1, true);
 

@@ -5,6 +5,9 @@
 
 #include "printing/printaction.h"
 #include "printing/template.h"
+#include "export/chartwindow.h"
+#include "export/exportaction.h"
+#include "stockchart.h"
 #include "widgets/context.h"
 
 #include <QRegularExpression>
@@ -35,6 +38,7 @@ Tkccx::Tkccx(Context &context, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::Tkccx>()), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
     ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 120},
                              {QStringLiteral("Kc"), QStringLiteral("库存期初数"), Quantity4, Qt::AlignRight, 120},
@@ -44,6 +48,7 @@ Tkccx::Tkccx(Context &context, QWidget *parent)
     ui->DBGrid1->setRowColour(alternate);
     ui->DBGrid1->setDataset(&query1_);
     connect(ui->btn1_edit, &QPushButton::clicked, this, [this] { guard([this] { btn1_editClick(); }); });
+    connect(ui->btn1_chart, &QPushButton::clicked, this, [this] { guard([this] { btn1_chartClick(); }); });
     connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
         query1_.close();
         accept();
@@ -66,10 +71,22 @@ void Tkccx::btn1_editClick()
     printAction(context(), this, query1_, ui->DBGrid1, report::Template::load(QStringLiteral("stock")), sources);
 }
 
+void Tkccx::btn1_chartClick()
+{
+    if (query1_.rowCount() == 0) {
+        context().interaction().message(this, QStringLiteral("没有数据,无法显示图表！"));
+        return;
+    }
+    ChartWindow window(context(), windowTitle(), this);
+    window.addChart(QStringLiteral("库存与在租"), stockChart(query1_));
+    context().interaction().exec(&window);
+}
+
 Tkccx1::Tkccx1(Context &context, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::Tkccx1>()), query1_(context.store()), query2_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setUpFrame(nullptr, true);
     ui->check1->addItems({QStringLiteral("客户名称"), QStringLiteral("材料名称")});
     ui->DBGrid2->setColumns({{QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 90},
@@ -152,6 +169,7 @@ Tczblrnowcx::Tczblrnowcx(Context &context, QWidget *parent)
       query2_(context.store()), materials_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setUpFrame(ui->StatusBar1, true);
     ui->check1->addItems({QStringLiteral("全部材料"), QStringLiteral("分类材料")});
     ui->check2->addItems({QStringLiteral("按选中的客户"), QStringLiteral("全部客户")});

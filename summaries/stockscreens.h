@@ -22,6 +22,7 @@ public:
     ~Tkccx() override;
     void FormActivate() override;
     void btn1_editClick();
+    void btn1_chartClick();
     Dataset &stock() { return query1_; }
 
 private:

@@ -1,10 +1,18 @@
 #include "screens.h"
+#include "export/chartwindow.h"
 #include "printing/preview.h"
 #include "printing/printaction.h"
 #include "summaries/stock.h"
 #include "summaries/stockscreens.h"
 
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
 #include <QComboBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStackedBarSeries>
 #include <QtTest>
 
 using namespace tolva;
@@ -103,6 +111,54 @@ private Q_SLOTS:
         QVERIFY(texts.contains("108.00")); // the group's balance
         QVERIFY(texts.contains("20"));
         QVERIFY(!texts.contains("120.0000"));
+    }
+
+    // The stock picture: per material its stock in the yard and on hire stacked; it renders,
+    // saves as PNG and prints to PDF through the print dialog.
+    void stockChart()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tkccx> s(f);
+        const QString png = f.dir.filePath("库存.png"), pdf = f.dir.filePath("库存.pdf");
+        QList<QList<double>> bars;
+        QStringList materials;
+        QImage picture;
+        QList<QRgb> colours;
+        f.ui.windows["ChartWindow"] = [&](QDialog *d) {
+            auto *w = static_cast<ChartWindow *>(d);
+            auto *series = qobject_cast<QStackedBarSeries *>(w->currentChart()->series().value(0));
+            for (QBarSet *set : series->barSets()) {
+                QList<double> values;
+                for (int i = 0; i < set->count(); ++i)
+                    values << set->at(i);
+                bars << values;
+                colours << set->color().rgb();
+            }
+            materials = qobject_cast<QBarCategoryAxis *>(w->currentChart()->axes(Qt::Horizontal).value(0))->categories();
+            picture = renderChart(w->currentChart(), QSize(600, 400));
+            f.ui.answers << png;
+            w->findChild<QPushButton *>("btn_save")->click();
+            f.ui.windows["PrintDialog"] = [&](QDialog *p) {
+                static_cast<QPrintDialog *>(p)->printer()->setOutputFileName(pdf);
+                return int(QDialog::Accepted);
+            };
+            w->findChild<QPushButton *>("btn_print")->click();
+            return 0;
+        };
+        s.click("btn1_chart");
+        QCOMPARE(materials, (QStringList{"钢管", "扣件"}));
+        QCOMPARE(bars, (QList<QList<double>>{{892, 50}, {108, 0}})); // in the yard, on hire
+        // The picture shows both parts of the bars, and the saved one and the PDF are there.
+        QList<int> painted(colours.size());
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                for (int c = 0; c < colours.size(); ++c)
+                    painted[c] += (picture.pixel(x, y) & 0xFFFFFF) == (colours[c] & 0xFFFFFF);
+        QVERIFY2(painted.value(0) > 1000 && painted.value(1) > 100, qPrintable(QString("%1 %2").arg(painted.value(0)).arg(painted.value(1))));
+        QVERIFY(QImage(png).width() > 100);
+        QVERIFY(QFileInfo(pdf).size() > 1000);
+        QVERIFY(f.ui.texts("message").isEmpty());
     }
 };
 

@@ -1,0 +1,121 @@
+#include "chartwindow.h"
+
+#include "widgets/context.h"
+#include "widgets/guard.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace tolva {
+
+QImage renderChart(QChart *chart, const QSize &size)
+{
+    QChartView view(chart);
+    view.resize(size);
+    view.setRenderHint(QPainter::Antialiasing);
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    view.render(&painter);
+    painter.end();
+    view.setChart(new QChart); // the chart stays with its owner
+    return image;
+}
+
+ChartWindow::ChartWindow(Context &context, const QString &title, QWidget *parent)
+    : QDialog(parent), context_(context), pages_(new QTabWidget(this))
+{
+    setWindowTitle(title);
+    setObjectName(QStringLiteral("ChartWindow"));
+    pages_->setObjectName(QStringLiteral("pages"));
+    auto *print = new QPushButton(QStringLiteral("打印(&P)"), this);
+    print->setObjectName(QStringLiteral("btn_print"));
+    auto *save = new QPushButton(QStringLiteral("保存图片(&S)"), this);
+    save->setObjectName(QStringLiteral("btn_save"));
+    auto *back = new QPushButton(QStringLiteral("返回(&X)"), this);
+    back->setObjectName(QStringLiteral("btn_exit"));
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(print);
+    buttons->addWidget(save);
+    buttons->addWidget(back);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(pages_);
+    layout->addLayout(buttons);
+    resize(900, 600);
+    connect(print, &QPushButton::clicked, this, [this] { guard(context_.interaction(), this, [this] { btn_printClick(); }); });
+    connect(save, &QPushButton::clicked, this, [this] { guard(context_.interaction(), this, [this] { btn_saveClick(); }); });
+    connect(back, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void ChartWindow::addChart(const QString &caption, QChart *chart)
+{
+    auto *view = new QChartView(chart, pages_);
+    view->setRenderHint(QPainter::Antialiasing);
+    pages_->addTab(view, caption);
+}
+
+QChart *ChartWindow::currentChart() const
+{
+    auto *view = qobject_cast<QChartView *>(pages_->currentWidget());
+    return view ? view->chart() : nullptr;
+}
+
+void ChartWindow::btn_printClick()
+{
+    auto *view = qobject_cast<QChartView *>(pages_->currentWidget());
+    if (!view)
+        return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setDocName(windowTitle());
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("PrintDialog"));
+    if (context_.interaction().exec(&dialog) != QDialog::Accepted)
+        return;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        context_.interaction().message(this, QStringLiteral("无法打印图表！"));
+        return;
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    view->render(&painter, printer.pageLayout().paintRectPixels(printer.resolution()).translated(
+                               -printer.pageLayout().paintRectPixels(printer.resolution()).topLeft()));
+    painter.end();
+}
+
+void ChartWindow::btn_saveClick()
+{
+    QChart *chart = currentChart();
+    if (!chart)
+        return;
+    const QString suggested = QDir(context_.folder()).filePath(
+        pages_->tabText(pages_->currentIndex()).remove(QLatin1Char('&')) + QStringLiteral(".png"));
+    QString path = context_.interaction().saveFileName(this, QStringLiteral("保存图片"), suggested,
+                                                       QStringLiteral("PNG 图片 (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
+        path += QStringLiteral(".png");
+    auto *view = qobject_cast<QChartView *>(pages_->currentWidget());
+    const QSize size = view->size().isValid() && view->width() > 100 ? view->size() : QSize(900, 540);
+    QImage image(size, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    view->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
+    painter.end();
+    if (!image.save(path, "PNG"))
+        context_.interaction().message(this, QStringLiteral("无法写入图片文件“%1”！").arg(QDir::toNativeSeparators(path)));
+}
+
+} // namespace tolva
