@@ -4,6 +4,7 @@
 
 #include "screens.h"
 #include "printing/printaction.h"
+#include "summaries/commandline.h"
 #include "store/store.h"
 #include "widgets/context.h"
 #include "widgets/interaction.h"
@@ -17,6 +18,8 @@
 // start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (tolva::summaries::isSummaryCommand(argc, argv))
+        return tolva::summaries::summaryCommand(argc, argv);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);

@@ -6,6 +6,8 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "summaries/distributionwindow.h"
+#include "summaries/rentwindow.h"
 
 namespace tolva {
 
@@ -16,6 +18,8 @@ void addScreens(Tsbmain &menu, Context &context)
     menu.setScreen(QStringLiteral("N61"), [&context](QWidget *parent) { return new Tsp3(context, parent); });
     menu.setScreen(QStringLiteral("N71"), [&context](QWidget *parent) { return new Tsp4(context, parent); });
     menu.setScreen(QStringLiteral("N81"), [&context](QWidget *parent) { return new Tsp5(context, parent); });
+    menu.setScreen(QStringLiteral("N24"), [&context](QWidget *parent) { return new summaries::Tczbhz(context, parent); });
+    menu.setScreen(QStringLiteral("N33"), [&context](QWidget *parent) { return new summaries::Tczbhz1(context, parent); });
 }
 
 } // namespace tolva

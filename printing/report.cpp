@@ -140,11 +140,18 @@ public:
                     forEachSum(*p.expression, [this](const Node &n) { sums_[&n].groups.assign(groupHeaders_.size(), 0); });
     }
 
+    // Numbers the pages from after `before` earlier ones, out of `total` when that is known.
+    void numberAfter(int before, int total)
+    {
+        firstPage_ = before;
+        knownTotal_ = total;
+    }
+
     PreparedReport build()
     {
         PreparedReport result;
         result.title = t_.title;
-        const int passes = t_.page.doublePass ? 2 : 1;
+        const int passes = t_.page.doublePass && knownTotal_ < 0 ? 2 : 1;
         for (int pass = 0; pass < passes; ++pass) {
             pages_.clear();
             run();
@@ -180,9 +187,9 @@ public:
         if (var != variables_.end())
             return var->second ? evaluate(*var->second, *this) : QVariant();
         if (name.compare(QLatin1String("PAGE#"), Qt::CaseInsensitive) == 0)
-            return double(pages_.size() + 1);
+            return double(firstPage_ + pages_.size() + 1);
         if (name.compare(QLatin1String("TOTALPAGES"), Qt::CaseInsensitive) == 0)
-            return double(totalPages_);
+            return double(knownTotal_ >= 0 ? knownTotal_ : totalPages_);
         if (name.compare(QLatin1String("DATE"), Qt::CaseInsensitive) == 0)
             return sources_.today;
         if (name.compare(QLatin1String("LINE#"), Qt::CaseInsensitive) == 0)
@@ -514,6 +521,8 @@ private:
     PreparedPage page_;
     MemoState *current_ = nullptr;
     int totalPages_ = 0;
+    int firstPage_ = 0;
+    int knownTotal_ = -1;
     int row_ = -1;
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;
@@ -542,7 +551,23 @@ QStringList PreparedPage::strings() const
 
 PreparedReport prepare(const Template &layout, const Sources &sources)
 {
-    return Builder(layout, sources).build();
+    if (layout.designs.empty())
+        return Builder(layout, sources).build();
+    // The designs one after the other; a first pass counts the pages, so that every page knows
+    // the total.
+    PreparedReport result;
+    result.title = layout.title;
+    int total = -1;
+    for (int pass = 0; pass < 2; ++pass) {
+        result.pages.clear();
+        for (const Template &design : layout.designs) {
+            Builder builder(design, sources);
+            builder.numberAfter(int(result.pages.size()), total);
+            result.pages += builder.build().pages;
+        }
+        total = int(result.pages.size());
+    }
+    return result;
 }
 
 QFont qtFont(const Font &font)

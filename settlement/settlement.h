@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/progress.h"
 #include "store/store.h"
 
 #include <QDate>
@@ -61,8 +62,9 @@ Totals totals(Store &store, const QString &numa, const QString &khm);
 
 // Replaces czb with the movements per material and day of the given contracts, built from
 // czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
-// contract with no pieces sent contributes nothing.
-void rebuildMovements(Store &store, const QStringList &contracts);
+// contract with no pieces sent contributes nothing. Works contract by contract, reporting each to
+// `progress`; a cancel or a failure leaves czb and czbnow1 as they were.
+void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress = {});
 inline void rebuildMovements(Store &store, const QString &numa) { rebuildMovements(store, QStringList{numa}); }
 
 // Rounds a rent to cents, halves away from zero, on its 15-digit decimal form (so a product
@@ -87,10 +89,12 @@ inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral
 // the day before the period start. Runs in one transaction and reads the contract's czb rows once.
 Result compute(Store &store, const Request &request, const Run &run);
 
-// The run of the material distribution summary for one contract: every material, movements read
-// without the sends-before-returns tie-break, no units copied, closing rows carrying the
-// contract's customer name, and the cut-off date as end.
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff);
+// The run of the summaries for one contract into czbtem: every material (or only `material`),
+// movements read without the sends-before-returns tie-break and only those dated up to the
+// cut-off date, no units copied, closing rows carrying the contract's customer name, and the
+// cut-off date as end.
+void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
+                       const QString &material = QString());
 
 // Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
 double totalRent(Store &store, Result result);

@@ -15,7 +15,7 @@ using Progress = std::function<bool(int done, int total, const QString &what)>;
 struct Cancelled {};
 
 // Calls the progress callback when there is one; throws Cancelled when it asks to stop.
-inline void report(const Progress &progress, int done, int total, const QString &what = QString())
+inline void reportProgress(const Progress &progress, int done, int total, const QString &what = QString())
 {
     if (progress && !progress(done, total, what))
         throw Cancelled{};

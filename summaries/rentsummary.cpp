@@ -1,0 +1,50 @@
+#include "rentsummary.h"
+
+namespace tolva::summaries {
+
+Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const QDate &cutoff, settlement::Method method,
+                       const QString &material, const Progress &progress)
+{
+    const int n = int(contracts.size());
+    QStringList numbers;
+    numbers.reserve(n);
+    for (const Contract &c : contracts)
+        numbers << c.numa;
+
+    store.transaction([&] {
+        settlement::rebuildMovements(store, numbers, [&](int done, int, const QString &) {
+            return !progress || progress(done, 2 * n, done < n ? progressText(QStringLiteral("整理"), done, n,
+                                                                               contracts[done].khm)
+                                                               : QString());
+        });
+        store.exec(QStringLiteral("delete from czbhz1"));
+        const MoneyTotals money(store);
+        QVector<QVector<QVariant>> rows;
+        for (int i = 0; i < n; ++i) {
+            const Contract &c = contracts[i];
+            reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
+            settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, material);
+            store.exec(QStringLiteral("delete from czbtem1"));
+            // Nothing (of the material) on or before the cut-off date: the contract takes no part.
+            if (store.exec(QStringLiteral("insert into czbtem1(khm,a5) select khm,sum(a5) from czbtem group by khm")) == 0)
+                continue;
+            // The whole contract's rent, whatever customer names its working rows carry.
+            const double rent =
+                settlement::roundToCents(store.scalar(QStringLiteral("select total(a5) from czbtem1")).toDouble());
+            const Money m = money.of(c.numa, c.khm);
+            rows << QVector<QVariant>{c.khm,          c.numa,         rent,           m.repairFees,
+                                      m.scrapFees,    m.depositsBank, m.depositsCash, m.receivedBank,
+                                      m.receivedCash, rent + m.repairFees + m.scrapFees - m.deposits() - m.received(),
+                                      c.jz};
+        }
+        reportProgress(progress, 2 * n, 2 * n, QString());
+        store.insertRows(QStringLiteral("czbhz1"),
+                         {QStringLiteral("khm"), QStringLiteral("numa"), QStringLiteral("a1"), QStringLiteral("a2"),
+                          QStringLiteral("a3"), QStringLiteral("a4"), QStringLiteral("a5"), QStringLiteral("a6"),
+                          QStringLiteral("a7"), QStringLiteral("a8"), QStringLiteral("a9")},
+                         rows);
+    });
+    return Outcome::done();
+}
+
+} // namespace tolva::summaries
