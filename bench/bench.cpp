@@ -6,8 +6,12 @@
 // (a) the full period statement of the large contract under each method, beside baseline A: one
 //     insert ... select of that contract's movements into czbtem followed by "delete from czbtem";
 // (b) the rebuild of czb for all open contracts, beside baseline B: one grouped select over czbnow.
+// (c) the whole material distribution summary over the open contracts (rebuild, method, condensing)
+//     and (d) the whole rent settlement summary, under each method, beside baseline B.
 #include "settlement/settlement.h"
 #include "store/store.h"
+#include "summaries/distribution.h"
+#include "summaries/rentsummary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -187,9 +191,37 @@ int run(const QString &folder)
                 static_cast<long long>(open.size()), rebuild, ratioB,
                 store.scalar("select count(*) from czb").toInt());
 
+    // The summaries as their windows run them, as of a cut-off inside the movements' span.
+    const QVector<summaries::Contract> contracts = summaries::unsettledContracts(store);
+    const QDate cutoff(2023, 6, 30);
+    bool withinSummaries = true;
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int method = 0; method < 3; ++method) {
+            const auto [b, t] = beside(
+                3, [&] { store.select("select numa,namea,sum(a2) from czbnow group by numa,namea"); },
+                [&] {
+                    if (kind == 0)
+                        summaries::runDistribution(store, contracts, cutoff, settlement::Method(method));
+                    else
+                        summaries::runRentSummary(store, contracts, cutoff, settlement::Method(method));
+                });
+            const double ratio = t / b;
+            withinSummaries = withinSummaries && ratio <= 8.0;
+            const char *table = kind == 0 ? "czbhz" : "czbhz1";
+            std::printf("(%c) %s summary of %lld open contracts, method %d: %.1f ms beside %.1f ms, %.2f x baseline B "
+                        "(target 8), %d rows, receivable %.2f\n",
+                        kind == 0 ? 'c' : 'd', kind == 0 ? "material distribution" : "rent settlement",
+                        static_cast<long long>(contracts.size()), method, t, b, ratio,
+                        store.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(),
+                        store.scalar(QStringLiteral("select total(%1) from %2")
+                                         .arg(QLatin1String(kind == 0 ? "a23" : "a8"), QLatin1String(table)))
+                            .toDouble());
+        }
+    }
+
     const double peak = peakMegabytes();
     std::printf("peak resident memory: %.1f MB (target 200)\n", peak);
-    const bool ok = withinA && ratioB <= 5.0 && peak < 200.0;
+    const bool ok = withinA && ratioB <= 5.0 && withinSummaries && peak < 200.0;
     std::printf("%s\n", ok ? "all targets met" : "a target was missed");
     return ok ? 0 : 1;
 }

@@ -703,25 +703,45 @@ Result compute(Store &store, const Request &request, const Run &run)
     return period ? Result::Czbtem1 : Result::Czbtem;
 }
 
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
-                       const QString &material)
+QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
+                                           const QDate &cutoff, const QString &material, bool writeRows)
 {
-    store.transaction([&] {
-        // A summary as of the cut-off date knows nothing after it.
-        const QVector<Movement> rows = readMovements(store, numa, material, false, cutoff);
-        store.exec(QStringLiteral("delete from czbtem"));
-        Options o;
-        o.method = method;
-        o.end = cutoff;
-        o.units = false;
-        o.closingKhm = Text(khm);
-        QVector<Line> lines;
-        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
-            o.followsAnother = index > 0;
-            lines += runMaterial(first, n, o);
-        });
-        write(store, QStringLiteral("czbtem"), lines);
+    // A summary as of the cut-off date knows nothing after it.
+    const QVector<Movement> rows = readMovements(store, numa, material, false, cutoff);
+    Options o;
+    o.method = method;
+    o.end = cutoff;
+    o.units = false;
+    o.closingKhm = Text(khm);
+    QVector<Line> lines;
+    QVector<MaterialFigures> figures;
+    forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+        o.followsAnother = index > 0;
+        const QVector<Line> material = runMaterial(first, n, o);
+        // As sums over the statement rows would give them: empty values add nothing.
+        MaterialFigures f;
+        f.namea = QString::fromStdString(first->namea.text);
+        bool priced = false;
+        for (const Line &l : material) {
+            if (!std::isnan(l.a[1]))
+                f.quantity += l.a[1];
+            if (!std::isnan(l.a[5]))
+                f.rent += l.a[5];
+            if (!priced && !std::isnan(l.a[4]) && l.a[4] != 0) {
+                priced = true;
+                f.price = l.a[4];
+            }
+        }
+        figures << f;
+        if (writeRows)
+            lines += material;
     });
+    if (writeRows)
+        store.transaction([&] {
+            store.exec(QStringLiteral("delete from czbtem"));
+            write(store, QStringLiteral("czbtem"), lines);
+        });
+    return figures;
 }
 
 double totalRent(Store &store, Result result)

@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace tolva::settlement {
 
@@ -89,12 +90,22 @@ inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral
 // the day before the period start. Runs in one transaction and reads the contract's czb rows once.
 Result compute(Store &store, const Request &request, const Run &run);
 
-// The run of the summaries for one contract into czbtem: every material (or only `material`),
-// movements read without the sends-before-returns tie-break and only those dated up to the
-// cut-off date, no units copied, closing rows carrying the contract's customer name, and the
-// cut-off date as end.
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
-                       const QString &material = QString());
+// What the summaries take from one material's working rows of a contract.
+struct MaterialFigures {
+    QString namea;
+    double quantity = 0; // sum of a1: what is still on hire
+    double rent = 0;     // sum of a5
+    double price = 0;    // a4 of the first row whose a4 is not 0, else 0
+};
+
+// The run of the summaries for one contract: every material (or only `material`), movements read
+// without the sends-before-returns tie-break and only those dated up to the cut-off date, no units
+// copied, closing rows carrying the contract's customer name, and the cut-off date as end. Returns
+// the figures of each material in reading order; with `writeRows` the working rows also replace
+// czbtem (a summary over many contracts leaves there only its last contract's rows).
+QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
+                                           const QDate &cutoff, const QString &material = QString(),
+                                           bool writeRows = true);
 
 // Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
 double totalRent(Store &store, Result result);

@@ -1,7 +1,5 @@
 #include "distribution.h"
 
-#include "store/statement.h"
-
 #include <cmath>
 
 namespace tolva::summaries {
@@ -63,41 +61,34 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
         store.exec(QStringLiteral("delete from czbhz"));
         const MoneyTotals money(store);
 
-        Statement prices(store, QStringLiteral("select namea,a4 from czbtem where a4<>0 order by rowid"));
-        Statement totals(store, QStringLiteral("select namea,a1,a5 from czbtem1 order by rowid"));
         QVector<QVector<QVariant>> rows;
         for (int i = 0; i < n; ++i) {
             const Contract &c = contracts[i];
             reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
-            settlement::computeForSummary(store, c.numa, c.khm, method, cutoff);
-            store.exec(QStringLiteral("delete from czbtem1"));
+            const QVector<settlement::MaterialFigures> figures =
+                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, QString(), false);
             // Nothing on or before the cut-off date: the contract takes no part.
-            if (store.exec(QStringLiteral("insert into czbtem1(namea,khm,a1,a5) "
-                                          "select namea,khm,sum(a1),sum(a5) from czbtem group by namea,khm")) == 0)
+            if (figures.isEmpty())
                 continue;
 
+            // The whole contract: a material's quantity and rent add up over every customer name
+            // its working rows carry. The price is that of the material's first priced row.
+            double quantity[MaterialColumns] = {};
             double price[MaterialColumns] = {};
             bool priced[MaterialColumns] = {};
-            prices.reset();
-            while (prices.next()) {
-                const int k = position.value(prices.text(0).toLower(), -1);
-                if (k >= 0 && k < MaterialColumns && !priced[k]) {
-                    priced[k] = true;
-                    price[k] = prices.number(1);
-                }
-            }
-            // The whole contract: a material's quantity and rent add up over every customer name
-            // its working rows carry.
-            double quantity[MaterialColumns] = {};
             double rent = 0;
-            totals.reset();
-            while (totals.next()) {
-                const int k = position.value(totals.text(0).toLower(), -1);
+            for (const settlement::MaterialFigures &f : figures) {
+                const int k = position.value(f.namea.toLower(), -1);
                 if (k < 0)
                     continue; // not a material of sp1: neither a column nor rent
-                if (k < MaterialColumns)
-                    quantity[k] += totals.number(1);
-                rent += totals.number(2);
+                if (k < MaterialColumns) {
+                    quantity[k] += f.quantity;
+                    if (!priced[k] && f.price != 0) {
+                        priced[k] = true;
+                        price[k] = f.price;
+                    }
+                }
+                rent += f.rent;
             }
             rent = settlement::roundToCents(rent);
 
@@ -113,6 +104,12 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
             row << daily << rent << m.received() << rent - m.received() - m.deposits() + m.repairFees + m.scrapFees;
             rows << row;
         }
+        // The working tables keep the last contract's rows, per row and per material and name.
+        const Contract &last = contracts.last();
+        settlement::computeForSummary(store, last.numa, last.khm, method, cutoff);
+        store.exec(QStringLiteral("delete from czbtem1"));
+        store.exec(QStringLiteral("insert into czbtem1(namea,khm,a1,a5) "
+                                  "select namea,khm,sum(a1),sum(a5) from czbtem group by namea,khm"));
         reportProgress(progress, 2 * n, 2 * n, QString());
         store.insertRows(QStringLiteral("czbhz"), czbhzColumns(), rows);
     });

@@ -23,19 +23,28 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
         for (int i = 0; i < n; ++i) {
             const Contract &c = contracts[i];
             reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
-            settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, material);
-            store.exec(QStringLiteral("delete from czbtem1"));
+            const QVector<settlement::MaterialFigures> figures =
+                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, material, false);
             // Nothing (of the material) on or before the cut-off date: the contract takes no part.
-            if (store.exec(QStringLiteral("insert into czbtem1(khm,a5) select khm,sum(a5) from czbtem group by khm")) == 0)
+            if (figures.isEmpty())
                 continue;
             // The whole contract's rent, whatever customer names its working rows carry.
-            const double rent =
-                settlement::roundToCents(store.scalar(QStringLiteral("select total(a5) from czbtem1")).toDouble());
+            double rent = 0;
+            for (const settlement::MaterialFigures &f : figures)
+                rent += f.rent;
+            rent = settlement::roundToCents(rent);
             const Money m = money.of(c.numa, c.khm);
             rows << QVector<QVariant>{c.khm,          c.numa,         rent,           m.repairFees,
                                       m.scrapFees,    m.depositsBank, m.depositsCash, m.receivedBank,
                                       m.receivedCash, rent + m.repairFees + m.scrapFees - m.deposits() - m.received(),
                                       c.jz};
+        }
+        // The working tables keep the last contract's rows and its rent per customer name.
+        if (n > 0) {
+            const Contract &last = contracts.last();
+            settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, material);
+            store.exec(QStringLiteral("delete from czbtem1"));
+            store.exec(QStringLiteral("insert into czbtem1(khm,a5) select khm,sum(a5) from czbtem group by khm"));
         }
         reportProgress(progress, 2 * n, 2 * n, QString());
         store.insertRows(QStringLiteral("czbhz1"),
