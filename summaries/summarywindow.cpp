@@ -27,6 +27,12 @@ SummaryWindow::SummaryWindow(Context &context, QWidget *parent, const QString &t
     ui->DBGrid2->setRowColour([](const Dataset &, int row) { return row % 2 == 0 ? colours::aqua() : QColor(Qt::white); });
     ui->DBGrid2->setDataset(&summary_);
     ui->d1->setDate(context.today());
+    // Only the arrows of UpDown5 show: Edit7 beside them shows the number.
+    QPalette arrows = ui->UpDown5->palette();
+    arrows.setColor(QPalette::Text, Qt::transparent);
+    arrows.setColor(QPalette::HighlightedText, Qt::transparent);
+    arrows.setColor(QPalette::Highlight, Qt::transparent);
+    ui->UpDown5->setPalette(arrows);
 
     connect(ui->Edit1, &QLineEdit::textChanged, this, &SummaryWindow::Edit1Change);
     connect(ui->d1, &QDateEdit::dateChanged, this, &SummaryWindow::d1Change);
