@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QGuiApplication>
 
-#include <cstdio>
 #include <cstring>
 
 namespace tolva::summaries {
@@ -19,11 +18,6 @@ namespace {
 struct Failure {
     QString reason;
 };
-
-void say(std::FILE *to, const QString &text)
-{
-    std::fprintf(to, "%s\n", text.toUtf8().constData());
-}
 
 } // namespace
 
@@ -41,12 +35,18 @@ int summaryCommand(int argc, char *argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    return runSummaryCommand(app.arguments().mid(1), QDir::currentPath(), QDate::currentDate(), out, err);
+}
+
+int runSummaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
+                      QTextStream &err)
+{
     const QString usage = QStringLiteral(
         "用法: tolva --summary distribution|rent --cutoff yyyy-mm-dd [--material 材料名称] --pdf 文件");
     try {
         QString kind, cutoffArg, material, pdf;
-        const QStringList args = app.arguments();
-        for (int i = 1; i < args.size(); ++i) {
+        for (int i = 0; i < args.size(); ++i) {
             auto value = [&]() {
                 if (i + 1 >= args.size())
                     throw Failure{QStringLiteral("%1 缺少取值。\n%2").arg(args[i], usage)};
@@ -74,7 +74,7 @@ int summaryCommand(int argc, char *argv[])
         if (distribution && !material.isEmpty())
             throw Failure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
 
-        Store store(QDir::currentPath());
+        Store store(folder);
         if (!material.isEmpty() &&
             store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{QStringLiteral("g1"), material}})
                     .toInt() == 0)
@@ -99,22 +99,23 @@ int summaryCommand(int argc, char *argv[])
         Print p = distribution ? distributionPrint(summaryMaterials(store), summary, settings, cutoff)
                                : rentPrint(summary, settings, cutoff, material);
         p.sources.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
-        p.sources.today = QDate::currentDate();
+        p.sources.today = today;
         const report::PreparedReport prepared = report::prepare(p.layout, p.sources);
         if (!report::writePdf(prepared, pdf))
             throw Failure{QStringLiteral("无法写入 %1。").arg(pdf)};
-        say(stdout, QStringLiteral("%1: %2 个未结账合同, %3 个有截止日期前的数据, %4, %5 页写入 %6")
+        out << QStringLiteral("%1: %2 个未结账合同, %3 个有截止日期前的数据, %4, %5 页写入 %6")
                         .arg(distribution ? QStringLiteral("租赁材料分布表") : QStringLiteral("租赁费结算汇总表"))
                         .arg(contracts.size())
                         .arg(summary.rowCount())
                         .arg(cutoffText(cutoff))
                         .arg(prepared.pageCount())
-                        .arg(pdf));
+                        .arg(pdf)
+            << Qt::endl;
         return 0;
     } catch (const Failure &f) {
-        say(stderr, f.reason);
+        err << f.reason << Qt::endl;
     } catch (const Error &e) {
-        say(stderr, e.text());
+        err << e.text() << Qt::endl;
     }
     return 1;
 }
