@@ -1,8 +1,10 @@
 #include "login.h"
 #include "ui_login.h"
 
+#include "startup.h"
 #include "store/dataset.h"
 #include "widgets/context.h"
+#include "widgets/guard.h"
 #include "widgets/numerickey.h"
 
 #include <QCloseEvent>
@@ -10,18 +12,24 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QProxyStyle>
 
 namespace tolva {
 
 namespace {
 
-// Deletes `name` from `folder`, whatever the letter case of the file's name.
-void removeFile(const QDir &folder, const QString &name)
-{
-    for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
-        if (entry.compare(name, Qt::CaseInsensitive) == 0)
-            QFile::remove(folder.filePath(entry));
-}
+// Shows every typed character of a password as "*", whatever the desktop's style would draw.
+class StarEcho : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returned) const override
+    {
+        if (hint == QStyle::SH_LineEdit_PasswordCharacter)
+            return '*';
+        return QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+};
 
 } // namespace
 
@@ -33,7 +41,12 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
     // No title-bar buttons: the window cannot be closed from the title bar.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     programFolder = QCoreApplication::applicationDirPath();
-    endProgram = [] { QCoreApplication::quit(); };
+    // exit(), not quit(): quit() first asks every window to close, and this one refuses.
+    endProgram = [] { QCoreApplication::exit(0); };
+    auto *echo = new StarEcho;
+    echo->setParent(ui->Edit1);
+    ui->Edit1->setStyle(echo);
+    ui->Edit1->setEchoMode(QLineEdit::Password);
 
     // The note, in black over a white copy two pixels to its right.
     const QString note = QStringLiteral("初次使用密码为") + Context::defaultPassword() +
@@ -55,8 +68,6 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
     connect(ui->BitBtn1, &QPushButton::clicked, this, &Tsbpass::BitBtn1Click);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &Tsbpass::end);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);
-
-    cleanFolder(context_.folder());
 }
 
 Tsbpass::~Tsbpass() = default;
@@ -65,17 +76,6 @@ QStringList Tsbpass::workingTables()
 {
     return {QStringLiteral("czbtem"), QStringLiteral("czbhz"), QStringLiteral("czbhz1"),
             QStringLiteral("czbtem1"), QStringLiteral("czbnow1"), QStringLiteral("czb")};
-}
-
-void Tsbpass::cleanFolder(const QString &path)
-{
-    const QDir folder(path);
-    removeFile(folder, QStringLiteral("revizevar.exe"));
-    const QStringList tables = {"czb", "czb1", "czb2", "czbhz", "czbhz1", "czbtem", "czbtem1",
-                                "dwm", "sbpass", "sp1", "sp2", "sp3", "sp4", "srf"};
-    for (const QString &table : tables)
-        for (const char *suffix : {".fam", ".tv", ".px", ".val"})
-            removeFile(folder, table + QLatin1String(suffix));
 }
 
 void Tsbpass::showEvent(QShowEvent *event)
@@ -89,8 +89,11 @@ void Tsbpass::showEvent(QShowEvent *event)
 
 void Tsbpass::closeEvent(QCloseEvent *event)
 {
-    // Only "退出(&X)" ends the program from here.
-    event->ignore();
+    // Only "退出(&X)" and the third failure end the program from here.
+    if (ending_)
+        event->accept();
+    else
+        event->ignore();
 }
 
 void Tsbpass::FormActivate()
@@ -98,23 +101,14 @@ void Tsbpass::FormActivate()
     if (activated_)
         return;
     activated_ = true;
-    try {
-        housekeeping();
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
+    guard(context_.interaction(), this, [this] { housekeeping(); });
     failures_ = 0;
-    try {
-        fillNames();
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
+    guard(context_.interaction(), this, [this] { fillNames(); });
 }
 
 void Tsbpass::housekeeping()
 {
     Store &store = context_.store();
-    const QDir folder(context_.folder());
 
     // The installer's clean-up, marked in srf.a2 at every start.
     Dataset srf(store);
@@ -132,7 +126,7 @@ void Tsbpass::housekeeping()
         }
     }
     for (const char *name : {"qhsetup.exe", "QHSETUP.PJT", "QHSETUP.PJX", "FOXUSER.FPT", "FOXUSER.DBF"})
-        removeFile(folder, QString::fromLatin1(name));
+        removeFile(context_.folder(), QString::fromLatin1(name));
     srf.close();
 
     // The one change of structure: the column where the program's file name is kept.
@@ -162,9 +156,11 @@ void Tsbpass::fillNames()
             ui->combobox1->addItem(row[0].toString());
         const QVariant a4 = context_.store().scalar(QStringLiteral("select a4 from srf"));
         if (!a4.isNull()) {
+            // A position the list does not have (a user was removed, the text is no number) is
+            // the first name.
             bool ok = false;
             const int index = a4.toString().trimmed().toInt(&ok);
-            ui->combobox1->setCurrentIndex(ok && index < ui->combobox1->count() ? index : -1);
+            ui->combobox1->setCurrentIndex(ok && index >= 0 && index < ui->combobox1->count() ? index : 0);
         } else {
             ui->combobox1->setCurrentIndex(-1);
         }
@@ -178,7 +174,7 @@ void Tsbpass::combobox1Change(int index)
     if (filling_ || index < 0)
         return;
     // The choice is remembered at once, even when the login then fails.
-    try {
+    guard(context_.interaction(), this, [this, index] {
         Dataset srf(context_.store());
         srf.open(QStringLiteral("select * from srf"));
         if (srf.isEmpty())
@@ -186,9 +182,7 @@ void Tsbpass::combobox1Change(int index)
         srf.edit();
         srf.setValue(QStringLiteral("a4"), QString::number(index));
         srf.post();
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
+    });
 }
 
 void Tsbpass::BitBtn1Click()
@@ -204,7 +198,7 @@ void Tsbpass::BitBtn1Click()
         else
             user.open(QStringLiteral("select * from sbpass.db where namea=:g1 and passa=:g2"),
                       {{QStringLiteral("g1"), ui->combobox1->currentText()}, {QStringLiteral("g2"), ui->Edit1->text()}});
-    } catch (const StoreError &e) {
+    } catch (const Error &e) {
         context_.interaction().error(this, e.text());
         return;
     }
@@ -228,6 +222,7 @@ void Tsbpass::BitBtn1Click()
 
 void Tsbpass::end()
 {
+    ending_ = true;
     if (endProgram)
         endProgram();
 }

@@ -13,8 +13,8 @@ namespace tolva {
 
 class Context;
 
-// The login window: the start-up housekeeping of the data folder, then a user by name and
-// password. Three wrong passwords end the program.
+// The login window: the housekeeping of the data folder when first shown, then a user by name and
+// password. Three wrong passwords end the program. Constructing it touches no file.
 class Tsbpass : public QDialog {
     Q_OBJECT
 public:
@@ -31,8 +31,6 @@ public:
     void BitBtn1Click();
     int failures() const { return failures_; }
 
-    // Removes the tables' auxiliary files and the update program's leftover from the folder.
-    static void cleanFolder(const QString &folder);
     // The working tables emptied at every start.
     static QStringList workingTables();
 
@@ -55,6 +53,7 @@ private:
     int failures_ = 0;
     bool activated_ = false;
     bool filling_ = false;
+    bool ending_ = false;
 };
 
 } // namespace tolva

@@ -3,55 +3,73 @@
 #include "splash.h"
 
 #include "screens.h"
+#include "startup.h"
+#include "settlement/statementcli.h"
 #include "printing/printaction.h"
+#include "settings/inputmethods.h"
 #include "summaries/commandline.h"
-#include "store/store.h"
 #include "widgets/context.h"
+#include "widgets/guard.h"
 #include "widgets/interaction.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QMessageBox>
 #include <QScreen>
 
-// Program entry: splash, the tables of the folder the program is started in (created on the first
-// start), the login, then the main menu.
+#include <memory>
+
+// Program entry: splash, the data folder the program is started in (its tables created on the
+// first start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (tolva::isStatementCommand(argc, argv))
+        return tolva::runStatementCommand(argc, argv);
     if (tolva::summaries::isSummaryCommand(argc, argv))
         return tolva::summaries::summaryCommand(argc, argv);
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);
+    tolva::DesktopInteraction interaction;
 
     tolva::Tsbstart splash;
     splash.show();
     app.processEvents();
 
-    std::unique_ptr<tolva::Store> store;
-    try {
-        store = std::make_unique<tolva::Store>(QDir::currentPath());
-    } catch (const tolva::StoreError &e) {
-        QMessageBox::critical(nullptr, tolva::Interaction::caption(), e.text());
+    tolva::Opened run = tolva::openFolder(QDir::currentPath(), interaction);
+    if (!run.ok()) {
+        splash.close();
+        interaction.error(nullptr, run.refusal);
         return 1;
     }
-    tolva::DesktopInteraction interaction;
-    tolva::Context context(*store, interaction);
-    tolva::previewWindow(context); // the preview lives for the whole run
-    tolva::Tsbpass login(context);
-    tolva::Tsbmain menu(context);
-    tolva::addScreens(menu, context);
+    tolva::Context &context = *run.context;
+    context.setInputMethods(std::make_unique<tolva::DesktopInputMethods>());
+    std::unique_ptr<tolva::Tsbpass> login;
+    std::unique_ptr<tolva::Tsbmain> menu;
+    const bool built = tolva::guard(interaction, nullptr, [&] {
+        tolva::previewWindow(context); // the preview lives for the whole run
+        login = std::make_unique<tolva::Tsbpass>(context);
+        menu = std::make_unique<tolva::Tsbmain>(context);
+        tolva::addScreens(*menu, context);
+    });
+    splash.close();
+    if (!built)
+        return 1;
 
-    QObject::connect(&login, &tolva::Tsbpass::loggedIn, &menu, [&menu] {
-        menu.Timer1Timer();
+    tolva::Tsbmain *main = menu.get();
+    QObject::connect(login.get(), &tolva::Tsbpass::loggedIn, main, [main] {
+        main->Timer1Timer();
         // The whole screen, also where no window manager maximises windows.
         if (const QScreen *screen = QGuiApplication::primaryScreen())
-            menu.setGeometry(screen->availableGeometry());
-        menu.showMaximized();
-        menu.FormActivate();
+            main->setGeometry(screen->availableGeometry());
+        main->showMaximized();
+        main->FormActivate();
     });
 
-    splash.close();
-    login.show();
-    return app.exec();
+    login->show();
+    const int code = app.exec();
+    // The windows go before the context and store they use.
+    menu.reset();
+    login.reset();
+    return code;
 }

@@ -1,6 +1,7 @@
 #include "mainmenu.h"
 
 #include "widgets/context.h"
+#include "widgets/guard.h"
 #include "widgets/statusmirror.h"
 
 #include <QCloseEvent>
@@ -53,7 +54,8 @@ Tsbmain::Tsbmain(Context &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("sbmain"));
     setWindowTitle(QStringLiteral("青禾软件开发中心—主菜单"));
-    endProgram = [] { QCoreApplication::quit(); };
+    // exit(), not quit(): quit() first asks every window to close, and the hidden login refuses.
+    endProgram = [] { QCoreApplication::exit(0); };
     build();
 
     auto *bar = new QStatusBar(this);
@@ -94,9 +96,6 @@ void Tsbmain::build()
     exit->setObjectName(QStringLiteral("N3"));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     items_.insert(QStringLiteral("N3"), exit);
-
-    // The help file is handed to the desktop; it reports a missing file itself.
-    items_.value(QStringLiteral("N110"))->setEnabled(true);
 }
 
 QAction *Tsbmain::item(const QString &name) const
@@ -130,11 +129,8 @@ bool Tsbmain::administrator()
 
 void Tsbmain::open(const QString &item)
 {
-    try {
-        if (item == QLatin1String("N110")) {
-            context_.interaction().open(QUrl::fromLocalFile(QDir(context_.folder()).filePath(QStringLiteral("tolvahelp.chm"))));
-            return;
-        }
+    bool opened = false;
+    guard(context_.interaction(), this, [&] {
         if ((item == QLatin1String("N61") || item == QLatin1String("N71")) && !contractsExist())
             return;
         if (item == QLatin1String("N62") && !administrator())
@@ -142,20 +138,20 @@ void Tsbmain::open(const QString &item)
         const Screen screen = screens_.value(item);
         if (!screen)
             return;
-        QDialog *dialog = screen(this);
-        if (dialog) {
-            context_.interaction().exec(dialog);
-            delete dialog;
-        }
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
-    FormActivate();
+        const std::unique_ptr<QDialog> dialog = screen(this);
+        if (!dialog)
+            return;
+        opened = true;
+        context_.interaction().exec(dialog.get());
+    });
+    // The menu is the active window again.
+    if (opened)
+        FormActivate();
 }
 
 void Tsbmain::FormActivate()
 {
-    try {
+    guard(context_.interaction(), this, [this] {
         context_.reopenSettings();
         Dataset &srf = context_.settings();
         if (!srf.isEmpty() && srf.number(QStringLiteral("b1")) > 2) {
@@ -163,9 +159,7 @@ void Tsbmain::FormActivate()
             srf.setValue(QStringLiteral("b1"), 0);
             srf.post();
         }
-    } catch (const StoreError &e) {
-        context_.interaction().error(this, e.text());
-    }
+    });
 }
 
 QString Tsbmain::clockText(const QDateTime &now)
@@ -200,19 +194,12 @@ void Tsbmain::Timer1Timer()
     panels_[2]->setFullText(s.clock);
 }
 
-void Tsbmain::changeEvent(QEvent *event)
-{
-    QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        FormActivate();
-}
-
 void Tsbmain::closeEvent(QCloseEvent *event)
 {
     if (!ending_) {
         ending_ = true;
         // The online update finds the running program's file name here.
-        try {
+        guard(context_.interaction(), this, [this] {
             context_.reopenSettings();
             Dataset &srf = context_.settings();
             if (!srf.isEmpty() && srf.hasField(QStringLiteral("qhsoftnow"))) {
@@ -220,9 +207,7 @@ void Tsbmain::closeEvent(QCloseEvent *event)
                 srf.setValue(QStringLiteral("qhsoftnow"), Context::programFileName());
                 srf.post();
             }
-        } catch (const StoreError &e) {
-            context_.interaction().error(this, e.text());
-        }
+        });
     }
     event->accept();
     if (endProgram)

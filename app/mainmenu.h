@@ -5,6 +5,7 @@
 #include <QMainWindow>
 
 #include <functional>
+#include <memory>
 
 class QTimer;
 
@@ -17,7 +18,7 @@ class Context;
 class Tsbmain : public QMainWindow {
     Q_OBJECT
 public:
-    using Screen = std::function<QDialog *(QWidget *parent)>;
+    using Screen = std::function<std::unique_ptr<QDialog>(QWidget *parent)>;
 
     explicit Tsbmain(Context &context, QWidget *parent = nullptr);
     ~Tsbmain() override;
@@ -29,7 +30,8 @@ public:
     // How the program ends; the program's own quit by default.
     std::function<void()> endProgram;
 
-    // Run when the window becomes active: reopens the settings, resets an unknown method to 0.
+    // Run after the login and after each screen opened from here closes (not on every switch of
+    // windows): reopens the settings once, resets an unknown method to 0.
     void FormActivate();
     // The one-second tick: the three status texts.
     void Timer1Timer();
@@ -44,7 +46,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
-    void changeEvent(QEvent *event) override;
 
 private:
     void build();

@@ -98,12 +98,17 @@ bool writePdf(const PreparedReport &report, const QString &path, const QList<int
     return paint(report, pdf, order.isEmpty() ? allPages(report) : order);
 }
 
-bool print(const PreparedReport &report, QPrinter &printer, const QList<int> &order)
+void setUp(QPrinter &printer, const PreparedReport &report)
 {
     printer.setFullPage(true);
     const bool landscape = !report.pages.isEmpty() && report.pages.first().size.width() > report.pages.first().size.height();
-    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
     printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    printer.setDocName(report.title);
+}
+
+bool print(const PreparedReport &report, QPrinter &printer, const QList<int> &order)
+{
     return paint(report, printer, order.isEmpty() ? allPages(report) : order);
 }
 

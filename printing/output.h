@@ -23,7 +23,10 @@ QList<int> printOrder(int pageCount, const QList<int> &pages, Parity parity, int
 
 // Writes pages of a prepared report into a PDF file; Chinese text keeps its embedded font.
 bool writePdf(const PreparedReport &report, const QString &path, const QList<int> &order = {});
-// Prints pages on a printer, one prepared page per sheet.
+// Sets a printer up for a report: A4 in the report's orientation, the whole sheet. Settings the
+// person chooses afterwards (the printer's own dialog) are kept by print().
+void setUp(QPrinter &printer, const PreparedReport &report);
+// Prints pages on a printer (or a PDF file through it), one prepared page per sheet.
 bool print(const PreparedReport &report, QPrinter &printer, const QList<int> &order);
 
 } // namespace tolva::report

@@ -21,10 +21,11 @@ namespace tolva {
 
 namespace {
 
-// The application's style with hints that appear at once.
+// The application's style with hints that appear at once; set on the preview's own controls only,
+// so the hints of other windows keep their delay.
 class InstantHints : public QProxyStyle {
 public:
-    explicit InstantHints(const QString &base) : QProxyStyle(base) {}
+    explicit InstantHints(const QString &base, QObject *owner) : QProxyStyle(base) { setParent(owner); }
     int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
                   QStyleHintReturn *returned) const override
     {
@@ -123,6 +124,13 @@ void PreviewArea::paintEvent(QPaintEvent *)
     report::render(p, page, scale(), origin);
 }
 
+void PreviewArea::keyPressEvent(QKeyEvent *event)
+{
+    // Every key is the window's: paging, scrolling, Alt+X. The scroll area's own handling would
+    // page the scroll bar instead of the report.
+    event->ignore();
+}
+
 void PreviewArea::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
@@ -170,7 +178,6 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     area_ = new report::PreviewArea(this);
-    area_->viewport()->installEventFilter(this);
     layout->addWidget(area_, 1);
 
     auto *row = new QHBoxLayout;
@@ -190,6 +197,11 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
         row->addWidget(b);
     row->addStretch();
     layout->addLayout(row);
+    auto *hints = new InstantHints(QApplication::style()->name(), this);
+    const QList<QWidget *> controls{area_, area_->viewport(), open, save, zoomIn_, zoomOut_, first_, previous_,
+                                    next_, last_, print, back};
+    for (QWidget *w : controls)
+        w->setStyle(hints);
 
     auto *status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBar1"));
@@ -223,16 +235,7 @@ QPushButton *Tpreview1::button(const char *name, const QString &caption, const Q
     b->setToolTip(hint);
     b->setAutoDefault(false);
     b->setFocusPolicy(Qt::NoFocus); // keys stay with the preview area
-    b->installEventFilter(this);
     return b;
-}
-
-bool Tpreview1::eventFilter(QObject *watched, QEvent *event)
-{
-    // Once the mouse has been over the preview or its buttons, hints of every window show at once.
-    if (event->type() == QEvent::Enter && !dynamic_cast<const InstantHints *>(QApplication::style()))
-        QApplication::setStyle(new InstantHints(QApplication::style()->name()));
-    return QDialog::eventFilter(watched, event);
 }
 
 void Tpreview1::setReport(const report::PreparedReport &report)
@@ -333,16 +336,24 @@ void Tpreview1::BitBtn1Click()
 
 void Tpreview1::BitBtn2Click()
 {
-    const QString path = context_.interaction().saveFileName(this, QStringLiteral("保存当前报表到文件"),
+    QString path = context_.interaction().saveFileName(this, QStringLiteral("保存当前报表到文件"),
                                                              context_.folder(), QStringLiteral("报表文件 (*.frp)"));
     if (path.isEmpty())
         return;
+    if (!path.endsWith(QLatin1String(".frp"), Qt::CaseInsensitive))
+        path += QStringLiteral(".frp");
     if (!report_.save(path))
         context_.interaction().message(this, QStringLiteral("报表文件无法保存：%1").arg(path));
 }
 
 void Tpreview1::keyPressEvent(QKeyEvent *event)
 {
+    if (event->modifiers() == Qt::AltModifier && event->key() == Qt::Key_X) {
+        accept(); // as "返回(&X)"
+        return;
+    }
+    QScrollBar *vertical = area_->verticalScrollBar();
+    QScrollBar *horizontal = area_->horizontalScrollBar();
     switch (event->key()) {
     case Qt::Key_PageDown:
         SpeedBut3Click();
@@ -356,12 +367,25 @@ void Tpreview1::keyPressEvent(QKeyEvent *event)
     case Qt::Key_End:
         SpeedBut4Click();
         return;
+    case Qt::Key_Down:
+        vertical->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return;
+    case Qt::Key_Up:
+        vertical->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return;
+    case Qt::Key_Right:
+        horizontal->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        return;
+    case Qt::Key_Left:
+        horizontal->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        return;
     case Qt::Key_Escape:
         QDialog::keyPressEvent(event);
         return;
     default:
-        // Scrolling keys go to the preview area.
-        QApplication::sendEvent(area_->verticalScrollBar(), event);
+        // Not a key of the preview. Never hand it back to a child: an ignored key climbs to this
+        // window again.
+        event->ignore();
     }
 }
 

@@ -5,6 +5,10 @@
 #include "widgets/context.h"
 #include "widgets/datagrid.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QProgressDialog>
+
 namespace tolva {
 
 Tpreview1 &previewWindow(Context &context)
@@ -44,7 +48,35 @@ bool printAction(Context &context, QWidget *parent, Dataset &rows, DataGrid *gri
 
     report::PreparedReport prepared;
     try {
+        // A long report shows a wait cursor and, after half a second, how far it got, with a way out.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct RestoreCursor {
+            ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+        } restoreCursor;
+        QProgressDialog progress(QStringLiteral("正在准备报表……"), QStringLiteral("取消"), 0, 0, parent);
+        progress.setObjectName(QStringLiteral("ReportProgress"));
+        progress.setWindowTitle(layout.title);
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(500);
+        progress.setAutoReset(false);
+        progress.setAutoClose(false);
+        QElapsedTimer sinceUpdate;
+        sinceUpdate.start();
+        auto reported = sources.progress;
+        sources.progress = [&](int done, int total, const QString &what) {
+            if (reported && !reported(done, total, what))
+                return false;
+            // The dialog handles events when it is updated: often enough to answer, not on every row.
+            if (done == 0 || done == total || sinceUpdate.elapsed() >= 50) {
+                sinceUpdate.restart();
+                progress.setMaximum(total);
+                progress.setValue(done);
+            }
+            return !progress.wasCanceled();
+        };
         prepared = report::prepare(layout, sources);
+    } catch (const report::Stopped &) {
+        return false; // the person stopped it
     } catch (const report::ReportError &e) {
         context.interaction().error(parent, e.message());
         return false;

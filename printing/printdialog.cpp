@@ -19,6 +19,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -138,12 +139,39 @@ void TPrintDialog::updatePicture()
     picture_->setPixmap(pixmap);
 }
 
+TPrintDialog::~TPrintDialog() = default;
+
+QPrinter &TPrintDialog::printer()
+{
+    const QString name = printers_->currentText();
+    if (!printer_ || printerName_ != name) {
+        if (name == pdfEntry()) {
+            printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+            printer_->setOutputFormat(QPrinter::PdfFormat);
+        } else {
+            printer_ = std::make_unique<QPrinter>(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
+        }
+        report::setUp(*printer_, report_);
+        printerName_ = name;
+    }
+    return *printer_;
+}
+
+QString TPrintDialog::pdfFileName(const QString &title)
+{
+    QString name = title.simplified();
+    static const QRegularExpression unfit(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    name.replace(unfit, QStringLiteral("_"));
+    if (name.isEmpty() || name.startsWith(QLatin1Char('.')))
+        name.prepend(QStringLiteral("报表"));
+    return name + QStringLiteral(".pdf");
+}
+
 void TPrintDialog::PropertiesClick()
 {
-    if (printers_->currentText() == pdfEntry())
-        return;
-    QPrinter printer(QPrinterInfo::printerInfo(printers_->currentText()));
-    QPageSetupDialog dialog(&printer, this);
+    // The dialog edits the printer that "打印(&P)" then prints with.
+    QPageSetupDialog dialog(&printer(), this);
+    dialog.setObjectName(QStringLiteral("PageSetupDialog"));
     context_.interaction().exec(&dialog);
 }
 
@@ -167,15 +195,17 @@ void TPrintDialog::PrintClick()
         }
     }
     const auto parity = report::Parity(parity_->currentIndex());
+    QPrinter &device = printer();
     if (printers_->currentText() == pdfEntry()) {
-        const QString path = context_.interaction().saveFileName(
-            this, QStringLiteral("保存为PDF文件"), QDir(context_.folder()).filePath(report_.title + QStringLiteral(".pdf")),
-            QStringLiteral("PDF 文件 (*.pdf)"));
+        const QString path = context_.interaction().saveFileName(this, QStringLiteral("保存为PDF文件"),
+                                                                 QDir(context_.folder()).filePath(pdfFileName(report_.title)),
+                                                                 QStringLiteral("PDF 文件 (*.pdf)"));
         if (path.isEmpty())
             return;
+        device.setOutputFileName(path);
         const QList<int> order = report::printOrder(report_.pageCount(), chosen, parity, copies_->value(),
                                                     collate_->isChecked(), false);
-        if (!report::writePdf(report_, path, order)) {
+        if (!report::print(report_, device, order)) {
             context_.interaction().message(this, QStringLiteral("无法写入文件 %1").arg(path));
             return;
         }
@@ -184,14 +214,12 @@ void TPrintDialog::PrintClick()
         accept();
         return;
     }
-    QPrinter printer(QPrinterInfo::printerInfo(printers_->currentText()), QPrinter::HighResolution);
-    printer.setDocName(report_.title);
-    printer.setCopyCount(copies_->value());
-    printer.setCollateCopies(collate_->isChecked());
-    const bool printerCopies = printer.supportsMultipleCopies();
+    device.setCopyCount(copies_->value());
+    device.setCollateCopies(collate_->isChecked());
+    const bool printerCopies = device.supportsMultipleCopies();
     const QList<int> order =
         report::printOrder(report_.pageCount(), chosen, parity, copies_->value(), collate_->isChecked(), printerCopies);
-    if (!report::print(report_, printer, order)) {
+    if (!report::print(report_, device, order)) {
         context_.interaction().message(this, QStringLiteral("打印机无法打印：%1").arg(printers_->currentText()));
         return;
     }

@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <memory>
+
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -11,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QPrinter;
 class QSpinBox;
 
 namespace tolva {
@@ -27,6 +30,7 @@ public:
 
     TPrintDialog(Context &context, const report::PreparedReport &report, Tpreview1 &preview, int currentPage = 1,
                  QWidget *parent = nullptr);
+    ~TPrintDialog() override;
 
     void PrintClick();
     void PreviewClick();
@@ -34,6 +38,10 @@ public:
     // What "打印(&P)" printed: the pages in order (empty when nothing was printed).
     QList<int> printed() const { return printed_; }
     QString pdfPath() const { return pdfPath_; }
+    // The chosen printer with the settings chosen under "属性(&R)"; printing uses exactly this one.
+    QPrinter &printer();
+    // The PDF file name proposed: the report's title, without characters a file name cannot hold.
+    static QString pdfFileName(const QString &title);
 
 private:
     void updatePicture();
@@ -51,6 +59,8 @@ private:
     QComboBox *parity_;
     QList<int> printed_;
     QString pdfPath_;
+    std::unique_ptr<QPrinter> printer_;
+    QString printerName_; // the entry printer_ was made for
 };
 
 } // namespace tolva

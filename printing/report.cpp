@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QSaveFile>
 
 #include <map>
 
@@ -21,21 +22,38 @@ namespace {
 
 constexpr double Padding = 2; // design units between a memo's frame and its text
 
-// Text is measured once, against a 96-dpi reference, so every device shows the same lines.
+// Text is laid out once, at a fine reference resolution, and every device draws it with that very
+// font scaled to its own resolution: the widths measured are the widths drawn, in the preview at any
+// zoom, in a PDF and on paper. (Measured at the device's own pixel size a glyph's advance is rounded
+// differently on each device, up to several percent.)
+constexpr double ReferenceDpi = 1200;
+constexpr double ReferencePerUnit = ReferenceDpi / 96;
+
 const QPaintDevice &reference()
 {
     static QImage image = [] {
         QImage i(1, 1, QImage::Format_RGB32);
-        i.setDotsPerMeterX(3780);
-        i.setDotsPerMeterY(3780);
+        i.setDotsPerMeterX(qRound(ReferenceDpi / 0.0254));
+        i.setDotsPerMeterY(qRound(ReferenceDpi / 0.0254));
         return i;
     }();
     return image;
 }
 
-QFontMetricsF metrics(const Font &font)
+// Widths and line spacing of a template font in design units.
+class Metrics {
+public:
+    explicit Metrics(const Font &font) : m_(qtFont(font), const_cast<QPaintDevice *>(&reference())) {}
+    double width(const QString &text) const { return m_.horizontalAdvance(text) / ReferencePerUnit; }
+    double lineSpacing() const { return m_.lineSpacing() / ReferencePerUnit; }
+
+private:
+    QFontMetricsF m_;
+};
+
+Metrics metrics(const Font &font)
 {
-    return QFontMetricsF(qtFont(font), const_cast<QPaintDevice *>(&reference()));
+    return Metrics(font);
 }
 
 // Lines of a text in a width: at line breaks, and with word wrap wherever the width ends
@@ -45,13 +63,13 @@ QStringList wrap(const QString &text, const Font &font, double width, bool wordW
     const QStringList paragraphs = text.split(QLatin1Char('\n'));
     if (!wordWrap)
         return paragraphs;
-    const QFontMetricsF m = metrics(font);
+    const Metrics m = metrics(font);
     QStringList lines;
     for (const QString &paragraph : paragraphs) {
         QString line;
         for (int i = 0; i < paragraph.size(); ++i) {
             const QString candidate = line + paragraph[i];
-            if (!line.isEmpty() && m.horizontalAdvance(candidate) > width) {
+            if (!line.isEmpty() && m.width(candidate) > width) {
                 const int space = line.lastIndexOf(QLatin1Char(' '));
                 if (space > 0 && paragraph[i] != QLatin1Char(' ')) {
                     lines << line.left(space);
@@ -98,9 +116,10 @@ struct CompiledMemo {
     std::vector<TextPart> parts;
 };
 
-struct SumState {
-    double total = 0;
-    std::vector<double> groups; // one per group level
+// Rows [from, to) of the master result set that a sum adds up.
+struct RowRange {
+    int from = 0;
+    int to = 0;
 };
 
 class Builder : public Scope {
@@ -120,7 +139,7 @@ public:
             }
             if (c.band < 0)
                 continue; // outside every band: not printed
-            c.parts = splitText(m.text);
+            c.parts = partsOf(m.text);
             memos_.push_back(std::move(c));
         }
         for (const Variable &v : t_.variables)
@@ -134,15 +153,13 @@ public:
             if (t_.bands[b].type == BandType::GroupFooter)
                 groupFooters_ << b;
         }
-        for (const CompiledMemo &c : memos_)
-            for (const TextPart &p : c.parts)
-                if (p.expression)
-                    forEachSum(*p.expression, [this](const Node &n) { sums_[&n].groups.assign(groupHeaders_.size(), 0); });
+        groupStart_.assign(size_t(groupHeaders_.size()), 0);
     }
 
     // Numbers the pages from after `before` earlier ones, out of `total` when that is known.
     void numberAfter(int before, int total)
     {
+        numbered_ = true;
         firstPage_ = before;
         knownTotal_ = total;
     }
@@ -151,13 +168,24 @@ public:
     {
         PreparedReport result;
         result.title = t_.title;
-        const int passes = t_.page.doublePass && knownTotal_ < 0 ? 2 : 1;
-        for (int pass = 0; pass < passes; ++pass) {
+        // A design among several is counted by the passes over all of them.
+        passes_ = t_.page.doublePass && !numbered_ ? 2 : 1;
+        for (pass_ = 0; pass_ < passes_; ++pass_) {
             pages_.clear();
             run();
             totalPages_ = int(pages_.size());
         }
         result.pages = pages_;
+        // Screens print the title the company chose (e.g. of deposits or of rent received from one
+        // template): that text names the report.
+        if (!t_.titleMemo.isEmpty() && !pages_.isEmpty())
+            for (const PlacedText &text : pages_.first().texts)
+                if (text.memo.compare(t_.titleMemo, Qt::CaseInsensitive) == 0) {
+                    const QString printed = text.lines.join(QLatin1Char(' ')).simplified();
+                    if (!printed.isEmpty())
+                        result.title = printed;
+                    break;
+                }
         return result;
     }
 
@@ -197,19 +225,74 @@ public:
         throw ReportError(QStringLiteral("报表中没有变量 %1。").arg(name));
     }
 
+    // A sum adds its expression over the rows of the band being placed (the group's rows in a group
+    // footer, all rows in a master footer or the summary, the rows so far elsewhere), wherever the
+    // expression stands: in a memo, in a variable, in a text the value hook gave a memo.
     QVariant sum(const Node &node) override
     {
-        if (accumulating_)
+        if (summing_)
             return evaluate(*node.args[0], *this); // a sum inside a sum adds the row's own value
-        const auto it = sums_.find(&node);
-        if (it == sums_.end())
-            return 0.0;
-        if (footerLevel_ >= 0 && footerLevel_ < int(it->second.groups.size()))
-            return it->second.groups[size_t(footerLevel_)];
-        return it->second.total;
+        const int from = qBound(0, range_.from, rows_);
+        const int to = qBound(from, range_.to, rows_);
+        // Sums are asked again and again for the same rows (a row's height, then its texts) and over
+        // growing ranges (running totals): carry on from the last answer.
+        RowRange &done = sumCache_[{&node, from}].first;
+        double &total = sumCache_[{&node, from}].second;
+        if (done.from != from || done.to > to) {
+            done = {from, from};
+            total = 0;
+        }
+        if (done.to < to) {
+            const int savedRow = row_;
+            summing_ = true;
+            try {
+                for (int r = done.to; r < to; ++r) {
+                    moveRow(r);
+                    total += toNumber(evaluate(*node.args[0], *this));
+                }
+            } catch (...) {
+                summing_ = false;
+                moveRow(savedRow);
+                done = {from, from};
+                total = 0;
+                throw;
+            }
+            summing_ = false;
+            moveRow(savedRow);
+            done.to = to;
+        }
+        return total;
     }
 
 private:
+    // Parsed once per text, so every expression node lives as long as the builder.
+    const std::vector<TextPart> &partsOf(const QString &text)
+    {
+        auto it = parsed_.find(text);
+        if (it == parsed_.end())
+            it = parsed_.emplace(text, splitText(text)).first;
+        return it->second;
+    }
+
+    void moveRow(int row)
+    {
+        row_ = row;
+        if (data_ && row >= 0 && row < data_->rowCount())
+            data_->moveTo(row);
+    }
+
+    // The rows a sum covers while one band is placed; page headers and footers placed in between see
+    // the rows placed so far.
+    class Scoped {
+    public:
+        Scoped(RowRange &range, RowRange value) : range_(range), saved_(range) { range_ = value; }
+        ~Scoped() { range_ = saved_; }
+
+    private:
+        RowRange &range_;
+        RowRange saved_;
+    };
+
     std::optional<QVariant> ask(const QString &name)
     {
         if (!sources_.hook || !current_)
@@ -242,10 +325,12 @@ private:
                 throw ReportError(QStringLiteral("报表脚本无法执行：%1").arg(line.trimmed()));
             for (Band &b : bands_)
                 if (b.name.compare(m.captured(1), Qt::CaseInsensitive) == 0) {
-                    const auto node = parse(m.captured(2).trimmed());
+                    const auto &parts = partsOf(QLatin1Char('[') + m.captured(2).trimmed() + QLatin1Char(']'));
                     MemoState none;
                     current_ = &none;
-                    b.height = qMax(0.0, toNumber(evaluate(*node, *this)));
+                    b.height = parts.empty() || !parts.front().expression
+                                   ? 0.0
+                                   : qMax(0.0, toNumber(evaluate(*parts.front().expression, *this)));
                     current_ = nullptr;
                 }
         }
@@ -278,7 +363,7 @@ private:
         };
         out = evaluateParts(c.parts);
         if (state.text != c.memo.text) // the hook gave the memo a text of its own
-            out = evaluateParts(splitText(state.text));
+            out = evaluateParts(partsOf(state.text));
         current_ = nullptr;
         return state.visible;
     }
@@ -305,11 +390,11 @@ private:
             p.font = c.memo.font;
             p.align = c.memo.align;
             p.rect = c.memo.rect.translated(0, -designTop);
-            const QFontMetricsF m = metrics(c.memo.font);
+            const Metrics m = metrics(c.memo.font);
             if (c.memo.autoSize && !c.memo.wordWrap) {
                 double widest = 0;
                 for (const QString &line : s.split(QLatin1Char('\n')))
-                    widest = qMax(widest, m.horizontalAdvance(line));
+                    widest = qMax(widest, m.width(line));
                 p.rect.setWidth(qMax(p.rect.width(), widest + 2 * Padding));
             }
             p.lines = wrap(s, c.memo.font, p.rect.width() - 2 * Padding, c.memo.wordWrap);
@@ -357,6 +442,7 @@ private:
 
     void startPage()
     {
+        Scoped placed(range_, {0, done_});
         page_ = PreparedPage();
         page_.size = QSizeF(t_.page.width(), t_.page.height());
         y_ = t_.page.marginTop;
@@ -369,6 +455,7 @@ private:
         columnTop_ = y_;
         column_ = 0;
         startColumn();
+        lowest_ = y_;
         const Band *footer = bandOf(BandType::PageFooter);
         bottom_ = t_.page.height() - t_.page.marginBottom - (footer ? footer->height : 0);
     }
@@ -389,6 +476,7 @@ private:
 
     void finishPage()
     {
+        Scoped placed(range_, {0, done_});
         if (const Band *f = bandOf(BandType::PageFooter))
             put(indexOf(f), 0, t_.page.height() - t_.page.marginBottom - f->height);
         pages_ << page_;
@@ -399,6 +487,8 @@ private:
     void flow(int index, bool inColumns = true)
     {
         const double height = heightOf(index);
+        if (!inColumns)
+            y_ = qMax(y_, lowest_); // below every column of the page
         if (y_ + height > bottom_ && hasData_) {
             if (inColumns && column_ + 1 < t_.page.columns) {
                 ++column_;
@@ -410,6 +500,7 @@ private:
         }
         put(index, inColumns ? columnOffset() : 0, y_);
         y_ += height;
+        lowest_ = qMax(lowest_, y_);
         hasData_ = true;
     }
 
@@ -420,7 +511,7 @@ private:
             return QVariant();
         MemoState none;
         current_ = &none;
-        const auto parts = splitText(expression);
+        const auto &parts = partsOf(expression);
         QString key;
         for (const TextPart &p : parts)
             key += p.expression ? render(evaluate(*p.expression, *this), QString()) : p.literal;
@@ -428,86 +519,78 @@ private:
         return key;
     }
 
-    void accumulate()
-    {
-        MemoState none;
-        current_ = &none;
-        accumulating_ = true;
-        for (auto &[node, state] : sums_) {
-            const double v = toNumber(evaluate(*node->args[0], *this));
-            state.total += v;
-            for (double &g : state.groups)
-                g += v;
-        }
-        accumulating_ = false;
-        current_ = nullptr;
-    }
-
     void run()
     {
+        sumCache_.clear();
+        done_ = 0;
+        range_ = {};
+        data_ = master();
+        rows_ = (data_ && t_.bandOf(BandType::MasterData)) ? data_->rowCount() : 0;
+        const int saved = data_ ? data_->currentRow() : -1;
+        struct Restore {
+            Dataset *data;
+            int row;
+            ~Restore()
+            {
+                if (data && row >= 0)
+                    data->moveTo(row);
+            }
+        } restore{data_, saved};
         applyScript();
-        for (auto &[node, state] : sums_) {
-            state.total = 0;
-            std::fill(state.groups.begin(), state.groups.end(), 0.0);
-        }
-        startPage();
-        Dataset *data = master();
         const Band *masterBand = bandOf(BandType::MasterData);
-        const int rows = (data && masterBand) ? data->rowCount() : 0;
-        const int saved = data ? data->currentRow() : -1;
-        auto at = [&](int row) {
-            row_ = row;
-            if (data && row >= 0 && row < rows)
-                data->moveTo(row);
-        };
-        try {
-            for (int r = 0; r < rows; ++r) {
-                at(r);
-                for (int level = 0; level < int(groupHeaders_.size()); ++level) {
-                    const QVariant key = groupKey(groupHeaders_[level]);
-                    bool starts = r == 0;
-                    if (!starts) {
-                        at(r - 1);
-                        starts = groupKey(groupHeaders_[level]) != key;
-                        at(r);
-                    }
-                    if (starts)
-                        flow(groupHeaders_[level]);
+        startPage();
+        for (int r = 0; r < rows_; ++r) {
+            if (sources_.progress && !sources_.progress(pass_ * rows_ + r, passes_ * rows_, t_.title))
+                throw Stopped{};
+            moveRow(r);
+            for (int level = 0; level < int(groupHeaders_.size()); ++level) {
+                const QVariant key = groupKey(groupHeaders_[level]);
+                bool starts = r == 0;
+                if (!starts) {
+                    moveRow(r - 1);
+                    starts = groupKey(groupHeaders_[level]) != key;
+                    moveRow(r);
                 }
-                flow(indexOf(masterBand));
-                accumulate();
-                // A group ends at the last row or where the next row's key differs.
-                for (int level = int(groupFooters_.size()) - 1; level >= 0; --level) {
-                    if (level >= int(groupHeaders_.size()))
-                        continue;
-                    const QVariant key = groupKey(groupHeaders_[level]);
-                    bool ends = r == rows - 1;
-                    if (!ends) {
-                        at(r + 1);
-                        ends = groupKey(groupHeaders_[level]) != key;
-                        at(r);
-                    }
-                    if (ends) {
-                        footerLevel_ = level;
-                        flow(groupFooters_[level]);
-                        footerLevel_ = -1;
-                        for (auto &[node, state] : sums_)
-                            state.groups[size_t(level)] = 0;
-                    }
+                if (starts) {
+                    groupStart_[size_t(level)] = r;
+                    Scoped rows(range_, {0, done_});
+                    flow(groupHeaders_[level]);
                 }
             }
+            {
+                Scoped rows(range_, {0, r + 1});
+                flow(indexOf(masterBand));
+            }
+            done_ = r + 1;
+            // A group ends at the last row or where the next row's key differs.
+            for (int level = int(groupFooters_.size()) - 1; level >= 0; --level) {
+                if (level >= int(groupHeaders_.size()))
+                    continue;
+                const QVariant key = groupKey(groupHeaders_[level]);
+                bool ends = r == rows_ - 1;
+                if (!ends) {
+                    moveRow(r + 1);
+                    ends = groupKey(groupHeaders_[level]) != key;
+                    moveRow(r);
+                }
+                if (ends) {
+                    Scoped rows(range_, {groupStart_[size_t(level)], r + 1});
+                    flow(groupFooters_[level]);
+                }
+            }
+        }
+        {
+            Scoped rows(range_, {0, rows_});
             if (const Band *f = bandOf(BandType::MasterFooter))
                 flow(indexOf(f));
             if (const Band *s = bandOf(BandType::ReportSummary))
                 flow(indexOf(s), false);
-        } catch (...) {
-            if (data && saved >= 0)
-                data->moveTo(saved);
-            throw;
         }
-        if (data && saved >= 0)
-            data->moveTo(saved);
+        if (data_ && saved >= 0)
+            moveRow(saved);
         finishPage();
+        if (sources_.progress && !sources_.progress((pass_ + 1) * rows_, passes_ * rows_, t_.title))
+            throw Stopped{};
     }
 
     const Template &t_;
@@ -515,20 +598,28 @@ private:
     std::vector<CompiledMemo> memos_;
     std::map<QString, std::shared_ptr<Node>> variables_;
     QList<int> groupHeaders_, groupFooters_;
-    std::map<const Node *, SumState> sums_;
+    std::map<QString, std::vector<TextPart>> parsed_;
+    std::map<std::pair<const Node *, int>, std::pair<RowRange, double>> sumCache_;
+    std::vector<int> groupStart_;
+    RowRange range_;
+    Dataset *data_ = nullptr;
+    int rows_ = 0;
+    int done_ = 0;
+    bool summing_ = false;
     std::vector<Band> bands_;
     QList<PreparedPage> pages_;
     PreparedPage page_;
     MemoState *current_ = nullptr;
     int totalPages_ = 0;
+    int pass_ = 0, passes_ = 1;
+    bool numbered_ = false;
     int firstPage_ = 0;
     int knownTotal_ = -1;
     int row_ = -1;
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;
+    double lowest_ = 0; // the bottom of the longest column on the page
     bool hasData_ = false;
-    bool accumulating_ = false;
-    int footerLevel_ = -1;
 };
 
 QJsonObject fontJson(const Font &f)
@@ -554,19 +645,33 @@ PreparedReport prepare(const Template &layout, const Sources &sources)
     if (layout.designs.empty())
         return Builder(layout, sources).build();
     // The designs one after the other; a first pass counts the pages, so that every page knows
-    // the total.
+    // the total. The progress runs once from start to end over both passes of every design.
     PreparedReport result;
-    result.title = layout.title;
+    const int steps = 2 * int(layout.designs.size());
+    int step = 0;
+    Sources each = sources;
+    if (sources.progress)
+        each.progress = [&sources, &step, steps](int done, int total, const QString &what) {
+            constexpr int unit = 1000;
+            const int part = total > 0 ? int(qint64(qBound(0, done, total)) * unit / total) : unit;
+            return sources.progress(step * unit + part, steps * unit, what);
+        };
     int total = -1;
     for (int pass = 0; pass < 2; ++pass) {
         result.pages.clear();
         for (const Template &design : layout.designs) {
-            Builder builder(design, sources);
+            Builder builder(design, each);
             builder.numberAfter(int(result.pages.size()), total);
-            result.pages += builder.build().pages;
+            PreparedReport part = builder.build();
+            if (result.pages.isEmpty())
+                result.title = part.title.isEmpty() ? layout.title : part.title;
+            result.pages += part.pages;
+            ++step;
         }
         total = int(result.pages.size());
     }
+    if (result.title.isEmpty())
+        result.title = layout.title;
     return result;
 }
 
@@ -591,12 +696,16 @@ void render(QPainter &painter, const PreparedPage &page, double scale, const QPo
     for (const QLineF &l : page.lines)
         painter.drawLine(QLineF(origin + l.p1() * scale, origin + l.p2() * scale));
     for (const PlacedText &t : page.texts) {
+        painter.save();
+        // A text never leaves its cell.
+        painter.setClipRect(QRectF(origin + t.rect.topLeft() * scale, t.rect.size() * scale), Qt::IntersectClip);
+        // Draw in reference pixels with the reference font, scaled down to the device.
+        painter.translate(origin);
+        painter.scale(scale / ReferencePerUnit, scale / ReferencePerUnit);
         QFont f = qtFont(t.font);
-        // Points on this device at this scale: compensated for its resolution once, here.
-        f.setPointSizeF(t.font.size * scale * 96.0 / dpi);
+        f.setPointSizeF(t.font.size * ReferenceDpi / dpi);
         painter.setFont(f);
-        const QFontMetricsF m = metrics(t.font);
-        const double lineHeight = m.lineSpacing();
+        const double lineHeight = metrics(t.font).lineSpacing();
         const double block = t.lines.size() * lineHeight;
         double top = t.rect.top() + Padding;
         if (t.align & Qt::AlignBottom)
@@ -605,10 +714,11 @@ void render(QPainter &painter, const PreparedPage &page, double scale, const QPo
             top = t.rect.top() + (t.rect.height() - block) / 2;
         for (int i = 0; i < t.lines.size(); ++i) {
             const QRectF line(t.rect.left() + Padding, top + i * lineHeight, t.rect.width() - 2 * Padding, lineHeight);
-            const QRectF device(origin + line.topLeft() * scale, line.size() * scale);
-            painter.drawText(device, int((t.align & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter) | Qt::TextDontClip,
+            const QRectF reference(line.topLeft() * ReferencePerUnit, line.size() * ReferencePerUnit);
+            painter.drawText(reference, int((t.align & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter) | Qt::TextDontClip,
                              t.lines[i]);
         }
+        painter.restore();
     }
     painter.restore();
 }
@@ -676,10 +786,14 @@ PreparedReport PreparedReport::fromJson(const QByteArray &json)
 
 bool PreparedReport::save(const QString &path) const
 {
-    QFile file(path);
+    // Written whole or not at all: a failed write leaves an earlier file as it was.
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    return file.write(toJson()) >= 0;
+    const QByteArray json = toJson();
+    if (file.write(json) != json.size())
+        return false;
+    return file.commit();
 }
 
 PreparedReport PreparedReport::load(const QString &path)

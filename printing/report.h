@@ -34,7 +34,13 @@ struct Sources {
     // Called with every name an expression needs before the engine resolves it; a value answers
     // it. The hook may change the text or visibility of the memo it is asked for, nothing else.
     std::function<std::optional<QVariant>(const QString &name, MemoState &memo)> hook;
+    // How far preparation got, row by row over both passes; returning false stops it (prepare then
+    // throws Stopped). The signature of tolva::Progress, so a screen's progress can be handed on.
+    std::function<bool(int done, int total, const QString &what)> progress;
 };
+
+// Thrown by prepare() when its progress asked it to stop.
+struct Stopped {};
 
 // A text placed on a prepared page: its box, its lines as wrapped at preparation, font, alignment.
 struct PlacedText {
@@ -66,7 +72,8 @@ struct PreparedReport {
 };
 
 // Lays the template out over the sources in two passes (so that [TOTALPAGES] is known).
-// Throws ReportError when an expression cannot be evaluated or a result set is missing.
+// Throws ReportError when an expression cannot be evaluated or a result set is missing, Stopped
+// when the progress callback asks to stop.
 PreparedReport prepare(const Template &layout, const Sources &sources);
 
 // The Qt font of a template font: 宋体 prints in AR PL UMing CN, Arial in WenQuanYi Zen Hei.

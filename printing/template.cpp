@@ -48,12 +48,14 @@ Page pageOf(const QJsonObject &page)
     return p;
 }
 
-Template fromObject(const QJsonObject &o, const Page *inherited)
+// A design takes the title, title memo and page of the template it belongs to unless it gives its own.
+Template fromObject(const QJsonObject &o, const Template *parent)
 {
     Template t;
-    t.title = o.value(QStringLiteral("title")).toString();
-    if (inherited && !o.contains(QStringLiteral("page")))
-        t.page = *inherited;
+    t.title = o.value(QStringLiteral("title")).toString(parent ? parent->title : QString());
+    t.titleMemo = o.value(QStringLiteral("titleMemo")).toString(parent ? parent->titleMemo : QString());
+    if (parent && !o.contains(QStringLiteral("page")))
+        t.page = parent->page;
     else
         t.page = pageOf(o.value(QStringLiteral("page")).toObject());
     for (const QJsonValue &v : o.value(QStringLiteral("bands")).toArray()) {
@@ -105,9 +107,9 @@ Template fromObject(const QJsonObject &o, const Page *inherited)
     } else {
         t.script = script.toString();
     }
-    if (!inherited)
+    if (!parent)
         for (const QJsonValue &d : o.value(QStringLiteral("designs")).toArray())
-            t.designs.push_back(fromObject(d.toObject(), &t.page));
+            t.designs.push_back(fromObject(d.toObject(), &t));
     return t;
 }
 

@@ -81,6 +81,7 @@ struct Page {
 
 struct Template {
     QString title;
+    QString titleMemo;           // the memo whose printed text names the prepared report; empty: the title
     Page page;
     QList<Band> bands;
     QList<Memo> memos;

@@ -1,5 +1,6 @@
 #include "settlement.h"
 
+#include "store/format.h"
 #include "store/statement.h"
 
 #include <algorithm>
@@ -7,7 +8,6 @@
 #include <map>
 #include <string>
 
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -23,7 +23,14 @@ double rent(double v)
 {
     if (std::isnan(v) || v < 0)
         return 0.0;
-    return roundToCents(v);
+    return format::round(v, 2);
+}
+
+// The rent `product` of an interval of `days` chargeable days. No days, or fewer, charge nothing,
+// whatever the sign of the balance: a negative balance over negative days is not a rent owed.
+double rentOver(double days, double product)
+{
+    return days > 0 ? rent(product) : 0.0;
 }
 
 // A text column's value as stored (UTF-8), or null. Bound and compared without conversions.
@@ -180,7 +187,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
         l.a[7] = pieces;
         l.days = int(start.daysTo(r.date));
         l.a[3] = l.days;
-        l.a[5] = rent((l.a[2] - l.a[1]) * (l.a[3] - l.a[8]) * l.a[4]);
+        l.a[5] = rentOver(l.a[3] - l.a[8], (l.a[2] - l.a[1]) * (l.a[3] - l.a[8]) * l.a[4]);
         l.a[9] = l.a[2] * l.a[4];
         if (l.a[5] <= 0 && l.a[8] == 0) {
             l.a[5] = 0;
@@ -204,7 +211,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
     c.a[7] = pieces;
     c.days = int(start.daysTo(o.end)) + (o.method == Method::EndDayFree ? 1 : 0);
     c.a[3] = c.days;
-    c.a[5] = rent(c.a[2] * c.a[3] * c.a[4]);
+    c.a[5] = rentOver(c.a[3], c.a[2] * c.a[3] * c.a[4]);
     c.a[10] = running + c.a[5];
     c.a[1] = c.a[6] = c.a[8] = c.a[9] = Empty;
     out << c;
@@ -241,7 +248,7 @@ QVector<Line> runBothDays(const Movement *rows, int n, const Options &o)
         l.a[3] = l.days;
         balance += l.a[2];
         l.a[2] = balance;
-        l.a[5] = rent(l.a[3] * l.a[4] * l.a[2]);
+        l.a[5] = rentOver(l.a[3], l.a[3] * l.a[4] * l.a[2]);
         l.a[9] = l.a[2] * l.a[4];
         l.a[10] = running + l.a[5];
         running = l.a[10];
@@ -309,8 +316,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         carry.a[7] = bf.a[7];
         carry.days = closing ? straddling.days - charged.days : qMax(0, int(start.daysTo(straddling.dend)) + 1);
         carry.a[3] = carry.days;
-        carry.a[5] = roundToCents(straddling.a[5] - charged.a[5]);
-        carry.a[8] = (closing && !straddling.closing) ? straddling.a[8] : 0.0;
+        carry.a[5] = format::round(straddling.a[5] - charged.a[5], 2);
+        carry.a[8] = closing ? (straddling.closing ? 0.0 : straddling.a[8]) : Empty;
         carry.a[9] = carry.a[2] * price;
         if (carry.days != 0 || carry.a[5] != 0 || before == n)
             out << carry;
@@ -322,6 +329,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         // row); under method 2 on the movement's own row.
         const Line &charge = closing ? full[i + 1] : m;
         Line l = periodLine(m, m.datea);
+        if (!closing)
+            l.khm = customer; // one customer per statement, whatever name a movement was entered under
         l.a[1] = m.a[1];
         l.a[6] = m.a[6];
         l.a[2] = m.a[2];
@@ -331,7 +340,8 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         l.days = charge.days;
         l.a[3] = charge.days;
         l.a[5] = charge.a[5];
-        l.a[8] = (closing && !charge.closing) ? charge.a[8] : 0.0;
+        // Method 2 has no suspended days: its rows leave them empty rather than print a zero.
+        l.a[8] = closing ? (charge.closing ? 0.0 : charge.a[8]) : Empty;
         l.a[9] = l.a[2] * price;
         out << l;
     }
@@ -339,7 +349,7 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
     double running = 0;
     for (Line &l : out) {
         running += l.a[5];
-        l.a[10] = roundToCents(running);
+        l.a[10] = format::round(running, 2);
     }
     return out;
 }
@@ -397,15 +407,27 @@ QVector<Movement> readMovements(Store &store, const QString &numa, const QString
     return out;
 }
 
-// Calls f(first, count, index) for each run of rows of one material.
-template <class F> void forEachMaterial(const QVector<Movement> &rows, F f)
+int materialCount(const QVector<Movement> &rows)
 {
+    int count = 0;
+    for (int i = 0; i < rows.size(); ++i)
+        count += i == 0 || !(rows[i].namea == rows[i - 1].namea);
+    return count;
+}
+
+// Calls f(first, count, index) for each run of rows of one material. Progress counts the materials
+// begun; the caller reports the end once the lines are written.
+template <class F> void forEachMaterial(const QVector<Movement> &rows, const Progress &progress, F f)
+{
+    const int total = materialCount(rows);
     int index = 0;
     for (int i = 0; i < rows.size();) {
         int j = i + 1;
         while (j < rows.size() && rows[j].namea == rows[i].namea)
             ++j;
-        f(rows.constData() + i, j - i, index++);
+        reportProgress(progress, index, total, QString::fromStdString(rows[i].namea.text));
+        f(rows.constData() + i, j - i, index);
+        ++index;
         i = j;
     }
 }
@@ -431,20 +453,6 @@ QString message(Refusal refusal)
     return QString();
 }
 
-double roundToCents(double value)
-{
-    if (std::isnan(value))
-        return value;
-    // The product's 15-significant-digit decimal text, read back.
-    char buffer[40];
-    const auto written = std::to_chars(buffer, buffer + sizeof buffer, value * 100, std::chars_format::general, 15);
-    double x = 0;
-    std::from_chars(buffer, written.ptr, x);
-    x = x >= 0 ? std::trunc(x + 0.5) : std::trunc(x - 0.5);
-    const double r = x / 100;
-    return r == 0 ? 0.0 : r; // no negative zero
-}
-
 Totals totals(Store &store, const QString &numa, const QString &khm)
 {
     const Params p{{QStringLiteral("numa"), numa}, {QStringLiteral("khm"), khm}};
@@ -463,7 +471,7 @@ Totals totals(Store &store, const QString &numa, const QString &khm)
     return t;
 }
 
-Preparation prepare(Store &store, const Request &request, bool hasContract)
+Preparation prepare(Store &store, const Request &request, bool hasContract, const Progress &progress)
 {
     Preparation p;
     for (const auto &row : store.select(QStringLiteral("select dj from sp1")).rows) {
@@ -498,7 +506,7 @@ Preparation prepare(Store &store, const Request &request, bool hasContract)
         return p;
     }
     p.totals = totals(store, request.numa, request.khm);
-    rebuildMovements(store, request.numa);
+    rebuildMovements(store, request.numa, progress);
     const QChar q(QLatin1Char('"'));
     p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
               request.numa.trimmed() + q + QStringLiteral("的数据");
@@ -602,7 +610,7 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
         ContractGroups g, last;
         bool lastSends = false;
         for (int i = 0; i < contracts.size(); ++i) {
-            reportProgress(progress, i, int(contracts.size()));
+            reportProgress(progress, i, int(contracts.size()), contracts[i]);
             g.sends.clear();
             g.returns.clear();
             read.reset();
@@ -650,7 +658,6 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
             std::swap(last, g);
             lastSends = false;
         }
-        reportProgress(progress, int(contracts.size()), int(contracts.size()));
         const std::map<GroupKey, Group> &kept = lastSends ? last.sends : last.returns;
         if (!kept.empty()) {
             Statement keep(store, QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8) "
@@ -665,10 +672,11 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
                 keep.run();
             }
         }
+        reportProgress(progress, int(contracts.size()), int(contracts.size()));
     });
 }
 
-Result compute(Store &store, const Request &request, const Run &run)
+Result compute(Store &store, const Request &request, const Run &run, const Progress &progress)
 {
     const bool period = request.mode == DateMode::Range;
     store.transaction([&] {
@@ -686,7 +694,7 @@ Result compute(Store &store, const Request &request, const Run &run)
         o.closingKhm = rows.first().khm;
         QVector<Line> lines, restricted;
         lines.reserve(rows.size() + 16);
-        forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+        forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
             o.followsAnother = index > 0;
             const QVector<Line> full = runMaterial(first, n, o);
             if (period) {
@@ -699,12 +707,14 @@ Result compute(Store &store, const Request &request, const Run &run)
         write(store, QStringLiteral("czbtem"), lines);
         if (period)
             write(store, QStringLiteral("czbtem1"), restricted);
+        reportProgress(progress, materialCount(rows), materialCount(rows));
     });
     return period ? Result::Czbtem1 : Result::Czbtem;
 }
 
 QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
-                                           const QDate &cutoff, const QString &material, bool writeRows)
+                                           const QDate &cutoff, const Progress &progress, const QString &material,
+                                           bool writeRows)
 {
     // A summary as of the cut-off date knows nothing after it.
     const QVector<Movement> rows = readMovements(store, numa, material, false, cutoff);
@@ -715,7 +725,7 @@ QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, co
     o.closingKhm = Text(khm);
     QVector<Line> lines;
     QVector<MaterialFigures> figures;
-    forEachMaterial(rows, [&](const Movement *first, int n, int index) {
+    forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
         o.followsAnother = index > 0;
         const QVector<Line> material = runMaterial(first, n, o);
         // As sums over the statement rows would give them: empty values add nothing.
@@ -736,18 +746,23 @@ QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, co
         if (writeRows)
             lines += material;
     });
-    if (writeRows)
-        store.transaction([&] {
-            store.exec(QStringLiteral("delete from czbtem"));
-            write(store, QStringLiteral("czbtem"), lines);
-        });
+    if (!writeRows) {
+        reportProgress(progress, materialCount(rows), materialCount(rows));
+        return figures;
+    }
+    // A cancel at the very end still leaves czbtem as it was.
+    store.transaction([&] {
+        store.exec(QStringLiteral("delete from czbtem"));
+        write(store, QStringLiteral("czbtem"), lines);
+        reportProgress(progress, materialCount(rows), materialCount(rows));
+    });
     return figures;
 }
 
 double totalRent(Store &store, Result result)
 {
     // Every row counts, whatever customer name it carries.
-    return roundToCents(store.scalar(QStringLiteral("select total(a5) from ") + tableName(result)).toDouble());
+    return format::round(store.scalar(QStringLiteral("select total(a5) from ") + tableName(result)).toDouble(), 2);
 }
 
 double amountDue(double totalRent, const Totals &totals, double otherCharge)

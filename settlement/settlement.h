@@ -56,21 +56,24 @@ struct Request {
 // Checks the prices, the period and the contract's movements, sums the contract's money and
 // rebuilds czb for the contract. A refusal leaves every table as it was.
 // `hasContract` is false when the chooser's list is empty.
-Preparation prepare(Store &store, const Request &request, bool hasContract = true);
+Preparation prepare(Store &store, const Request &request, bool hasContract = true,
+                    const Progress &progress = {});
 
 // Sums the deposits, rent received, repair fees and compensation of a contract.
 Totals totals(Store &store, const QString &numa, const QString &khm);
 
 // Replaces czb with the movements per material and day of the given contracts, built from
 // czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
-// contract with no pieces sent contributes nothing. Works contract by contract, reporting each to
-// `progress`; a cancel or a failure leaves czb and czbnow1 as they were.
+// contract with no pieces sent contributes nothing. Works contract by contract, so that memory
+// holds one contract's movements at a time.
+//
+// The long computations below report their progress and may be cancelled through `progress`: a
+// cancelled one throws Cancelled and leaves every table as it was.
 void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress = {});
-inline void rebuildMovements(Store &store, const QString &numa) { rebuildMovements(store, QStringList{numa}); }
-
-// Rounds a rent to cents, halves away from zero, on its 15-digit decimal form (so a product
-// meant as 267.5 and held a hair below counts as 267.5).
-double roundToCents(double value);
+inline void rebuildMovements(Store &store, const QString &numa, const Progress &progress = {})
+{
+    rebuildMovements(store, QStringList{numa}, progress);
+}
 
 enum class Method { StartDayFree = 0, EndDayFree = 1, BothDays = 2 };
 
@@ -88,7 +91,8 @@ inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral
 // statement is then restricted to the period into czbtem1, a brought-forward row "上期结存" opening
 // each material, so that each material's rent is the rent up to the period end less the rent up to
 // the day before the period start. Runs in one transaction and reads the contract's czb rows once.
-Result compute(Store &store, const Request &request, const Run &run);
+// Rents are rounded to cents by format::round; an interval of no days, or fewer, charges nothing.
+Result compute(Store &store, const Request &request, const Run &run, const Progress &progress = {});
 
 // What the summaries take from one material's working rows of a contract.
 struct MaterialFigures {
@@ -104,8 +108,8 @@ struct MaterialFigures {
 // the figures of each material in reading order; with `writeRows` the working rows also replace
 // czbtem (a summary over many contracts leaves there only its last contract's rows).
 QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
-                                           const QDate &cutoff, const QString &material = QString(),
-                                           bool writeRows = true);
+                                           const QDate &cutoff, const Progress &progress = {},
+                                           const QString &material = QString(), bool writeRows = true);
 
 // Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
 double totalRent(Store &store, Result result);

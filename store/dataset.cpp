@@ -1,6 +1,9 @@
 #include "dataset.h"
 
+#include <QPointer>
 #include <QRegularExpression>
+
+#include <cmath>
 
 namespace tolva {
 
@@ -18,9 +21,26 @@ const QString RowidColumn = QStringLiteral("rowid__");
 
 } // namespace
 
-Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store) {}
+Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store)
+{
+    store_.attach(this);
+}
 
-Dataset::~Dataset() = default;
+Dataset::~Dataset()
+{
+    if (attached_)
+        store_.detach(this);
+}
+
+void Dataset::showWhenSettled()
+{
+    QPointer<Dataset> self(this);
+    store_.whenSettled([self](bool) {
+        // Committed or not, the grid shows what the file holds, not what was typed.
+        if (self && self->isOpen() && !self->isEditing())
+            self->refresh();
+    });
+}
 
 void Dataset::open(const QString &sql, const Params &params)
 {
@@ -271,6 +291,15 @@ QDate Dataset::date(const QString &field) const
     return QDate::fromString(v.toString().left(10), Qt::ISODate);
 }
 
+// A number beyond what a yard's ledger can hold (or an overflow to infinity) would be stored as
+// "inf" and poison every total: it is refused like a text that is no number.
+double Dataset::checkedNumber(double value, const QString &text) const
+{
+    if (!std::isfinite(value) || std::fabs(value) > largestNumber)
+        throw StoreError(QStringLiteral("“%1”超出了数值的范围（最大 1000000000000）。").arg(text), sql_);
+    return value;
+}
+
 QVariant Dataset::normalise(int field, const QVariant &value) const
 {
     if (value.isNull())
@@ -298,9 +327,10 @@ QVariant Dataset::normalise(int field, const QVariant &value) const
             const double d = s.toDouble(&ok);
             if (!ok)
                 throw StoreError(QStringLiteral("“%1”不是有效的数值。").arg(s), sql_);
-            return d;
+            return checkedNumber(d, s);
         }
-        return value.toDouble();
+        const double d = value.toDouble();
+        return checkedNumber(d, QString::number(d, 'g', 15));
     }
     case ColumnType::Integer:
         return value.toInt();
@@ -403,8 +433,13 @@ void Dataset::post()
             store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid").arg(table_, sets.join(QLatin1Char(','))),
                         params);
     }
-    row = readRow(rowids_[current_]);
     saved_.clear();
+    if (store_.inTransaction()) {
+        setState(State::Browse);
+        showWhenSettled();
+        return;
+    }
+    row = readRow(rowids_[current_]);
     setState(State::Browse);
     Q_EMIT rowChanged(current_);
 }
@@ -450,6 +485,8 @@ void Dataset::remove()
     eof_ = bof_ = rows_.isEmpty();
     Q_EMIT reset();
     Q_EMIT currentChanged(current_);
+    if (store_.inTransaction())
+        showWhenSettled();
 }
 
 } // namespace tolva

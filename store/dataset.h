@@ -13,6 +13,8 @@ namespace tolva {
 class Dataset : public QObject {
     Q_OBJECT
 public:
+    // The largest magnitude a number field accepts.
+    static constexpr double largestNumber = 1e12;
     enum class State { Inactive, Browse, Edit, Insert };
 
     explicit Dataset(Store &store, QObject *parent = nullptr);
@@ -20,6 +22,8 @@ public:
     Q_DISABLE_COPY(Dataset)
 
     Store &store() const { return store_; }
+    // Called by a store that ends before its result sets.
+    void detachedFromStore() { attached_ = false; }
 
     // Runs the query and moves to its first row. Pending edits must have been posted or cancelled.
     void open(const QString &sql, const Params &params = {});
@@ -89,7 +93,10 @@ private:
     void setCurrent(int row);
     void loadRows(const Rows &rows);
     QVector<QVariant> readRow(qint64 rowid) const;
+    // Inside a transaction the file shows the row only once it commits: re-read it then.
+    void showWhenSettled();
     QVariant normalise(int field, const QVariant &value) const;
+    double checkedNumber(double value, const QString &text) const;
 
     Store &store_;
     QString sql_;
@@ -104,6 +111,7 @@ private:
     bool bof_ = true;
     bool eof_ = true;
     State state_ = State::Inactive;
+    bool attached_ = true;
 };
 
 } // namespace tolva

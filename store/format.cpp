@@ -2,7 +2,10 @@
 
 #include <QStringList>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <string>
 
 namespace tolva::format {
 
@@ -22,52 +25,85 @@ struct Decimal {
     }
 };
 
-Decimal roundDecimal(double value, int decimals)
+// |value| rounded half away from zero to `decimals` places on its 15-significant-digit decimal
+// form (so 2.675, held a hair below, counts as 2.675): the rounding of every number the program
+// shows and of every amount of money it computes. Written into `out` as the integer digits
+// (without leading zeros, "0" when none), and, when `decimals` > 0, "." and exactly `decimals`
+// fraction digits. Works on characters only: the computations round every rent through it.
+void roundedText(double value, int decimals, std::string &out)
 {
-    Decimal result;
+    out.clear();
     const double a = std::fabs(value);
     if (!std::isfinite(a) || a == 0.0) {
-        result.integer = QStringLiteral("0");
-        result.fraction = QString(decimals, QLatin1Char('0'));
-        return result;
+        out += '0';
+        if (decimals > 0)
+            out.append(1, '.').append(size_t(decimals), '0');
+        return;
     }
-    // 15 significant digits: d.dddddddddddddde±x
-    const QString e = QString::number(a, 'e', 14);
-    const int ePos = e.indexOf(QLatin1Char('e'));
-    QString digits = e.left(1) + e.mid(2, ePos - 2);
-    int point = e.mid(ePos + 1).toInt() + 1; // digits before the decimal point
+    // 30 significant digits, d.ddd…e±x, then cut to 15 with halves rounded up: an exact half at
+    // the 16th digit goes away from zero, as the number's display always did.
+    char e[64];
+    char *end = std::to_chars(e, e + sizeof e, a, std::chars_format::scientific, 29).ptr;
+    const char *ePos = std::find(e, end, 'e');
+    int exponent = 0;
+    std::from_chars(ePos + (ePos[1] == '+' ? 2 : 1), end, exponent);
+    std::string digits(e, 1);
+    digits.append(e + 2, 14);
+    if (e[16] >= '5') {
+        int i = 14;
+        for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+            digits[size_t(i)] = '0';
+        if (i >= 0) {
+            ++digits[size_t(i)];
+        } else {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exponent;
+        }
+    }
+    int point = exponent + 1; // digits before the decimal point
     if (point < 0) {
-        digits.prepend(QString(-point, QLatin1Char('0')));
+        digits.insert(0, size_t(-point), '0');
         point = 0;
     }
     const int keep = point + decimals;
-    if (keep < digits.size()) {
-        const bool up = digits[keep] >= QLatin1Char('5');
-        digits.truncate(keep);
+    if (keep < int(digits.size())) {
+        const bool up = digits[size_t(keep)] >= '5';
+        digits.resize(size_t(keep));
         if (up) {
-            int i = digits.size() - 1;
-            while (i >= 0) {
-                if (digits[i] == QLatin1Char('9')) {
-                    digits[i] = QLatin1Char('0');
-                    --i;
-                } else {
-                    digits[i] = QChar(digits[i].unicode() + 1);
-                    break;
-                }
-            }
-            if (i < 0) {
-                digits.prepend(QLatin1Char('1'));
+            int i = keep - 1;
+            for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+                digits[size_t(i)] = '0';
+            if (i >= 0) {
+                ++digits[size_t(i)];
+            } else {
+                digits.insert(digits.begin(), '1');
                 ++point;
             }
         }
     } else {
-        digits += QString(keep - digits.size(), QLatin1Char('0'));
+        digits.append(size_t(keep) - digits.size(), '0');
     }
-    QString integer = digits.left(point);
-    while (integer.size() > 1 && integer[0] == QLatin1Char('0'))
-        integer.remove(0, 1);
-    result.integer = integer.isEmpty() ? QStringLiteral("0") : integer;
-    result.fraction = digits.mid(point, decimals);
+    size_t first = 0;
+    while (first + 1 < size_t(point) && digits[first] == '0')
+        ++first;
+    if (point == 0)
+        out += '0';
+    else
+        out.append(digits, first, size_t(point) - first);
+    if (decimals > 0)
+        out.append(1, '.').append(digits, size_t(point), size_t(decimals));
+}
+
+Decimal roundDecimal(double value, int decimals)
+{
+    std::string text;
+    roundedText(value, decimals, text);
+    const size_t dot = text.find('.');
+    Decimal result;
+    result.integer = QString::fromLatin1(text.data(), int(dot == std::string::npos ? text.size() : dot));
+    if (dot != std::string::npos)
+        result.fraction = QString::fromLatin1(text.data() + dot + 1, int(text.size() - dot - 1));
     return result;
 }
 
@@ -309,7 +345,11 @@ QString fixed(double value, int decimals)
 
 double round(double value, int decimals)
 {
-    return fixed(value, decimals).toDouble();
+    std::string text;
+    roundedText(value, decimals, text);
+    double r = 0;
+    std::from_chars(text.data(), text.data() + text.size(), r);
+    return value < 0 && r != 0 ? -r : r; // never a negative zero
 }
 
 QString money(double value)

@@ -25,7 +25,8 @@ QString dateTime(const QDateTime &value, const QString &pattern);
 // The value with the given number of decimals, rounded half away from zero on its 15-digit
 // decimal form ("1.5", "-0.13"); no thousands separators.
 QString fixed(double value, int decimals);
-// The value rounded like fixed(), as a number.
+// The value rounded like fixed(), as a number: the program's one rounding of money. round(x, 2)
+// gives the cents of every rent, total and amount saved; -0.004 gives 0, 0.125 gives 0.13.
 double round(double value, int decimals);
 // A money amount with two decimals, as printed ("%8.2f" without the padding).
 QString money(double value);

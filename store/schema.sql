@@ -112,7 +112,7 @@ insert into sbpass (namea, passa, popedoma) values ('管理员', '1', '管理');
 insert into sbpass (namea, passa, popedoma) values ('录入员', '1', '录入');
 
 insert into srf (srf, b1, b6, b5, b3, b7, b8, b9, b10, a2, a4)
-    values ('不使用自动开启输入法', 0, 0, 1, 21, 0, 20, 20, 20, '已经使用', null);
+    values ('不使用自动开启输入法', 0, 0, 1, 21, 0, 20, 20, 20, '已经使用', '0');
 
 insert into dwm (a1, a6, a2, a3, a4, a5, a8, a9, sp2, sp3, sp4, sp1, a7, namea, indexa, b1, b2)
     values ('建筑材料租赁站', '租赁材料结算表', '经办人：', '客户签字：', '维修费结算单', '赔偿结算单',

@@ -1,4 +1,5 @@
 #include "statement.h"
+#include "sqlitehandle.h"
 
 #include <QSqlDriver>
 
@@ -10,13 +11,7 @@ namespace {
 
 sqlite3 *handleOf(Store &store)
 {
-    const QVariant v = store.database().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
-        throw StoreError(QStringLiteral("数据库连接不可用。"));
-    sqlite3 *h = *static_cast<sqlite3 *const *>(v.constData());
-    if (!h)
-        throw StoreError(QStringLiteral("数据库连接不可用。"));
-    return h;
+    return sqliteHandle(store.database());
 }
 
 } // namespace
@@ -35,7 +30,8 @@ Statement::~Statement()
 
 void Statement::fail() const
 {
-    throw StoreError(QString::fromUtf8(sqlite3_errmsg(handleOf(store_))), sql_);
+    sqlite3 *h = handleOf(store_);
+    throw StoreError(failureText(sqlite3_errcode(h), QString::fromUtf8(sqlite3_errmsg(h))), sql_);
 }
 
 void Statement::bindNull(int i)

@@ -1,4 +1,6 @@
 #include "store.h"
+#include "dataset.h"
+#include "sqlitehandle.h"
 #include "statement.h"
 
 #include <QDate>
@@ -9,7 +11,13 @@
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QSqlDriver>
 #include <QStringEncoder>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+#include <exception>
 
 namespace tolva {
 
@@ -125,45 +133,258 @@ ColumnInfo parseColumn(const QString &name, const QString &declared)
 
 } // namespace
 
+namespace {
+
+// The tables every data folder holds: the "create table" statements of the schema.
+QStringList modelTables()
+{
+    QFile file(QStringLiteral(":/store/schema.sql"));
+    QStringList names;
+    if (!file.open(QIODevice::ReadOnly))
+        return names;
+    static const QRegularExpression re(QStringLiteral("^\\s*create\\s+table\\s+([A-Za-z_][A-Za-z0-9_]*)"),
+                                       QRegularExpression::CaseInsensitiveOption |
+                                           QRegularExpression::MultilineOption);
+    auto it = re.globalMatch(QString::fromUtf8(file.readAll()));
+    while (it.hasNext())
+        names << it.next().captured(1).toLower();
+    return names;
+}
+
+quint32 bigEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 v = 0;
+    for (int i = 0; i < size; ++i)
+        v = (v << 8) | quint8(bytes[at + i]);
+    return v;
+}
+
+// A permission the person set counts even for an account the system would let write anyway.
+bool writable(const QFileInfo &info)
+{
+    return info.isWritable() && (info.permissions() & QFileDevice::WriteOwner);
+}
+
+enum class Kind { Ours, Empty, Unmarked };
+
+QString refusal(const QString &path, const QString &why)
+{
+    return QStringLiteral("数据文件“") + QDir::toNativeSeparators(path) + QStringLiteral("”") + why;
+}
+
+// Decides from the file alone, before any connection could change it, whether the store may open it.
+Kind classify(const QString &path)
+{
+    const QString notOurs = QStringLiteral("不是本程序的数据文件，");
+    const QString leftAlone = QStringLiteral("程序没有改动它。请换用本程序的数据文件后再启动。");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw StoreError(refusal(path, QStringLiteral("无法读取：") + file.errorString()));
+    const qint64 size = file.size();
+    // Saves of a running or broken-off program may still sit in the journal beside the file.
+    const bool journal = QFileInfo(path + QStringLiteral("-wal")).size() > 0;
+    if (size == 0 && !journal)
+        return Kind::Empty;
+    QByteArray header = file.read(100);
+    file.close();
+    if (size == 0) // all of it in the journal: let the engine read it
+        header = QByteArray("SQLite format 3\0", 16).leftJustified(100, '\0');
+    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        throw StoreError(refusal(path, notOurs + QStringLiteral("也不是数据库文件。") + leftAlone));
+    quint32 pageSize = bigEndian(header, 16, 2);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint32 pages = bigEndian(header, 28, 4);
+    const bool pagesValid = bigEndian(header, 92, 4) == bigEndian(header, 24, 4);
+    if (pagesValid && pages > 0 && size < qint64(pages) * pageSize)
+        throw StoreError(refusal(path, QStringLiteral("不完整（文件被截断，比其中记载的短），程序没有改动它。"
+                                                      "请用完整的数据文件或备份恢复后再启动。")));
+    // The mark and the tables as the file holds them. With a journal only the engine can say what
+    // that is, read-only. Without one the header says it, and the tables are read through a
+    // connection that can change nothing, not even create the journal files.
+    quint32 mark = bigEndian(header, 68, 4);
+    if (!journal && mark == quint32(Store::ApplicationId))
+        return Kind::Ours;
+    if (!journal && mark != 0)
+        throw StoreError(refusal(path, notOurs + QStringLiteral("而是另一个程序的数据库。") + leftAlone));
+
+    const QString name = QStringLiteral("tolva-inspect-%1").arg(reinterpret_cast<quintptr>(&file), 0, 16);
+    QStringList tables;
+    QString failure;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        if (journal) {
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        } else {
+            db.setDatabaseName(QStringLiteral("file:") + QUrl::fromLocalFile(path).path(QUrl::FullyEncoded) +
+                               QStringLiteral("?immutable=1"));
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_OPEN_URI"));
+        }
+        if (!db.open()) {
+            failure = db.lastError().text();
+        } else {
+            QSqlQuery q(db);
+            if (q.exec(QStringLiteral("PRAGMA application_id")) && q.next())
+                mark = quint32(q.value(0).toLongLong());
+            else
+                failure = q.lastError().text();
+            if (!q.exec(QStringLiteral("select name from sqlite_master where type='table'")))
+                failure = q.lastError().text();
+            while (q.next())
+                tables << q.value(0).toString().toLower();
+            if (q.lastError().isValid())
+                failure = q.lastError().text();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (!failure.isEmpty())
+        throw StoreError(refusal(path, QStringLiteral("已损坏，无法读取，程序没有改动它。")));
+    if (mark == quint32(Store::ApplicationId))
+        return Kind::Ours;
+    if (mark != 0)
+        throw StoreError(refusal(path, notOurs + QStringLiteral("而是另一个程序的数据库。") + leftAlone));
+    if (tables.isEmpty())
+        return Kind::Empty;
+    QStringList missing;
+    for (const QString &table : modelTables())
+        if (!tables.contains(table))
+            missing << table;
+    if (!missing.isEmpty())
+        throw StoreError(refusal(path, notOurs + QStringLiteral("而是另一个程序的数据库（没有数据表 ") +
+                                           missing.mid(0, 5).join(QStringLiteral("、")) +
+                                           (missing.size() > 5 ? QStringLiteral(" 等") : QString()) +
+                                           QStringLiteral("）。") + leftAlone));
+    return Kind::Unmarked;
+}
+
+} // namespace
+
+sqlite3 *sqliteHandle(const QSqlDatabase &db)
+{
+    if (!db.isOpen())
+        throw StoreError(QStringLiteral("数据文件已关闭。"));
+    const QVariant v = db.driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0)
+        throw StoreError(QStringLiteral("数据库连接不可用。"));
+    sqlite3 *h = *static_cast<sqlite3 *const *>(v.constData());
+    if (!h)
+        throw StoreError(QStringLiteral("数据库连接不可用。"));
+    return h;
+}
+
+QString failureText(int code, const QString &engineText)
+{
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据文件正被另一个程序写入，暂时不能保存。请稍后再试，输入的内容仍然保留。");
+    case SQLITE_READONLY:
+        return QStringLiteral("数据文件是只读的，不能保存。");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘已满，数据没有保存。");
+    case SQLITE_IOERR:
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("读写数据文件时出错，数据没有保存。");
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据文件已损坏。");
+    default:
+        return engineText;
+    }
+}
+
+namespace {
+
+StoreError engineError(const QSqlError &error, const QString &statement)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return StoreError(ok ? failureText(code, error.text()) : error.text(), statement);
+}
+
+} // namespace
+
 Store::Store(const QString &folder)
     : folder_(QDir(folder).absolutePath()),
       connection_(QStringLiteral("tolva-%1").arg(reinterpret_cast<quintptr>(this), 0, 16))
 {
-    const bool fresh = !QFileInfo::exists(filePath());
+    open();
+}
+
+void Store::requireWritable(const QString &folder)
+{
+    const QString path = QDir(folder).filePath(QLatin1String(FileName));
+    const QFileInfo folderInfo(folder);
+    if (!folderInfo.isDir())
+        throw StoreError(refusal(path, QStringLiteral("所在的文件夹不存在。")));
+    if (!writable(folderInfo))
+        throw StoreError(refusal(path, QStringLiteral("所在的文件夹是只读的，程序不能在其中保存数据，没有改动任何文件。")));
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        throw StoreError(refusal(path, QStringLiteral("不是一个文件。")));
+    if (info.exists() && !writable(info))
+        throw StoreError(refusal(path, QStringLiteral("是只读的，程序不能在其中保存数据，没有改动它。"
+                                                      "请取消它的只读属性后再启动。")));
+}
+
+void Store::open()
+{
+    const QString path = filePath();
+    requireWritable(folder_);
+    const Kind kind = QFileInfo::exists(path) ? classify(path) : Kind::Empty;
+
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-        db.setDatabaseName(filePath());
+        db.setDatabaseName(path);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=2000"));
         if (!db.open()) {
             const QString message = db.lastError().text();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(connection_);
-            throw StoreError(QStringLiteral("无法打开数据文件：%1").arg(message), filePath());
+            throw StoreError(refusal(path, QStringLiteral("无法打开：") + message));
         }
     }
-    // A larger page cache keeps a contract's movements in memory across the steps of a computation;
-    // sorting and grouping stay in memory too.
-    {
-        QSqlQuery pragma(database());
-        pragma.exec(QStringLiteral("PRAGMA cache_size=-32768"));
-        pragma.exec(QStringLiteral("PRAGMA temp_store=MEMORY"));
-        pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-        pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    }
-    if (fresh) {
-        try {
+    columnsLoaded_ = false;
+    try {
+        // A larger page cache keeps a contract's movements in memory across the steps of a
+        // computation; sorting and grouping stay in memory too. Each setting is read back: a
+        // file that cannot take the journal mode would lose the crash safety of every save.
+        const struct {
+            const char *set, *read, *expected;
+        } pragmas[] = {
+            {"PRAGMA cache_size=-32768", "PRAGMA cache_size", "-32768"},
+            {"PRAGMA temp_store=MEMORY", "PRAGMA temp_store", "2"},
+            {"PRAGMA journal_mode=WAL", "PRAGMA journal_mode", "wal"},
+            {"PRAGMA synchronous=NORMAL", "PRAGMA synchronous", "1"},
+        };
+        for (const auto &p : pragmas) {
+            QSqlQuery q(database());
+            if (!q.exec(QString::fromLatin1(p.set)))
+                throw engineError(q.lastError(), QString::fromLatin1(p.set));
+            q.finish();
+            const QVariant value = scalar(QString::fromLatin1(p.read));
+            if (value.toString().compare(QLatin1String(p.expected), Qt::CaseInsensitive) != 0)
+                throw StoreError(refusal(path, QStringLiteral("无法设置“") + QString::fromLatin1(p.set) +
+                                                   QStringLiteral("”（结果为“") + value.toString() +
+                                                   QStringLiteral("”）。")));
+        }
+        if (kind == Kind::Empty)
             create();
-        } catch (...) {
-            database().close();
-            QSqlDatabase::removeDatabase(connection_);
-            QFile::remove(filePath());
-            throw;
-        }
+        else if (kind == Kind::Unmarked)
+            exec(QStringLiteral("PRAGMA application_id=%1").arg(ApplicationId));
+    } catch (...) {
+        database().close();
+        QSqlDatabase::removeDatabase(connection_);
+        throw;
     }
 }
 
 Store::~Store()
 {
+    for (Dataset *d : std::as_const(datasets_))
+        d->detachedFromStore();
     {
         QSqlDatabase db = database();
         if (db.isOpen()) {
@@ -173,6 +394,95 @@ Store::~Store()
         }
     }
     QSqlDatabase::removeDatabase(connection_);
+}
+
+bool Store::isOpen() const
+{
+    return database().isOpen();
+}
+
+void Store::close()
+{
+    if (depth_ > 0)
+        throw StoreError(QStringLiteral("数据正在修改中，不能关闭数据文件。"));
+    {
+        QSqlDatabase db = database();
+        if (db.isOpen())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+    columnsLoaded_ = false;
+}
+
+void Store::reopen()
+{
+    if (isOpen())
+        close();
+    open();
+    // Every result set is re-read, also when one of them fails (the file put in place may lack
+    // what it asks for); the first failure is reported.
+    std::exception_ptr first;
+    for (Dataset *d : QVector<Dataset *>(datasets_)) {
+        if (!d->isOpen())
+            continue;
+        try {
+            if (d->isEditing())
+                d->cancel();
+            d->refresh();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
+}
+
+void Store::attach(Dataset *dataset)
+{
+    datasets_.append(dataset);
+}
+
+void Store::detach(Dataset *dataset)
+{
+    datasets_.removeAll(dataset);
+}
+
+void Store::snapshot(const QString &path)
+{
+    if (depth_ > 0)
+        throw StoreError(QStringLiteral("数据正在修改中，不能复制数据文件。"));
+    sqlite3 *source = sqliteHandle(database());
+    const QString target = QDir::toNativeSeparators(path);
+    const QString part = path + QStringLiteral(".part");
+    QFile::remove(part);
+    sqlite3 *copy = nullptr;
+    QString failure;
+    if (sqlite3_open_v2(part.toUtf8().constData(), &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
+        failure = QString::fromUtf8(sqlite3_errmsg(copy));
+    } else if (sqlite3_backup *backup = sqlite3_backup_init(copy, "main", source, "main")) {
+        // One step over all pages: the copy is one read transaction, so it is consistent.
+        const int rc = sqlite3_backup_step(backup, -1);
+        sqlite3_backup_finish(backup);
+        if (rc != SQLITE_DONE)
+            failure = failureText(rc, QString::fromUtf8(sqlite3_errstr(rc)));
+        // The copy stands alone: one file, no journal beside it.
+        else if (sqlite3_exec(copy, "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            failure = QString::fromUtf8(sqlite3_errmsg(copy));
+    } else {
+        failure = QString::fromUtf8(sqlite3_errmsg(copy));
+    }
+    sqlite3_close(copy);
+    if (failure.isEmpty()) {
+        QFile::remove(path);
+        if (!QFile::rename(part, path))
+            failure = QStringLiteral("无法写入目标文件。");
+    }
+    if (!failure.isEmpty()) {
+        QFile::remove(part);
+        throw StoreError(QStringLiteral("数据文件复制到“") + target + QStringLiteral("”失败：") + failure);
+    }
 }
 
 QString Store::filePath() const
@@ -197,11 +507,14 @@ void Store::create()
         if (!line.trimmed().startsWith(QLatin1String("--")))
             lines << line;
     text = lines.join(QLatin1Char('\n'));
+    // All or nothing: a first start killed midway leaves a file without tables, which the next
+    // start sets up; the mark goes in with the tables.
     transaction([&] {
         for (const QString &statement : text.split(QLatin1Char(';'))) {
             if (!statement.trimmed().isEmpty())
                 exec(statement);
         }
+        exec(QStringLiteral("PRAGMA application_id=%1").arg(ApplicationId));
     });
 }
 
@@ -252,7 +565,7 @@ QSqlQuery Store::prepare(const QString &sql, const Params &params) const
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(translated))
-        throw StoreError(query.lastError().text(), sql);
+        throw engineError(query.lastError(), sql);
 
     // Bind the parameters the statement names; a named one without a value is an error.
     QStringList names;
@@ -283,7 +596,7 @@ int Store::exec(const QString &sql, const Params &params)
 {
     QSqlQuery query = prepare(sql, params);
     if (!query.exec())
-        throw StoreError(query.lastError().text(), sql);
+        throw engineError(query.lastError(), sql);
     const QString head = sql.trimmed().left(6).toLower();
     if (head == QLatin1String("alter ") || head == QLatin1String("create") || head == QLatin1String("drop t"))
         columnsLoaded_ = false;
@@ -307,7 +620,7 @@ Rows Store::select(const QString &sql, const Params &params)
         throw StoreError(e.message(), sql);
     }
     if (!query.exec())
-        throw StoreError(query.lastError().text(), sql);
+        throw engineError(query.lastError(), sql);
     Rows result;
     const QSqlRecord record = query.record();
     for (int i = 0; i < record.count(); ++i)
@@ -319,7 +632,7 @@ Rows Store::select(const QString &sql, const Params &params)
         result.rows.append(std::move(row));
     }
     if (query.lastError().isValid())
-        throw StoreError(query.lastError().text(), sql);
+        throw engineError(query.lastError(), sql);
     return result;
 }
 
@@ -435,18 +748,22 @@ void Store::checkCapacity(const QString &table, const QString &column, const QVa
         return;
     const QString text = value.toString();
     const int length = gbkLength(text);
-    if (length > info->capacity)
-        throw StoreError(QStringLiteral("“%1”太长：%2.%3 最多 %4 个字节（一个汉字占两个字节），输入的内容占 %5 个字节。")
-                             .arg(text, table.toLower(), info->name)
-                             .arg(info->capacity)
-                             .arg(length));
+    if (length <= info->capacity)
+        return;
+    // Joined piece by piece: a "%1" typed by a person stays as typed. A long text shows its start.
+    const int shown = 20;
+    const QString start = text.size() > shown ? text.left(shown) + QStringLiteral("…") : text;
+    throw StoreError(QStringLiteral("“") + start + QStringLiteral("”太长：") + table.toLower() + QLatin1Char('.') +
+                     info->name + QStringLiteral(" 最多 ") + QString::number(info->capacity) +
+                     QStringLiteral(" 个字节（一个汉字占两个字节），输入的内容占 ") + QString::number(length) +
+                     QStringLiteral(" 个字节。"));
 }
 
 void Store::begin()
 {
     if (depth_ == 0) {
         if (!database().transaction())
-            throw StoreError(database().lastError().text(), QStringLiteral("begin transaction"));
+            throw engineError(database().lastError(), QStringLiteral("begin transaction"));
     } else {
         exec(QStringLiteral("savepoint sp%1").arg(depth_));
     }
@@ -457,16 +774,19 @@ void Store::commit()
 {
     if (depth_ == 0)
         return;
-    --depth_;
-    if (depth_ == 0) {
-        if (!database().commit()) {
-            const QString message = database().lastError().text();
-            database().rollback();
-            throw StoreError(message, QStringLiteral("commit"));
-        }
-    } else {
-        exec(QStringLiteral("release sp%1").arg(depth_));
+    if (depth_ > 1) {
+        exec(QStringLiteral("release sp%1").arg(depth_ - 1));
+        --depth_;
+        return;
     }
+    depth_ = 0;
+    if (!database().commit()) {
+        const StoreError error = engineError(database().lastError(), QStringLiteral("commit"));
+        database().rollback();
+        settle(false);
+        throw error;
+    }
+    settle(true);
 }
 
 void Store::rollback()
@@ -476,10 +796,49 @@ void Store::rollback()
     --depth_;
     if (depth_ == 0) {
         database().rollback();
-    } else {
+        settle(false);
+        return;
+    }
+    // Runs while another error is on its way out: a savepoint the engine already dropped (it
+    // rolls the whole transaction back on some failures) must not replace that error.
+    try {
         exec(QStringLiteral("rollback to sp%1").arg(depth_));
         exec(QStringLiteral("release sp%1").arg(depth_));
+    } catch (const StoreError &) {
+        if (!sqlite3_get_autocommit(sqliteHandle(database())))
+            return;
+        // The whole transaction is gone: the outer levels have nothing left to undo.
+        depth_ = 0;
+        settle(false);
     }
+}
+
+void Store::whenSettled(std::function<void(bool committed)> f)
+{
+    if (depth_ == 0) {
+        f(true);
+        return;
+    }
+    settled_.push_back(std::move(f));
+}
+
+void Store::settle(bool committed)
+{
+    // Each waiting result set re-reads what the file now holds; the first failure is reported
+    // after all have run (after a rollback, the error that caused it is the one that counts).
+    auto waiting = std::move(settled_);
+    settled_.clear();
+    std::exception_ptr first;
+    for (auto &f : waiting) {
+        try {
+            f(committed);
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first && committed)
+        std::rethrow_exception(first);
 }
 
 } // namespace tolva

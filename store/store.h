@@ -8,6 +8,9 @@
 #include <QVariant>
 #include <QVector>
 
+#include <functional>
+#include <vector>
+
 #include "error.h"
 
 namespace tolva {
@@ -45,20 +48,42 @@ struct Rows {
     bool isEmpty() const { return rows.isEmpty(); }
 };
 
+class Dataset;
+
 // The table store: one SQLite file tolva.db in the data folder, opened through Qt SQL.
 // It accepts the program's statement forms (see translate()) and binds named parameters.
 class Store {
 public:
-    // Opens folder/tolva.db; a folder without it gets every table with its starting rows.
+    // Opens folder/tolva.db. A missing or empty file, or a database without tables, gets every
+    // table with its starting rows in one transaction. A file of ours is marked (ApplicationId);
+    // an unmarked one holding every table is marked; anything else is refused untouched, as is a
+    // read-only file or folder, with a StoreError naming the file and the reason.
     explicit Store(const QString &folder);
     ~Store();
     Q_DISABLE_COPY(Store)
 
     static constexpr const char *FileName = "tolva.db";
+    // The mark in the file's header (PRAGMA application_id) that says the file is ours: "Tolv".
+    static constexpr qint32 ApplicationId = 0x546f6c76;
+
+    // Throws the refusal the constructor gives for a read-only folder or file, before anything
+    // (a lock file, a journal) is written there.
+    static void requireWritable(const QString &folder);
 
     QString folder() const { return folder_; }
     QString filePath() const;
     QSqlDatabase database() const;
+
+    // Closes the file, so that it can be replaced (restore); statements fail until reopen().
+    // Refused inside a transaction. Result sets keep the rows they hold.
+    void close();
+    // Opens the file again with the checks of the constructor and re-reads every open result set.
+    void reopen();
+    bool isOpen() const;
+    // Writes one consistent copy of the committed data into a new self-contained file at path
+    // (replacing a file there only once the copy is complete), while the program keeps running.
+    // Refused inside a transaction.
+    void snapshot(const QString &path);
 
     // Rewrites a statement of the program's dialect into SQLite's: table names written with the
     // file suffix ("sbpass.db"), string literals in double or single quotes, and dates spliced
@@ -93,6 +118,9 @@ public:
     void commit();
     void rollback();
     bool inTransaction() const { return depth_ > 0; }
+    // Runs f when the outermost transaction ends (committed or not); outside one, at once with true.
+    // Result sets use it to show rows only as the file holds them after the commit.
+    void whenSettled(std::function<void(bool committed)> f);
 
     // Runs f in a transaction: committed when f returns, rolled back when it throws.
     template <class F> void transaction(F &&f)
@@ -110,7 +138,13 @@ public:
     // Converts a value to what is written into the file (dates as yyyy-mm-dd text).
     static QVariant toStored(const QVariant &value);
 
+    // Result sets register themselves so that reopen() can re-read them.
+    void attach(Dataset *dataset);
+    void detach(Dataset *dataset);
+
 private:
+    void open();
+    void settle(bool committed);
     void create();
     void loadColumns() const;
     QSqlQuery prepare(const QString &sql, const Params &params) const;
@@ -118,6 +152,8 @@ private:
     QString folder_;
     QString connection_;
     int depth_ = 0;
+    std::vector<std::function<void(bool)>> settled_;
+    QVector<Dataset *> datasets_;
     mutable bool columnsLoaded_ = false;
     mutable QHash<QString, QVector<ColumnInfo>> columns_;
 };

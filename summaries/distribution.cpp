@@ -1,5 +1,7 @@
 #include "distribution.h"
 
+#include "store/format.h"
+
 #include <cmath>
 
 namespace tolva::summaries {
@@ -66,7 +68,7 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
             const Contract &c = contracts[i];
             reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
             const QVector<settlement::MaterialFigures> figures =
-                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, QString(), false);
+                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, QString(), false);
             // Nothing on or before the cut-off date: the contract takes no part.
             if (figures.isEmpty())
                 continue;
@@ -90,7 +92,7 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
                 }
                 rent += f.rent;
             }
-            rent = settlement::roundToCents(rent);
+            rent = format::round(rent, 2);
 
             const Money m = money.of(c.numa, c.khm);
             QVector<QVariant> row{c.khm, c.numa, m.deposits(), c.jz, m.repairFees, m.scrapFees};

@@ -1,5 +1,7 @@
 #include "rentsummary.h"
 
+#include "store/format.h"
+
 namespace tolva::summaries {
 
 Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const QDate &cutoff, settlement::Method method,
@@ -24,7 +26,7 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
             const Contract &c = contracts[i];
             reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
             const QVector<settlement::MaterialFigures> figures =
-                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, material, false);
+                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, material, false);
             // Nothing (of the material) on or before the cut-off date: the contract takes no part.
             if (figures.isEmpty())
                 continue;
@@ -32,7 +34,7 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
             double rent = 0;
             for (const settlement::MaterialFigures &f : figures)
                 rent += f.rent;
-            rent = settlement::roundToCents(rent);
+            rent = format::round(rent, 2);
             const Money m = money.of(c.numa, c.khm);
             rows << QVector<QVariant>{c.khm,          c.numa,         rent,           m.repairFees,
                                       m.scrapFees,    m.depositsBank, m.depositsCash, m.receivedBank,
@@ -42,7 +44,7 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
         // The working tables keep the last contract's rows and its rent per customer name.
         if (n > 0) {
             const Contract &last = contracts.last();
-            settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, material);
+            settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, {}, material);
             store.exec(QStringLiteral("delete from czbtem1"));
             store.exec(QStringLiteral("insert into czbtem1(khm,a5) select khm,sum(a5) from czbtem group by khm"));
         }

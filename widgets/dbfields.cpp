@@ -43,13 +43,22 @@ DbEdit::DbEdit(QWidget *parent) : QLineEdit(parent)
 void DbEdit::bind(Dataset *dataset, const QString &field, const QString &format)
 {
     format_ = format;
+    limited_ = false;
     setValidator(nullptr);
-    if (dataset && dataset->isLive()) {
-        if (const ColumnInfo *c = dataset->store().column(dataset->table(), field);
-            c && c->type == ColumnType::Text && c->capacity > 0)
-            setValidator(new GbkLengthValidator(c->capacity, this));
-    }
     link_.bind(this, dataset, field, [this] { refresh(); });
+}
+
+// Screens bind their fields before the result set is opened, so the column's capacity is looked
+// up once the set is live.
+void DbEdit::limitToCapacity()
+{
+    Dataset *dataset = link_.dataset();
+    if (limited_ || !dataset || !dataset->isOpen() || !dataset->isLive())
+        return;
+    limited_ = true;
+    if (const ColumnInfo *c = dataset->store().column(dataset->table(), link_.field());
+        c && c->type == ColumnType::Text && c->capacity > 0)
+        setValidator(new GbkLengthValidator(c->capacity, this));
 }
 
 QString DbEdit::plain() const
@@ -66,8 +75,11 @@ QString DbEdit::plain() const
 
 void DbEdit::refresh()
 {
+    limitToCapacity();
     const bool editing = link_.editing();
     setReadOnly(!editing);
+    if (!editing)
+        rejection_.clear();
     if (writing_ || (hasFocus() && editing))
         return; // do not disturb what is being typed
     QString shown = plain();
@@ -89,15 +101,22 @@ void DbEdit::write(const QString &text)
     writing_ = true;
     try {
         link_.write(text.isEmpty() ? QVariant() : QVariant(text));
-    } catch (const StoreError &) {
-        // A number or date still being typed ("-", "2004-0"): the row keeps its last value.
+        rejection_.clear();
+    } catch (const StoreError &e) {
+        // A number or date still being typed ("-", "2004-0"): the row keeps its last value, and
+        // a save is refused while the text stays like this.
+        rejection_ = e.message();
     }
     writing_ = false;
 }
 
 void DbEdit::focusInEvent(QFocusEvent *event)
 {
-    if (!link_.editing() || !format_.isEmpty())
+    const QVariant v = link_.value();
+    // A zero about to be typed over shows empty, so "-100" does not become "0-100" or "0100".
+    if (link_.editing() && rejection_.isEmpty() && v.typeId() == QMetaType::Double && v.toDouble() == 0)
+        setText(QString());
+    else if (!link_.editing() || !format_.isEmpty())
         setText(plain());
     QLineEdit::focusInEvent(event);
 }

@@ -39,6 +39,9 @@ public:
     explicit DbEdit(QWidget *parent = nullptr);
     void bind(Dataset *dataset, const QString &field, const QString &format = QString());
     QString field() const { return link_.field(); }
+    // Why the text being typed could not be written into the row ("abc" in a number field, a
+    // number out of range); empty when the row holds what the field shows.
+    const QString &rejection() const { return rejection_; }
 
 protected:
     void focusInEvent(QFocusEvent *event) override;
@@ -47,10 +50,13 @@ protected:
 private:
     void refresh();
     void write(const QString &text);
+    void limitToCapacity();
     QString plain() const;
     FieldLink link_;
     QString format_;
+    QString rejection_;
     bool writing_ = false;
+    bool limited_ = false;
 };
 
 // A drop-down list bound to a text field: choosing an entry writes it while the dataset edits.

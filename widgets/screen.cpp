@@ -1,5 +1,7 @@
 #include "screen.h"
 
+#include "dbfields.h"
+
 #include "context.h"
 #include "guard.h"
 #include "interaction.h"
@@ -8,6 +10,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QCloseEvent>
 #include <QScreen>
 #include <QStatusBar>
@@ -91,7 +96,11 @@ bool Screen::event(QEvent *event)
     case QEvent::WindowDeactivate:
         // Only another window of the program counts (a modal child, the preview); switching to
         // another program and back is no new activation.
-        if (QWidget *active = QApplication::activeWindow(); active && active != this && !activating_)
+        // A message, a question, a file or progress dialog is part of this screen's own work, not
+        // another window: its closing runs no activation.
+        if (QWidget *active = QApplication::activeWindow(); active && active != this && !activating_
+            && !qobject_cast<QMessageBox *>(active) && !qobject_cast<QProgressDialog *>(active)
+            && !qobject_cast<QFileDialog *>(active) && active->windowType() != Qt::Popup)
             leftForOwnWindow_ = true;
         break;
     case QEvent::WindowActivate:
@@ -144,13 +153,26 @@ void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *
     buttons_->setFields(fields);
     buttons_->startEdit = [this] { return startEdit(); };
     buttons_->startAdd = [this] { return startAdd(); };
-    buttons_->save = [this] { return save(); };
+    buttons_->save = [this] { return typedValuesHold() && save(); };
     buttons_->cancel = [this] { cancel(); };
     buttons_->remove = [this] { remove(); };
     buttons_->isEmpty = [this] { return isEmpty(); };
     buttons_->afterAction = [this] { afterAction(); };
     if (set.exit)
         connect(set.exit, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+bool MaintenanceScreen::typedValuesHold()
+{
+    for (DbEdit *field : findChildren<DbEdit *>()) {
+        if (!field->rejection().isEmpty()) {
+            message(field->rejection());
+            field->setFocus();
+            field->selectAll();
+            return false;
+        }
+    }
+    return true;
 }
 
 bool MaintenanceScreen::saved(const Outcome &outcome, QWidget *focus)

@@ -2,6 +2,7 @@
 #include "app/mainmenu.h"
 #include "app/screens.h"
 #include "app/splash.h"
+#include "app/startup.h"
 #include "fixture.h"
 
 #include <QComboBox>
@@ -9,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QtTest>
 
 using namespace tolva;
@@ -45,6 +48,7 @@ private Q_SLOTS:
     {
         Fixture f;
         f.store->exec("insert into sbpass(namea,passa,popedoma) values('查询员','1','查询')");
+        f.store->exec("update srf set a4=null");
         Login login(f);
         QCOMPARE(login.names()->count(), 3);
         QVERIFY(login.names()->isEnabled());
@@ -153,6 +157,9 @@ private Q_SLOTS:
         f.store->exec("update srf set a2=null");
 
         Login login(f);
+        // The tables' auxiliary files go at start-up, before any window; the window left them.
+        QVERIFY(folder.exists("SP1.PX"));
+        cleanFolder(folder.path());
         QCOMPARE(folder.entryList(QDir::Files), QStringList({"keep.txt", "tolva.db", "tolva.db-shm", "tolva.db-wal"}));
         QVERIFY(!folder.exists("program/qh_setup"));
         QCOMPARE(f.store->scalar("select a2 from srf").toString(), QString("delsetupfile"));
@@ -211,9 +218,7 @@ private Q_SLOTS:
         // Screens not built yet: visible and disabled.
         QVERIFY(menu.item("N21")->isVisible());
         QVERIFY(!menu.item("N21")->isEnabled());
-        menu.item("N110")->trigger();
-        QCOMPARE(f.ui.opened.size(), 1);
-        QVERIFY(f.ui.opened.first().toLocalFile().endsWith("/tolvahelp.chm"));
+        QVERIFY(!menu.item("N110")->isEnabled());
     }
 
     void builtScreensOpenFromTheirItems()
@@ -225,12 +230,15 @@ private Q_SLOTS:
         addScreens(menu, *f.context);
         const QList<QPair<QString, QString>> items = {{"N21", "请选择需要录入数据的客户"}, {"N7", "租赁材料名称维护系统"},
                                                       {"N61", "租赁押金数据输入系统"}, {"N71", "租金数据输入系统"},
-                                                      {"N81", "租赁材料规格维护系统"}};
+                                                      {"N81", "租赁材料规格维护系统"}, {"A1", "青禾软件为您服务"},
+                                                      {"N35", "青禾软件在线升级(https://www.example.com/)"},
+                                                      {"N210", "青禾语音演示软件操作步骤"},
+                                                      {"N110", "帮助信息"}}; // no help file: the built-in help
         for (const auto &[item, caption] : items) {
             QVERIFY(menu.item(item)->isEnabled());
             QString shown;
             f.ui.windows.clear();
-            for (const char *name : {"sp1", "sp2", "sp3", "sp4", "sp5"})
+            for (const char *name : {"sp1", "sp2", "sp3", "sp4", "sp5", "Tsbabout", "Trevizevar1", "Trevizevar2", "Thelp"})
                 f.ui.windows[name] = [&shown](QDialog *d) {
                     shown = d->windowTitle();
                     return 0;
@@ -250,7 +258,7 @@ private Q_SLOTS:
         for (const QString item : {"N61", "N71", "N21"})
             menu.setScreen(item, [&opened](QWidget *parent) {
                 ++opened;
-                auto *d = new QDialog(parent);
+                auto d = std::make_unique<QDialog>(parent);
                 d->setObjectName("screen");
                 return d;
             });
@@ -274,7 +282,7 @@ private Q_SLOTS:
         int opened = 0;
         menu.setScreen("N62", [&opened](QWidget *parent) {
             ++opened;
-            auto *d = new QDialog(parent);
+            auto d = std::make_unique<QDialog>(parent);
             d->setObjectName("Tsbrestor");
             return d;
         });
@@ -334,6 +342,190 @@ private Q_SLOTS:
         const QImage shot = splash.grab().toImage();
         QVERIFY(!shot.isNull());
         QVERIFY(shot.pixelColor(225, 200) != QColor(Qt::black)); // the picture is there
+    }
+
+    // The program's own way to end, run in a real event loop: the loop must end, not go on.
+    void theProgramEnds_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("退出(&X)") << "exit";
+        QTest::newRow("Alt+X in the password") << "alt+x";
+        QTest::newRow("third wrong password") << "failures";
+        QTest::newRow("closing the main menu") << "menu";
+    }
+
+    void theProgramEnds()
+    {
+        QFETCH(QString, how);
+        Fixture f;
+        Tsbpass login(*f.context);
+        Tsbmain menu(*f.context);
+        login.show();
+        QVERIFY(QTest::qWaitForWindowActive(&login));
+        QTimer::singleShot(0, &login, [&] {
+            if (how == "exit") {
+                login.findChild<QPushButton *>("BitBtn2")->click();
+            } else if (how == "alt+x") {
+                QTest::keyClick(login.findChild<QLineEdit *>("Edit1"), Qt::Key_X, Qt::AltModifier);
+            } else if (how == "failures") {
+                for (int i = 0; i < 3; ++i) {
+                    login.findChild<QLineEdit *>("Edit1")->setText("wrong");
+                    login.findChild<QPushButton *>("BitBtn1")->click();
+                }
+            } else {
+                login.hide();
+                menu.show();
+                menu.close();
+            }
+        });
+        QTimer limit; // a program that does not end ends the loop with 1
+        limit.setSingleShot(true);
+        connect(&limit, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+        limit.start(5000);
+        QCOMPARE(QCoreApplication::exec(), 0);
+        QCOMPARE(f.ui.texts("message").size(), how == "failures" ? 2 : 0);
+    }
+
+    void nameListStartsAtTheStoredPosition_data()
+    {
+        QTest::addColumn<QVariant>("a4");
+        QTest::addColumn<int>("index");
+        QTest::newRow("starting row") << QVariant() << 0;
+        QTest::newRow("second name") << QVariant("1") << 1;
+        QTest::newRow("beyond the list") << QVariant("7") << 0;
+        QTest::newRow("negative") << QVariant("-1") << 0;
+        QTest::newRow("no number") << QVariant("x") << 0;
+        QTest::newRow("null: nobody chosen") << QVariant(QMetaType(QMetaType::QString)) << -1;
+    }
+
+    void nameListStartsAtTheStoredPosition()
+    {
+        QFETCH(QVariant, a4);
+        QFETCH(int, index);
+        Fixture f;
+        if (a4.isValid())
+            f.store->exec("update srf set a4=:g1", {{"g1", a4}});
+        Login login(f);
+        QCOMPARE(login.names()->currentIndex(), index);
+        if (index < 0)
+            return;
+        login.attempt("1"); // the first start's administrator gets in with the stated password
+        QVERIFY(login.in);
+    }
+
+    void passwordShowsAsStars()
+    {
+        Fixture f;
+        Tsbpass login(*f.context);
+        auto *edit = login.findChild<QLineEdit *>("Edit1");
+        QCOMPARE(edit->echoMode(), QLineEdit::Password);
+        QCOMPARE(edit->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter, nullptr, edit), int('*'));
+    }
+
+    void secondProgramOnAFolderIsRefusedBeforeAnyTable()
+    {
+        QTemporaryDir dir;
+        ScriptedInteraction ui;
+        Opened first = openFolder(dir.path(), ui);
+        QVERIFY2(first.ok(), qPrintable(first.refusal));
+        first.store->exec("insert into czb(khm) values('进行中')");
+        const QByteArray before = [&] {
+            QFile file(dir.filePath("tolva.db"));
+            return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        }();
+        Opened second = openFolder(dir.path(), ui);
+        QCOMPARE(second.refusal, QString("该数据文件夹正被另一个程序使用。"));
+        QVERIFY(!second.store && !second.context);
+        QCOMPARE(first.store->scalar("select count(*) from czb").toInt(), 1);
+        QFile file(dir.filePath("tolva.db"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+
+        // Once the first program ends, the folder is free again.
+        first = Opened();
+        QVERIFY(openFolder(dir.path(), ui).ok());
+    }
+
+    void deadProgramsLockIsTakenOver()
+    {
+        QTemporaryDir dir;
+        QProcess gone;
+        gone.start("sleep", {"0"});
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QFile lock(dir.filePath(lockFileName()));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(QByteArray::number(pid) + "\ntolva\n" + QSysInfo::machineHostName().toUtf8() + "\n");
+        lock.close();
+        ScriptedInteraction ui;
+        Opened run = openFolder(dir.path(), ui);
+        QVERIFY2(run.ok(), qPrintable(run.refusal));
+    }
+
+    void startFailuresEndInAMessage_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("not a database") << QByteArray(4096, 'x') << "不是本程序的数据文件";
+        QTest::newRow("settings table gone") << QByteArray() << "srf";
+    }
+
+    void startFailuresEndInAMessage()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        if (file.isEmpty()) {
+            Store store(dir.path());
+            store.exec("drop table srf"); // the context's first statement then fails
+        } else {
+            QFile f(dir.filePath("tolva.db"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(file);
+        }
+        ScriptedInteraction ui;
+        Opened run = openFolder(dir.path(), ui);
+        QVERIFY(!run.ok());
+        QVERIFY2(run.refusal.contains(reason), qPrintable(run.refusal));
+        QVERIFY(!run.context && !run.store && !run.lock);
+        QVERIFY(!QFile::exists(dir.filePath(lockFileName())));
+    }
+
+    void menuActivatesOnceAfterAScreenAndSurvivesAnyFailure()
+    {
+        Fixture f;
+        f.logIn("录入员");
+        Tsbmain menu(*f.context);
+        menu.show();
+        QVERIFY(QTest::qWaitForWindowActive(&menu));
+        menu.setScreen("N21", [](QWidget *parent) {
+            auto d = std::make_unique<QDialog>(parent);
+            d->setObjectName("screen");
+            return d;
+        });
+        int reopened = 0;
+        connect(&f.context->settings(), &Dataset::stateChanged, this, [&](Dataset::State s) {
+            reopened += s == Dataset::State::Browse;
+        });
+        f.ui.windows["screen"] = [](QDialog *d) {
+            d->show();
+            const bool active = QTest::qWaitForWindowActive(d);
+            d->close();
+            return active ? 0 : 1;
+        };
+        menu.item("N21")->trigger();
+        QTest::qWait(50);
+        QCOMPARE(reopened, 1);
+
+        // A screen failing in any way leaves the menu working.
+        menu.setScreen("N7", [](QWidget *) -> std::unique_ptr<QDialog> { throw std::runtime_error("kaputt"); });
+        menu.setScreen("N81", [](QWidget *) -> std::unique_ptr<QDialog> { throw 7; });
+        menu.item("N7")->trigger();
+        menu.item("N81")->trigger();
+        QCOMPARE(f.ui.texts("error"), (QStringList{"程序出错：kaputt", "程序出错，操作未完成。"}));
+        menu.item("N21")->trigger();
+        QVERIFY(menu.isVisible());
     }
 };
 

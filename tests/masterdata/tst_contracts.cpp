@@ -4,6 +4,7 @@
 #include "printing/preview.h"
 #include "printing/printaction.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
@@ -283,6 +284,50 @@ private Q_SLOTS:
         QCOMPARE(f.store->scalar("select datea||' '||lx||' '||a1||' '||khm from sp3 where a1<0").toString(),
                  QString("2004-04-15 现金 -50.0 甲公司"));
         QCOMPARE(s.screen.findChild<QLabel *>("DBText2")->text(), QString("H1"));
+    }
+
+    // A number field's text that is no number, or out of range, refuses the save with its reason;
+    // the text stays and the row is unchanged. A zero shows empty once focused, to be typed over.
+    void typedNumbersAreCheckedBeforeSaving()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp3> s(f);
+        s.click("btn1_add");
+        QLineEdit *amount = s.field("DBEdit3");
+        amount->setFocus();
+        QCOMPARE(amount->text(), QString());
+        const QList<std::pair<QString, QString>> cases = {
+            {"abc", "“abc”不是有效的数值。"},
+            {"-", "“-”不是有效的数值。"},
+            {"1e300", "“1e300”超出了数值的范围（最大 1000000000000）。"},
+        };
+        for (const auto &[typed, said] : cases) {
+            s.set("DBEdit3", typed);
+            s.click("btn1_add");
+            QCOMPARE(f.ui.texts("message").last(), said);
+            QCOMPARE(amount->text(), typed);
+            QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+            QCOMPARE(s.screen.focusWidget(), amount);
+        }
+        QCOMPARE(f.store->scalar("select count(*) from sp3").toInt(), 2);
+        s.set("DBEdit3", "120.005");
+        s.click("btn1_add");
+        QCOMPARE(f.store->scalar("select a1 from sp3 where a1>100 and a1<200").toDouble(), 120.01);
+    }
+
+    // The customer name stops at its column's 30 GBK bytes although the field is bound before the
+    // contracts are opened.
+    void customerNameStopsAtItsCapacity()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.click("btn1_add");
+        QLineEdit *name = s.field("DBEdit1");
+        name->setFocus();
+        typeText(name, QString(20, QChar(0x7532)));
+        QCOMPARE(name->text(), QString(15, QChar(0x7532)));
     }
 
     void searchFindingNothingShowsAll()

@@ -9,9 +9,12 @@
 #include <QStyle>
 #include <QFile>
 #include <QLineEdit>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QtTest>
 
 using namespace tolva;
@@ -50,6 +53,14 @@ struct Specs {
         return out;
     }
 };
+
+QString pdfInfo(const QString &path)
+{
+    QProcess p;
+    p.start("pdfinfo", {path});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
 
 QString pdfText(const QString &path)
 {
@@ -105,14 +116,55 @@ private Q_SLOTS:
         QCOMPARE(preview.area()->page(), 2);
     }
 
-    void hintsAppearAtOnceAfterAHover()
+    void hintsOfThePreviewAppearAtOnceAndNowhereElse()
     {
         Specs s(5);
+        QStyle *before = QApplication::style();
+        const int delay = before->styleHint(QStyle::SH_ToolTip_WakeUpDelay);
+        QVERIFY(delay > 0);
         Tpreview1 preview(*s.f.context);
         preview.show();
         QEvent enter(QEvent::Enter);
-        QApplication::sendEvent(preview.findChild<QPushButton *>("SpeedBut3"), &enter);
-        QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 0);
+        QPushButton *next = preview.findChild<QPushButton *>("SpeedBut3");
+        QApplication::sendEvent(next, &enter);
+        QApplication::sendEvent(preview.area()->viewport(), &enter);
+        for (QWidget *w : {static_cast<QWidget *>(next), preview.area()->viewport()})
+            QCOMPARE(w->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, w), 0);
+        // Other windows keep the application's style and their delay.
+        QPushButton other("其他窗口");
+        QCOMPARE(QApplication::style(), before);
+        QCOMPARE(other.style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, &other), delay);
+    }
+
+    // Keys the preview does not use are dropped, wherever they are pressed; they once climbed
+    // between the window and its scroll bar until the stack ran out.
+    void unusedKeysAreIgnoredAndAltXCloses()
+    {
+        Specs s(45);
+        Tpreview1 preview(*s.f.context);
+        preview.setReport(s.prepared());
+        preview.show();
+        QWidget *targets[] = {&preview, preview.area(), preview.area()->viewport()};
+        for (QWidget *target : targets) {
+            for (int key : {Qt::Key_A, Qt::Key_Shift, Qt::Key_Return, Qt::Key_Enter, Qt::Key_F5, Qt::Key_Space})
+                QTest::keyClick(target, Qt::Key(key));
+            QTest::keyClick(target, Qt::Key_Q, Qt::AltModifier);
+            QTest::keyClick(target, Qt::Key_B, Qt::ControlModifier);
+        }
+        QVERIFY(preview.isVisible());
+        QCOMPARE(preview.area()->page(), 1);
+
+        // Paging and scrolling keys pressed in the preview area move the report.
+        QTest::keyClick(preview.area(), Qt::Key_PageDown);
+        QCOMPARE(preview.area()->page(), 2);
+        QTest::keyClick(preview.area(), Qt::Key_End);
+        QCOMPARE(preview.area()->page(), 3);
+        QTest::keyClick(preview.area(), Qt::Key_Down);
+        QVERIFY(preview.area()->verticalScrollBar()->value() > 0);
+
+        QTest::keyClick(preview.area(), Qt::Key_X, Qt::AltModifier);
+        QVERIFY(!preview.isVisible());
+        QCOMPARE(preview.result(), int(QDialog::Accepted));
     }
 
     void zoomSteps()
@@ -177,6 +229,86 @@ private Q_SLOTS:
         QVERIFY(text.contains("材料规格明细表"));
     }
 
+    // What is chosen under "属性(&R)" is what prints.
+    void printerSettingsApply()
+    {
+        Specs s(45);
+        const PreparedReport r = s.prepared();
+        TPrintDialog dialog(*s.f.context, r, previewWindow(*s.f.context));
+        dialog.findChild<QComboBox *>("CB1")->setCurrentText(TPrintDialog::pdfEntry());
+        s.f.ui.windows["PageSetupDialog"] = [](QDialog *d) {
+            // What the printer's own dialog does with the person's choice.
+            QPrinter *printer = static_cast<QPageSetupDialog *>(d)->printer();
+            printer->setPageSize(QPageSize(QPageSize::Letter));
+            printer->setPageOrientation(QPageLayout::Landscape);
+            return int(QDialog::Accepted);
+        };
+        dialog.findChild<QPushButton *>("PropButton")->click();
+        QCOMPARE(s.f.ui.texts("modal"), QStringList{"PageSetupDialog"});
+        const QString path = s.f.dir.filePath("letter.pdf");
+        s.f.ui.answers << path;
+        dialog.findChild<QPushButton *>("OkButton")->click();
+        QCOMPARE(dialog.printed(), (QList<int>{1, 2, 3}));
+        const QString info = pdfInfo(path);
+        QVERIFY2(info.contains("Pages:           3"), qPrintable(info));
+        QVERIFY2(info.contains("792 x 612 pts (letter)"), qPrintable(info));
+    }
+
+    // The PDF proposed is named after the title printed: deposits and rent received, printed from one
+    // template, get their own names.
+    void pdfIsNamedAfterThePrintedTitle_data()
+    {
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("deposits") << "sp3" << "押金明细表" << "押金明细表.pdf";
+        QTest::newRow("rent received") << "sp4" << "已交租金明细表" << "已交租金明细表.pdf";
+        QTest::newRow("unfit characters") << "sp3" << "押金/租金:2004?" << "押金_租金_2004_.pdf";
+        QTest::newRow("blank title") << "sp4" << "  " << "交费明细表.pdf";
+    }
+
+    void pdfIsNamedAfterThePrintedTitle()
+    {
+        QFETCH(QString, column);
+        QFETCH(QString, title);
+        QFETCH(QString, file);
+        Specs s(0);
+        s.f.store->exec(QString("update dwm set %1=:t").arg(column), {{"t", title}});
+        s.f.context->titles().refresh();
+        s.f.store->exec("insert into sp3(khm,numa,datea,lx,a1) values('客户','HT1','2004-01-01','现金',100)");
+        Dataset rows(*s.f.store), contract(*s.f.store);
+        rows.open("select * from sp3");
+        contract.open("select * from sp2");
+        Template t = Template::load("payments");
+        t.memo("Memo1")->text = QString("[dwm.Query1.\"%1\"]").arg(column);
+        Sources sources;
+        sources.datasets = {{"Query1", &rows}, {"Query2", &contract}, {"dwm.Query1", &s.f.context->titles()}};
+        const PreparedReport r = prepare(t, sources);
+        TPrintDialog dialog(*s.f.context, r, previewWindow(*s.f.context));
+        dialog.findChild<QComboBox *>("CB1")->setCurrentText(TPrintDialog::pdfEntry());
+        s.f.ui.answers << QString();
+        dialog.findChild<QPushButton *>("OkButton")->click();
+        QCOMPARE(s.f.ui.log.last().kind, QString("save"));
+        QCOMPARE(QFileInfo(s.f.ui.log.last().text).fileName(), file);
+    }
+
+    void savedReportsGetTheirExtensionAndFailedWritesAreReported()
+    {
+        Specs s(45);
+        Tpreview1 preview(*s.f.context);
+        preview.setReport(s.prepared());
+        s.f.ui.answers << s.f.dir.filePath("三月");
+        preview.findChild<QPushButton *>("BitBtn2")->click();
+        QVERIFY(QFile::exists(s.f.dir.filePath("三月.frp")));
+        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp")).pageCount(), 3);
+        QVERIFY(s.f.ui.texts("message").isEmpty());
+
+        const QString nowhere = s.f.dir.filePath("没有的文件夹/三月.frp");
+        s.f.ui.answers << nowhere;
+        preview.findChild<QPushButton *>("BitBtn2")->click();
+        QCOMPARE(s.f.ui.texts("message"), QStringList{"报表文件无法保存：" + nowhere});
+    }
+
     void printActionRefusesEmptyAndDetachesTheGrid()
     {
         Specs s(0);
@@ -204,6 +336,13 @@ private Q_SLOTS:
         broken.memo("Memo3")->text = "[Query3.\"nosuch\"]";
         QVERIFY(!printAction(*s.f.context, nullptr, s.data, &grid, broken, sources));
         QCOMPARE(s.f.ui.texts("error").size(), 1);
+        QCOMPARE(grid.gridModel()->dataset(), &s.data);
+
+        // A preparation stopped through its progress ends quietly, the wait cursor gone, the grid back.
+        sources.progress = [](int, int, const QString &) { return false; };
+        QVERIFY(!printAction(*s.f.context, nullptr, s.data, &grid, fixture("columns"), sources));
+        QCOMPARE(s.f.ui.log.size(), 3);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
         QCOMPARE(grid.gridModel()->dataset(), &s.data);
     }
 };

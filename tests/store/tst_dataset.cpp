@@ -177,6 +177,54 @@ private Q_SLOTS:
         QCOMPARE(ds.rowCount(), 2);
         QCOMPARE(ds.text("namea"), QString("模板"));
     }
+
+    // What a grid shows after a save inside a transaction is what the file holds once it ended.
+    void rowsPostedInATransactionShowAsTheFileHoldsThem_data()
+    {
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("committed") << "commit" << QStringList{"钢管", "扣件", "模板", "新"};
+        QTest::newRow("rolled back") << "throw" << QStringList{"钢管", "扣件", "模板"};
+        QTest::newRow("commit refused") << "refused" << QStringList{"钢管", "扣件", "模板"};
+    }
+
+    void rowsPostedInATransactionShowAsTheFileHoldsThem()
+    {
+        QFETCH(QString, ending);
+        QFETCH(QStringList, shown);
+        // A deferred check fails only at the commit.
+        store_->exec("create table owner(id integer primary key)");
+        store_->exec("create table owned(ownerid integer references owner(id) deferrable initially deferred)");
+        store_->exec("PRAGMA foreign_keys=ON");
+        Dataset ds(*store_);
+        ds.open("select * from sp1");
+        ds.moveTo(1);
+        try {
+            store_->transaction([&] {
+                ds.edit();
+                ds.setValue("dj", 5);
+                ds.post();
+                ds.append();
+                ds.setValue("namea", QString("新"));
+                ds.post();
+                if (ending == "refused")
+                    store_->exec("insert into owned(ownerid) values(7)");
+                if (ending == "throw")
+                    throw StoreError("stop");
+            });
+            QCOMPARE(ending, QString("commit"));
+        } catch (const StoreError &) {
+            QVERIFY(ending != "commit");
+        }
+        QVERIFY(!store_->inTransaction());
+        QStringList grid;
+        for (int r = 0; r < ds.rowCount(); ++r)
+            grid << ds.valueAt(r, ds.fieldIndex("namea")).toString();
+        QCOMPARE(grid, shown);
+        QCOMPARE(names(), shown);
+        QCOMPARE(ds.valueAt(1, ds.fieldIndex("dj")).toDouble(), ending == "commit" ? 5.0 : 1.0);
+        QCOMPARE(ds.state(), Dataset::State::Browse);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestDataset)

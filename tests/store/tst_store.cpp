@@ -287,6 +287,52 @@ private Q_SLOTS:
         store_->checkCapacity("sp1", "dj", QString("not a text column"));
     }
 
+    void tooLongTextIsQuotedAsTyped_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("quoted");
+        QTest::newRow("placeholders in the text") << "甲%1乙%2丙%3" << "“甲%1乙%2丙%3”";
+        QTest::newRow("long text is cut") << QString(5000, 'a') << "“" + QString(20, 'a') + "…”";
+    }
+
+    void tooLongTextIsQuotedAsTyped()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, quoted);
+        try {
+            store_->checkCapacity("sp1", "namea", typed);
+            QFAIL("no refusal");
+        } catch (const StoreError &e) {
+            QVERIFY2(e.message().startsWith(quoted + "太长：sp1.namea 最多 10 个字节"), qPrintable(e.message()));
+            QVERIFY2(e.message().endsWith(QString("输入的内容占 %1 个字节。").arg(Store::gbkLength(typed))),
+                     qPrintable(e.message()));
+            QVERIFY(e.message().size() < 100);
+        }
+    }
+
+    void failedRollbackOfAnInnerStepKeepsTheOriginalError()
+    {
+        try {
+            store_->transaction([&] {
+                store_->exec("update sp2 set bz='外层'");
+                store_->transaction([&] {
+                    // The engine drops the whole transaction on some failures; the savepoint is gone.
+                    store_->exec("rollback");
+                    throw std::runtime_error("the original failure");
+                });
+            });
+            QFAIL("no error");
+        } catch (const StoreError &e) {
+            QFAIL(qPrintable("replaced by: " + e.text()));
+        } catch (const std::runtime_error &e) {
+            QCOMPARE(QString(e.what()), QString("the original failure"));
+        }
+        QVERIFY(!store_->inTransaction());
+        QCOMPARE(store_->scalar("select count(*) from sp2 where bz='外层'").toInt(), 0);
+        store_->transaction([&] { store_->exec("update sp2 set bz='之后'"); });
+        QCOMPARE(store_->scalar("select count(*) from sp2 where bz='之后'").toInt(), 2);
+    }
+
     void emptyAndCompact()
     {
         store_->emptyTable("czbnow");

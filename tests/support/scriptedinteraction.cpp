@@ -36,9 +36,9 @@ QString ScriptedInteraction::openFileName(QWidget *, const QString &title, const
     return next(QStringLiteral("open"), title).toString();
 }
 
-QString ScriptedInteraction::saveFileName(QWidget *, const QString &title, const QString &, const QString &)
+QString ScriptedInteraction::saveFileName(QWidget *, const QString &title, const QString &file, const QString &)
 {
-    log << Prompt{QStringLiteral("save"), title, QString()};
+    log << Prompt{QStringLiteral("save"), title, file}; // the file name proposed
     return next(QStringLiteral("save"), title).toString();
 }
 

@@ -1,0 +1,73 @@
+#include "startup.h"
+
+#include "store/error.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <exception>
+
+namespace tolva {
+
+namespace {
+
+QString failureOf(const std::exception_ptr &failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Error &e) {
+        return e.text();
+    } catch (const std::exception &e) {
+        return QStringLiteral("程序启动时出错：") + QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("程序启动时出错。");
+    }
+}
+
+} // namespace
+
+void removeFile(const QString &path, const QString &name) {
+    const QDir folder(path);
+    for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (entry.compare(name, Qt::CaseInsensitive) == 0)
+            QFile::remove(folder.filePath(entry));
+}
+
+void cleanFolder(const QString &path) {
+    removeFile(path, QStringLiteral("revizevar.exe"));
+    const QStringList tables = {"czb", "czb1",   "czb2", "czbhz", "czbhz1", "czbtem", "czbtem1",
+                                "dwm", "sbpass", "sp1",  "sp2",   "sp3",    "sp4",    "srf"};
+    for (const QString &table : tables)
+        for (const char *suffix : {".fam", ".tv", ".px", ".val"})
+            removeFile(path, table + QLatin1String(suffix));
+}
+
+Opened openFolder(const QString &folder, Interaction &interaction) {
+    Opened run;
+    try {
+        // A read-only folder gets no lock file either.
+        Store::requireWritable(folder);
+        run.lock = std::make_unique<QLockFile>(QDir(folder).filePath(lockFileName()));
+        // The lock is held for the whole run: only a dead program's lock counts as stale, never an
+        // old one.
+        run.lock->setStaleLockTime(0);
+        if (!run.lock->tryLock(0)) {
+            const bool held = run.lock->error() == QLockFile::LockFailedError;
+            run.lock.reset();
+            run.refusal = held ? QStringLiteral("该数据文件夹正被另一个程序使用。")
+                               : QStringLiteral("无法在数据文件夹“") + QDir::toNativeSeparators(folder) +
+                                     QStringLiteral("”中建立锁文件，程序不能使用这个文件夹。");
+            return run;
+        }
+        run.store = std::make_unique<Store>(folder);
+        run.context = std::make_unique<Context>(*run.store, interaction);
+        cleanFolder(folder);
+    } catch (...) {
+        run.refusal = failureOf(std::current_exception());
+        run.context.reset();
+        run.store.reset();
+        run.lock.reset();
+    }
+    return run;
+}
+
+} // namespace tolva

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "store/store.h"
+#include "widgets/context.h"
+
+#include <QLockFile>
+#include <QString>
+
+#include <memory>
+
+namespace tolva {
+
+class Interaction;
+
+// What a run holds on its data folder: the folder's lock, the store and the context over it.
+struct Opened {
+    std::unique_ptr<QLockFile> lock;
+    std::unique_ptr<Store> store;
+    std::unique_ptr<Context> context;
+    // Why the program cannot work on the folder (empty when everything above is there).
+    QString refusal;
+    bool ok() const { return refusal.isEmpty(); }
+};
+
+// The start-up before any window: takes the folder for this program alone (a second program on it
+// is refused before it touches a table), opens the store, builds the context and clears the
+// folder of leftovers (cleanFolder). Every failure ends in a refusal, never in an exception.
+Opened openFolder(const QString &folder, Interaction &interaction);
+
+// The lock file that keeps a second program out of a data folder.
+inline QString lockFileName() {
+    return QStringLiteral("tolva.lock");
+}
+
+// Deletes `name` from `folder`, whatever the letter case of the file's name; a missing file is no error.
+void removeFile(const QString &folder, const QString &name);
+
+// Removes the tables' auxiliary files and the update program's leftover from the folder.
+void cleanFolder(const QString &folder);
+
+} // namespace tolva

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <memory>
+
+class QNetworkReply;
+
+namespace tolva::help {
+
+// One file fetched over HTTP with one request, asynchronously. The body is written to a temporary
+// file beside the target, which replaces an existing file of that name only once the whole body
+// arrived; a failure, a time-out or a cancel leaves the target as it was.
+class Download : public QObject {
+    Q_OBJECT
+public:
+    enum class Result { Running, Done, Failed, Cancelled };
+
+    explicit Download(QObject *parent = nullptr);
+    ~Download() override;
+    Q_DISABLE_COPY(Download)
+
+    // A transfer that receives nothing for this long fails.
+    void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+    void start(const QUrl &url, const QString &file);
+    void cancel();
+
+    Result result() const { return result_; }
+    // Why it failed, for the person's eyes (the network's or the file's own words).
+    QString reason() const { return reason_; }
+
+Q_SIGNALS:
+    void progress(qint64 received, qint64 total);
+    void finished();
+
+private:
+    void readAvailable();
+    void replyFinished();
+    void finish(Result result, const QString &reason = QString());
+
+    QNetworkAccessManager manager_;
+    QPointer<QNetworkReply> reply_;
+    std::unique_ptr<QSaveFile> file_;
+    int timeout_ = 30000;
+    bool cancelled_ = false;
+    Result result_ = Result::Running;
+    QString reason_;
+};
+
+} // namespace tolva::help

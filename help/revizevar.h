@@ -1,0 +1,92 @@
+#pragma once
+
+#include "download.h"
+#include "shell.h"
+#include "widgets/screen.h"
+
+#include <memory>
+
+class QLabel;
+class QStatusBar;
+
+namespace Ui {
+class Trevizevar1;
+class Trevizevar2;
+} // namespace Ui
+
+namespace tolva {
+
+class ElidedLabel;
+class LinkLabel;
+
+// What the two download windows share: the links to the maker, the status bar, and fetching a
+// file of the download folder into the working folder while a progress dialog shows how far it got.
+class DownloadWindow : public Screen {
+    Q_OBJECT
+public:
+    DownloadWindow(Context &context, help::Shell *shell, QWidget *parent);
+    ~DownloadWindow() override;
+
+    void FormActivate() override;
+    help::Shell &shell() const { return *shell_; }
+    // A transfer that receives nothing for this long fails.
+    void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+    // The file F of the working folder, and of the program folder.
+    QString working(const QString &file) const;
+    QString programs(const QString &file) const;
+    // Why the last fetch failed, in the network's words.
+    QString lastFailure() const { return reason_; }
+
+protected:
+    // `gapText` shows the link `gapLink` in its gap; `tell` follows `tellText`.
+    void setUpLinks(QLabel *gapText, LinkLabel *gapLink, QLabel *tellText, LinkLabel *tell, QStatusBar *bar);
+    // Fetches `file` of the download folder into the working folder.
+    help::Download::Result fetch(const QString &file);
+
+private:
+    std::unique_ptr<help::Shell> ownShell_;
+    help::Shell *shell_;
+    ElidedLabel *panels_[3] = {};
+    int timeout_ = 30000;
+    QString reason_;
+};
+
+// The online update: fetch the update program, unpack it beside the program, note the program's
+// file name for it, end the program and let it run.
+class Trevizevar1 : public DownloadWindow {
+    Q_OBJECT
+public:
+    explicit Trevizevar1(Context &context, QWidget *parent = nullptr, help::Shell *shell = nullptr);
+    ~Trevizevar1() override;
+
+    void BitBtn1Click();
+    static QString failure();
+    static QString title() { return QStringLiteral("智能升级"); }
+
+private:
+    std::unique_ptr<Ui::Trevizevar1> ui;
+};
+
+// The spoken demonstration: a separate program fetched from the maker on demand and started beside
+// this one.
+class Trevizevar2 : public DownloadWindow {
+    Q_OBJECT
+public:
+    explicit Trevizevar2(Context &context, QWidget *parent = nullptr, help::Shell *shell = nullptr);
+    ~Trevizevar2() override;
+
+    void BitBtn1Click();
+    void BitBtn3Click();
+    static QString ask();
+    static QString arrived();
+    static QString failure();
+
+private:
+    bool fetchGuide();
+    bool unpackGuide();
+    void startGuide();
+
+    std::unique_ptr<Ui::Trevizevar2> ui;
+};
+
+} // namespace tolva

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+
+namespace tolva::help {
+
+// The maker's download folder, always ending in "/": TOLVA_DOWNLOAD_URL when set (a yard's own
+// mirror, tests), otherwise the folder "qhfile/" of the maker's web site.
+QUrl downloadFolder();
+// The address of a file F of the download folder.
+QUrl downloadUrl(const QString &file);
+// The maker's home page and a new mail to the maker.
+QUrl homePage();
+QUrl mailTo();
+
+// False when the desktop's file associations name no program for the file. xdg-open finds that
+// out only after it started, where nobody hears it, so the question is asked first; desktops
+// without such a list answer true and leave it to the opening.
+bool viewerKnown(const QString &file);
+
+// The desktop shell as the help windows use it. The desktop's own by default; tests replace the
+// parts that would leave the test (a document viewer, the end of the program).
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // The folder of the running program file: downloads are unpacked and started there.
+    virtual QString programFolder() const;
+    // Opens a document with the desktop's viewer for it; false when no viewer took it.
+    virtual bool openDocument(const QString &file);
+    // Starts a program beside this one, in its own folder; false when it could not be started.
+    virtual bool start(const QString &program);
+    // True while a program of that file name runs: its window where the desktop can find windows
+    // by title, otherwise a process started from a file of that name.
+    virtual bool running(const QString &fileName) const;
+    // Ends this program; `program` is started as it ends.
+    virtual void endProgram(const QString &program);
+};
+
+} // namespace tolva::help

@@ -1,0 +1,31 @@
+#include "updaterules.h"
+
+#include "unzip.h"
+
+#include "store/store.h"
+
+#include <QFile>
+
+namespace tolva::help {
+
+Outcome unpackDownload(const QString &zipFile, const QString &folder)
+{
+    const Outcome unpacked = unpack(zipFile, folder);
+    QFile::remove(zipFile);
+    return unpacked;
+}
+
+Outcome recordProgramName(Store &store, const QString &fileName)
+{
+    store.transaction([&] {
+        // The start-up adds the column; a folder that never went through it gets it here.
+        if (!store.column(QStringLiteral("srf"), QStringLiteral("qhsoftnow")))
+            store.exec(QStringLiteral("ALTER table srf add Column qhsoftnow char(100)"));
+        store.checkCapacity(QStringLiteral("srf"), QStringLiteral("qhsoftnow"), fileName.trimmed());
+        store.exec(QStringLiteral("update srf set qhsoftnow=:g1"),
+                   {{QStringLiteral("g1"), fileName.trimmed()}});
+    });
+    return Outcome::done();
+}
+
+} // namespace tolva::help

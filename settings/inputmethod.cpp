@@ -1,0 +1,60 @@
+#include "inputmethod.h"
+#include "ui_inputmethod.h"
+
+#include "settingsrules.h"
+#include "widgets/context.h"
+
+#include <QShowEvent>
+
+namespace tolva {
+
+Tsrf::Tsrf(Context &context, QWidget *parent) : Screen(context, parent), ui(std::make_unique<Ui::Tsrf>()), query1_(context.store())
+{
+    ui->setupUi(this);
+    setUpFrame(nullptr, false);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    ui->ComboBox1->setEditable(false);
+    connect(ui->btn_yes, &QPushButton::clicked, this, [this] { guard([this] { btn_yesClick(); }); });
+    connect(ui->btn_exit, &QPushButton::clicked, this, &QDialog::reject);
+    connect(this, &QDialog::finished, this, [this] { query1_.close(); });
+}
+
+Tsrf::~Tsrf() = default;
+
+void Tsrf::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        fresh_ = true;
+    Screen::showEvent(event);
+}
+
+void Tsrf::runActivation()
+{
+    // Once per opening: asking the desktop again after a message would lose the choice.
+    if (!fresh_)
+        return;
+    fresh_ = false;
+    Screen::runActivation();
+}
+
+void Tsrf::FormActivate()
+{
+    query1_.close();
+    query1_.open(QStringLiteral("select * from srf"));
+    const QStringList installed = context().inputMethods().installed();
+    ui->ComboBox1->clear();
+    ui->ComboBox1->addItems(installed);
+    ui->ComboBox1->addItem(InputMethods::none());
+    const QString stored = query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("srf"));
+    ui->ComboBox1->setCurrentIndex(settings::inputMethodIndex(installed, stored));
+}
+
+void Tsrf::btn_yesClick()
+{
+    if (!accepted(settings::chooseInputMethod(query1_, ui->ComboBox1->currentText()), ui->ComboBox1))
+        return;
+    context().reopenSettings();
+    accept();
+}
+
+} // namespace tolva

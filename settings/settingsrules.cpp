@@ -1,0 +1,60 @@
+#include "settingsrules.h"
+
+#include "store/dataset.h"
+
+namespace tolva::settings {
+
+namespace {
+
+// Writes one field of the single settings row; a refusal leaves the row as it was.
+void write(Dataset &row, const QString &field, const QVariant &value)
+{
+    if (row.isEmpty())
+        throw StoreError(QStringLiteral("设置表中没有数据行，无法保存设置！"));
+    if (!row.isEditing())
+        row.edit();
+    try {
+        row.setValue(field, value);
+        row.post();
+    } catch (...) {
+        row.cancel();
+        throw;
+    }
+}
+
+} // namespace
+
+int inputMethodIndex(const QStringList &installed, const QString &stored)
+{
+    int found = int(installed.size());
+    for (int i = 0; i < installed.size(); ++i)
+        if (installed[i].trimmed() == stored.trimmed())
+            found = i;
+    return found;
+}
+
+Outcome chooseInputMethod(Dataset &srf, const QString &name)
+{
+    write(srf, QStringLiteral("srf"), name);
+    return Outcome::done();
+}
+
+Outcome choose(Dataset &srf, const QString &column, int position)
+{
+    if (position < 0 || position > 2)
+        return Outcome::refused(QStringLiteral("请选择一项！"), column);
+    write(srf, column, position);
+    return Outcome::done();
+}
+
+Outcome saveTitles(Dataset &titles)
+{
+    if (titles.isEmpty())
+        return Outcome::done(); // nothing could be typed, and the window must still be left
+    if (!titles.isEditing())
+        titles.edit();
+    titles.post();
+    return Outcome::done();
+}
+
+} // namespace tolva::settings

@@ -1,0 +1,76 @@
+#include "titles.h"
+#include "ui_titles.h"
+
+#include "settingsrules.h"
+#include "widgets/context.h"
+
+#include <QShowEvent>
+
+namespace tolva {
+
+Tdwm::Tdwm(Context &context, QWidget *parent) : Screen(context, parent), ui(std::make_unique<Ui::Tdwm>())
+{
+    ui->setupUi(this);
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly);
+    const QList<QPair<DbEdit *, QString>> fields = {
+        {ui->DBEdit_A1, "A1"},   {ui->DBEdit_A6, "A6"},   {ui->DBEdit_A2, "A2"},   {ui->DBEdit_A3, "A3"},
+        {ui->DBEdit_A4, "A4"},   {ui->DBEdit_A5, "A5"},   {ui->DBEdit_A8, "A8"},   {ui->DBEdit_A9, "A9"},
+        {ui->DBEdit_Sp2, "Sp2"}, {ui->DBEdit_Sp3, "Sp3"}, {ui->DBEdit_Sp4, "Sp4"}, {ui->DBEdit_Sp1, "Sp1"}};
+    QList<QWidget *> chain;
+    for (const auto &[field, column] : fields) {
+        field->bind(&context.titles(), column);
+        chain << field;
+    }
+    enterChain(chain);
+    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
+    guard([this] { reopen(); });
+}
+
+Tdwm::~Tdwm() = default;
+
+void Tdwm::showEvent(QShowEvent *event)
+{
+    if (!event->spontaneous())
+        fresh_ = true;
+    Screen::showEvent(event);
+}
+
+void Tdwm::runActivation()
+{
+    // Once per opening: what was typed stays while a message comes and goes.
+    if (!fresh_)
+        return;
+    fresh_ = false;
+    Screen::runActivation();
+}
+
+void Tdwm::reopen()
+{
+    Dataset &titles = context().titles();
+    if (titles.isEditing())
+        titles.cancel();
+    titles.close();
+    titles.open(QStringLiteral("select * from dwm"));
+}
+
+void Tdwm::FormActivate()
+{
+    reopen();
+    // Typing edits the row in place.
+    if (!context().titles().isEmpty())
+        context().titles().edit();
+    context().applyInputMethod({ui->DBEdit_A1, ui->DBEdit_A2, ui->DBEdit_A3, ui->DBEdit_A4, ui->DBEdit_A5,
+                                ui->DBEdit_A8, ui->DBEdit_A9, ui->DBEdit_Sp2, ui->DBEdit_Sp3, ui->DBEdit_Sp4,
+                                ui->DBEdit_A6});
+    ui->DBEdit_A1->setFocus();
+}
+
+void Tdwm::BitBtn1Click()
+{
+    if (!accepted(settings::saveTitles(context().titles())))
+        return;
+    reopen();
+    accept();
+}
+
+} // namespace tolva

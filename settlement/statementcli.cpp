@@ -1,0 +1,173 @@
+#include "statementcli.h"
+
+#include "printing/output.h"
+#include "statementprint.h"
+#include "store/dataset.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+namespace tolva {
+
+using namespace settlement;
+
+namespace {
+
+struct Failure {
+    QString reason;
+};
+
+QString valueOf(const QStringList &args, const QString &option)
+{
+    const int i = args.indexOf(option);
+    if (i < 0)
+        return QString();
+    if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
+        throw Failure{QStringLiteral("%1 后面缺少参数").arg(option)};
+    return args[i + 1];
+}
+
+QDate dateOf(const QStringList &args, const QString &option)
+{
+    const QString text = valueOf(args, option);
+    if (text.isEmpty())
+        return QDate();
+    const QDate d = QDate::fromString(text, Qt::ISODate);
+    if (!d.isValid())
+        throw Failure{QStringLiteral("日期 %1 无效，请写作 yyyy-mm-dd").arg(text)};
+    return d;
+}
+
+// A file name that every desktop accepts: the characters they refuse become "_".
+QString fileNameOf(const QString &numa, const QString &khm)
+{
+    QString name = numa.trimmed() + QLatin1Char('_') + khm.trimmed();
+    for (QChar &c : name)
+        if (QStringLiteral("/\\:*?\"<>|").contains(c) || c.unicode() < 32)
+            c = QLatin1Char('_');
+    return name + QStringLiteral(".pdf");
+}
+
+// One contract's statement into a PDF file; the refusal of the preparation as a Failure.
+void writeStatement(Store &store, Dataset &contract, Dataset &titles, const QDate &from, const QDate &to,
+                    const QDate &today, const QString &path)
+{
+    Request request;
+    request.numa = contract.text(QStringLiteral("numa"));
+    request.khm = contract.text(QStringLiteral("khm"));
+    if (from.isValid() || to.isValid()) {
+        request.mode = DateMode::Range;
+        request.start = from;
+        request.end = to;
+    } else {
+        request.mode = DateMode::ContractDates;
+        request.start = contract.date(QStringLiteral("begina"));
+        request.end = contract.date(QStringLiteral("enda"));
+        if (!request.start.isValid() || !request.end.isValid())
+            throw Failure{QStringLiteral("合同 %1 没有租赁起止日期").arg(request.numa)};
+    }
+    const Preparation p = prepare(store, request);
+    if (!p.ok())
+        throw Failure{settlement::message(p.refusal)};
+    const Result result = compute(store, request, {statementSettings(store).method, QString()});
+    const report::PreparedReport prepared = prepareStatement(store, result, contract, titles, request.start,
+                                                             request.end, p.totals,
+                                                             contract.text(QStringLiteral("bz")), today);
+    if (!report::writePdf(prepared, path))
+        throw Failure{QStringLiteral("无法写入文件 %1").arg(path)};
+}
+
+} // namespace
+
+bool isStatementCommand(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (qstrcmp(argv[i], "--statement") == 0 || qstrcmp(argv[i], "--statement-all") == 0)
+            return true;
+    return false;
+}
+
+int runStatementCommand(int argc, char *argv[])
+{
+    // Fonts and PDF output need a GUI application, but no screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    return statementCommand(QCoreApplication::arguments(), QDir::currentPath(), QDate::currentDate(), out, err);
+}
+
+bool isStatementCommand(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("--statement")) || arguments.contains(QStringLiteral("--statement-all"));
+}
+
+int statementCommand(const QStringList &arguments, const QString &folder, const QDate &today, QTextStream &out,
+                     QTextStream &err)
+{
+    try {
+        const bool all = arguments.contains(QStringLiteral("--statement-all"));
+        const QString numa = all ? QString() : valueOf(arguments, QStringLiteral("--statement"));
+        const QString pdf = all ? QString() : valueOf(arguments, QStringLiteral("--pdf"));
+        const QString pdfFolder = all ? valueOf(arguments, QStringLiteral("--pdf-folder")) : QString();
+        const QDate from = dateOf(arguments, QStringLiteral("--from"));
+        const QDate to = dateOf(arguments, QStringLiteral("--to"));
+        if (!all && (numa.isEmpty() || pdf.isEmpty()))
+            throw Failure{QStringLiteral("用法: tolva --statement 合同号 --pdf 文件 [--from 日期 --to 日期]")};
+        if (all && pdfFolder.isEmpty())
+            throw Failure{QStringLiteral("用法: tolva --statement-all --pdf-folder 文件夹")};
+        if (from.isValid() != to.isValid())
+            throw Failure{QStringLiteral("--from 和 --to 要一起给出")};
+
+        Store store(folder);
+        Dataset titles(store);
+        titles.open(QStringLiteral("select * from dwm"));
+        Dataset contract(store);
+        if (!all) {
+            contract.open(QStringLiteral("select * from sp2 where numa=:g1"), {{QStringLiteral("g1"), numa}});
+            if (contract.isEmpty())
+                throw Failure{QStringLiteral("没有合同号 %1").arg(numa)};
+            writeStatement(store, contract, titles, from, to, today, pdf);
+            out << QStringLiteral("已写入 %1（合同号 %2，客户 %3）\n")
+                       .arg(QFileInfo(pdf).absoluteFilePath(), numa, contract.text(QStringLiteral("khm")));
+            return 0;
+        }
+
+        if (!QDir().mkpath(pdfFolder))
+            throw Failure{QStringLiteral("无法建立文件夹 %1").arg(pdfFolder)};
+        const Outcome prices = checkPrices(store);
+        if (!prices)
+            throw Failure{prices.message()};
+        contract.open(QStringLiteral("select * from sp2 where jz='否'"));
+        int written = 0, skipped = 0, failed = 0;
+        for (int r = 0; r < contract.rowCount(); ++r) {
+            contract.moveTo(r);
+            const QString n = contract.text(QStringLiteral("numa"));
+            const QString path = QDir(pdfFolder).filePath(fileNameOf(n, contract.text(QStringLiteral("khm"))));
+            try {
+                writeStatement(store, contract, titles, from, to, today, path);
+                out << QStringLiteral("已写入 %1\n").arg(QFileInfo(path).absoluteFilePath());
+                ++written;
+            } catch (const Failure &f) {
+                // A contract with nothing to bill has no statement; anything else is a failure.
+                const bool nothing = f.reason == settlement::message(Refusal::NoMovements) ||
+                                     f.reason == settlement::message(Refusal::NoMovementsInPeriod);
+                (nothing ? out : err) << QStringLiteral("%1 合同号 %2：%3\n")
+                                             .arg(nothing ? QStringLiteral("跳过") : QStringLiteral("失败"), n,
+                                                  f.reason);
+                ++(nothing ? skipped : failed);
+            }
+        }
+        out << QStringLiteral("共写入 %1 份结算单，跳过 %2 份，失败 %3 份\n").arg(written).arg(skipped).arg(failed);
+        return failed ? 1 : 0;
+    } catch (const Failure &f) {
+        err << f.reason << '\n';
+    } catch (const Error &e) {
+        err << e.text() << '\n';
+    }
+    return 1;
+}
+
+} // namespace tolva

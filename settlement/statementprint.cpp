@@ -1,0 +1,203 @@
+#include "statementprint.h"
+
+#include "capitals.h"
+#include "store/dataset.h"
+#include "store/format.h"
+
+#include <memory>
+
+namespace tolva::settlement {
+
+namespace {
+
+// Values placed into the template are answered by name, so that a typed remark is printed as
+// it is and never read as an expression.
+QString placed(const QString &memo) { return QStringLiteral("[stmt_") + memo + QLatin1Char(']'); }
+
+// A money amount as printed: two decimals, an empty cell for zero.
+QString money(double v)
+{
+    return v == 0 ? QString() : format::money(v);
+}
+
+// A quantity with a number of decimals (sp1.numsb), zero shown blank as in the grid.
+QString quantityPattern(int decimals)
+{
+    if (decimals <= 0)
+        return QStringLiteral("#0;-#0;#");
+    const QString zeros(decimals, QLatin1Char('0'));
+    return QStringLiteral("#0.") + zeros + QStringLiteral(";-#0.") + zeros + QStringLiteral(";#");
+}
+
+struct RowState {
+    QHash<QString, int> decimals; // sp1.numsb by lower-case name
+    int shown = 2;                // the decimals while a material is not found
+    QHash<QString, QVariant> values;
+};
+
+} // namespace
+
+report::Template statementTemplate(const PrintData &data)
+{
+    report::Template t = report::Template::load(QStringLiteral("statement%1").arg(data.settings.layout + 1));
+    for (const char *name : {"Memo24", "Memo55", "Memo54", "Memo57", "Memo56", "Memo53", "Memo59", "Memo58", "Memo46",
+                             "Memo63"})
+        if (report::Memo *m = t.memo(QLatin1String(name)))
+            m->text = placed(QLatin1String(name));
+    // The money block carries its own foot line; without it the grand total's foot line prints.
+    if (!data.settings.moneyBlock) {
+        for (int i = 0; i < t.bands.size(); ++i)
+            if (t.bands[i].name == QLatin1String("bandend")) {
+                t.bands.removeAt(i);
+                break;
+            }
+    }
+    for (const char *name : {"Memo43", "Memo44", "Memo45"})
+        if (report::Memo *m = t.memo(QLatin1String(name)))
+            m->visible = !data.settings.moneyBlock;
+    return t;
+}
+
+report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract, Dataset &titles,
+                                 const PrintData &data)
+{
+    auto state = std::make_shared<RowState>();
+    for (const auto &r : store.select(QStringLiteral("select namea,numsb from sp1")).rows) {
+        const QString key = r[0].toString().trimmed().toLower();
+        if (!state->decimals.contains(key))
+            state->decimals.insert(key, qBound(0, r[1].toInt(), 4));
+    }
+    const QString dateForm = QStringLiteral("yyyy-mm-dd");
+    auto &v = state->values;
+    v.insert(QStringLiteral("Memo24"), QStringLiteral("日期从") + format::date(data.start, dateForm) +
+                                           QStringLiteral("到") + format::date(data.end, dateForm) +
+                                           QStringLiteral("止"));
+    v.insert(QStringLiteral("Memo55"), money(data.totals.deposits));
+    v.insert(QStringLiteral("Memo54"), money(data.totals.rentReceived));
+    v.insert(QStringLiteral("Memo57"), money(data.totals.repairFees));
+    v.insert(QStringLiteral("Memo56"), money(data.totals.scrapFees));
+    v.insert(QStringLiteral("Memo53"), data.other.name);
+    v.insert(QStringLiteral("Memo59"), money(data.other.amount));
+    v.insert(QStringLiteral("Memo58"), money(format::round(data.amountDue(), 2)));
+    v.insert(QStringLiteral("Memo46"), data.remark.trimmed());
+    v.insert(QStringLiteral("Memo63"), capitals(data.amountDue()));
+
+    report::Sources s;
+    s.datasets.insert(QStringLiteral("Query1"), &rows);
+    s.datasets.insert(QStringLiteral("czbcx1.Query1"), &contract);
+    s.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
+    const int layout = data.settings.layout + 1;
+    const StatementSettings settings = data.settings;
+    Dataset *statement = &rows;
+    // Which memo asks decides the answer; the kinds are told apart once per memo name.
+    enum class Kind { Other, Quantity, Date, Interval };
+    auto kindOf = [layout](const QString &memo) {
+        static const QStringList quantities = {QStringLiteral("Memo10"), QStringLiteral("Memo20"),
+                                               QStringLiteral("Memo30"), QStringLiteral("Memo40")};
+        static const QStringList intervals = {QStringLiteral("Memo1041"), QStringLiteral("Memo1042"),
+                                              QStringLiteral("Memo8")};
+        if (quantities.contains(memo, Qt::CaseInsensitive))
+            return Kind::Quantity;
+        if (layout == 1 && memo.compare(QLatin1String("Memo5"), Qt::CaseInsensitive) == 0)
+            return Kind::Date;
+        if (layout == 3 && intervals.contains(memo, Qt::CaseInsensitive))
+            return Kind::Interval;
+        return Kind::Other;
+    };
+    auto kinds = std::make_shared<QHash<QString, Kind>>();
+    struct Fields {
+        int numa, namea, a1, a2, a5, datea;
+    };
+    const Fields f{rows.fieldIndex(QStringLiteral("numa")), rows.fieldIndex(QStringLiteral("namea")),
+                   rows.fieldIndex(QStringLiteral("a1")),   rows.fieldIndex(QStringLiteral("a2")),
+                   rows.fieldIndex(QStringLiteral("a5")),   rows.fieldIndex(QStringLiteral("datea"))};
+    auto lastRow = std::make_shared<int>(-1);
+    s.hook = [state, layout, settings, statement, kindOf, kinds, f,
+              lastRow](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+        if (name.startsWith(QLatin1String("stmt_")))
+            return state->values.value(name.mid(5));
+        if (name.compare(QLatin1String("band2_height"), Qt::CaseInsensitive) == 0)
+            return settings.rowHeight;
+        if (name.compare(QLatin1String("band3_height"), Qt::CaseInsensitive) == 0)
+            return settings.totalHeight;
+        if (name.compare(QLatin1String("Category1"), Qt::CaseInsensitive) == 0)
+            return QString();
+
+        const Dataset &rows = *statement;
+        const int r = rows.currentRow();
+        if (r < 0)
+            return std::nullopt;
+        auto kind = kinds->constFind(memo.name);
+        if (kind == kinds->constEnd())
+            kind = kinds->insert(memo.name, kindOf(memo.name));
+        const bool quantity = *kind == Kind::Quantity;
+        // The quantity cells (movement sent or returned, balance, the group's balance) show the
+        // decimals of their material; one that is not found keeps those of the row before.
+        if (quantity && r != *lastRow) {
+            *lastRow = r;
+            const auto found = state->decimals.constFind(rows.valueAt(r, f.numa).toString().trimmed().toLower());
+            if (found != state->decimals.constEnd())
+                state->shown = found.value();
+        }
+        auto shown = [&](const QVariant &v) -> QVariant {
+            if (!quantity || v.isNull())
+                return v;
+            return format::number(v.toDouble(), quantityPattern(state->shown));
+        };
+        const bool a1a = name.compare(QLatin1String("a1_a"), Qt::CaseInsensitive) == 0;
+        const bool a1b = !a1a && name.compare(QLatin1String("a1_b"), Qt::CaseInsensitive) == 0;
+        if (a1a || a1b) {
+            const QVariant a1 = rows.valueAt(r, f.a1);
+            if (layout == 1)
+                return a1b ? QVariant() : shown(a1);
+            const double n = a1.isNull() ? 0 : a1.toDouble();
+            if (a1a)
+                return n > 0 ? shown(n) : QVariant();
+            return n < 0 ? shown(-n) : QVariant();
+        }
+        switch (*kind) {
+        case Kind::Other:
+            if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
+                return rows.valueAt(r, f.namea);
+            return std::nullopt;
+        case Kind::Quantity:
+            return shown(rows.valueAt(r, f.a2));
+        case Kind::Date:
+            if (rows.valueAt(r, f.datea).isNull() ||
+                rows.valueAt(r, f.namea).toString() == QStringLiteral("上期结存"))
+                return QString();
+            return std::nullopt;
+        case Kind::Interval: {
+            const QVariant a5 = rows.valueAt(r, f.a5);
+            if (a5.isNull() || a5.toDouble() == 0)
+                return QString();
+            return std::nullopt;
+        }
+        }
+        return std::nullopt;
+    };
+    return s;
+}
+
+report::PreparedReport prepareStatement(Store &store, Result result, Dataset &contract, Dataset &titles,
+                                        const QDate &start, const QDate &end, const Totals &totals,
+                                        const QString &remark, const QDate &today)
+{
+    PrintData data;
+    data.start = start;
+    data.end = end;
+    data.totals = totals;
+    data.remark = remark;
+    data.settings = statementSettings(store);
+    data.other = otherChargeForPrint(contract);
+    data.totalRent = totalRent(store, result);
+    Dataset rows(store);
+    rows.open(QStringLiteral("select * from ") + tableName(result));
+    if (rows.isEmpty())
+        throw report::ReportError(QStringLiteral("没有数据,无法打印！"));
+    report::Sources sources = statementSources(store, rows, contract, titles, data);
+    sources.today = today;
+    return report::prepare(statementTemplate(data), sources);
+}
+
+} // namespace tolva::settlement

@@ -1,0 +1,336 @@
+#include "stockscreens.h"
+#include "ui_balancescreen.h"
+#include "ui_detailscreen.h"
+#include "ui_stockscreen.h"
+
+#include "printing/printaction.h"
+#include "printing/template.h"
+#include "widgets/context.h"
+
+#include <QRegularExpression>
+
+namespace tolva {
+
+namespace {
+
+const QString Quantity4 = QStringLiteral("#0.0000;-#0.0000;#");
+const QString Quantity5 = QStringLiteral("#0.00000;-#0.00000;#");
+
+// Odd record numbers aqua, even ones white.
+QColor alternate(const Dataset &, int row)
+{
+    return row % 2 == 0 ? colours::aqua() : QColor(Qt::white);
+}
+
+QString likePattern(const QString &text)
+{
+    QString t = text.trimmed();
+    t.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + t + QLatin1Char('%');
+}
+
+} // namespace
+
+Tkccx::Tkccx(Context &context, QWidget *parent)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tkccx>()), query1_(context.store())
+{
+    ui->setupUi(this);
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly);
+    ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 120},
+                             {QStringLiteral("Kc"), QStringLiteral("库存期初数"), Quantity4, Qt::AlignRight, 120},
+                             {QStringLiteral("kc1"), QStringLiteral("发出数量"), Quantity4, Qt::AlignRight, 120},
+                             {QStringLiteral("kc2"), QStringLiteral("回收数据"), Quantity4, Qt::AlignRight, 120},
+                             {QStringLiteral("nowkc"), QStringLiteral("现库存数量"), Quantity4, Qt::AlignRight, 120}});
+    ui->DBGrid1->setRowColour(alternate);
+    ui->DBGrid1->setDataset(&query1_);
+    connect(ui->btn1_edit, &QPushButton::clicked, this, [this] { guard([this] { btn1_editClick(); }); });
+    connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
+        query1_.close();
+        accept();
+    });
+}
+
+Tkccx::~Tkccx() = default;
+
+void Tkccx::FormActivate()
+{
+    stock::compute(context().store());
+    query1_.close();
+    query1_.open(QStringLiteral("select * from sp1"));
+}
+
+void Tkccx::btn1_editClick()
+{
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    printAction(context(), this, query1_, ui->DBGrid1, report::Template::load(QStringLiteral("stock")), sources);
+}
+
+Tkccx1::Tkccx1(Context &context, QWidget *parent)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tkccx1>()), query1_(context.store()), query2_(context.store())
+{
+    ui->setupUi(this);
+    setUpFrame(nullptr, true);
+    ui->check1->addItems({QStringLiteral("客户名称"), QStringLiteral("材料名称")});
+    ui->DBGrid2->setColumns({{QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 90},
+                             {QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 160}});
+    ui->DBGrid2->setDataset(&query1_);
+    ui->DBGrid1->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 180},
+                             {QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 110},
+                             {QStringLiteral("a1"), QStringLiteral("已租数量"), Quantity4, Qt::AlignRight, 110},
+                             {QStringLiteral("a2"), QStringLiteral("已还数量"), Quantity4, Qt::AlignRight, 110},
+                             {QStringLiteral("a3"), QStringLiteral("结余数量"), Quantity4, Qt::AlignRight, 110}});
+    ui->DBGrid1->setRowColour(alternate);
+    ui->DBGrid2->setRowColour(alternate);
+    ui->DBGrid1->setDataset(&query2_);
+    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { guard([this] { search(); }); });
+    connect(ui->check1, &QComboBox::activated, this, [this] { guard([this] { reorder(); }); });
+    connect(ui->btn1_add, &QPushButton::clicked, this, [this] { guard([this] { btn1_addClick(); }); });
+    connect(ui->btn1_edit, &QPushButton::clicked, this, [this] { guard([this] { btn1_editClick(); }); });
+    connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
+        query1_.close();
+        accept();
+    });
+}
+
+Tkccx1::~Tkccx1() = default;
+
+void Tkccx1::FormActivate()
+{
+    query1_.close();
+    query1_.open(QStringLiteral("select * from sp2 where jz=:g1"), {{QStringLiteral("g1"), QStringLiteral("否")}});
+    context().applyInputMethod({ui->Edit1});
+    ui->Edit1->setFocus();
+    btn1_addClick();
+}
+
+void Tkccx1::search()
+{
+    const QString text = ui->Edit1->text().trimmed();
+    query1_.close();
+    if (text.isEmpty())
+        query1_.open(QStringLiteral("select * from sp2"));
+    else
+        query1_.open(QStringLiteral("select * from sp2 where khm like :p escape '\\' or numa like :p escape '\\'"),
+                     {{QStringLiteral("p"), likePattern(text)}});
+}
+
+void Tkccx1::btn1_addClick()
+{
+    // The contracts counted are those listed: the unsettled ones until a search lists others.
+    stock::Contracts listed;
+    listed.search = ui->Edit1->text();
+    listed.unsettledOnly = query1_.sql().contains(QLatin1String("jz="));
+    ui->DBGrid1->setDataset(nullptr);
+    stock::countBalances(context().store(), listed);
+    reorder();
+}
+
+void Tkccx1::reorder()
+{
+    ui->DBGrid1->setDataset(nullptr);
+    query2_.close();
+    query2_.open(stock::balanceStatement(ui->check1->currentIndex()));
+    ui->btn1_edit->setEnabled(!query2_.isEmpty());
+    ui->DBGrid1->setDataset(&query2_);
+}
+
+void Tkccx1::btn1_editClick()
+{
+    if (query2_.isEmpty() || query2_.text(QStringLiteral("khm")).isEmpty()) {
+        message(QStringLiteral("没有数据,无法打印！"));
+        return;
+    }
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query2"), &query2_);
+    const QString name = ui->check1->currentIndex() == 0 ? QStringLiteral("balance_customer") : QStringLiteral("balance_material");
+    printAction(context(), this, query2_, ui->DBGrid1, report::Template::load(name), sources);
+}
+
+Tczblrnowcx::Tczblrnowcx(Context &context, QWidget *parent)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tczblrnowcx>()), query1_(context.store()),
+      query2_(context.store()), materials_(context.store())
+{
+    ui->setupUi(this);
+    setUpFrame(ui->StatusBar1, true);
+    ui->check1->addItems({QStringLiteral("全部材料"), QStringLiteral("分类材料")});
+    ui->check2->addItems({QStringLiteral("按选中的客户"), QStringLiteral("全部客户")});
+    ui->check3->addItems({QStringLiteral("按明细"), QStringLiteral("按客户汇总"), QStringLiteral("按规格汇总")});
+    ui->com1->setEnabled(false);
+    ui->com1->setMaxVisibleItems(30);
+    ui->DBGrid2->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 150},
+                             {QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 80}});
+    ui->DBGrid2->setDataset(&query2_);
+    ui->DBGrid1->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 130},
+                             {QStringLiteral("namea"), QStringLiteral("名称"), QString(), Qt::AlignLeft, 70},
+                             {QStringLiteral("datea"), QStringLiteral("日期"), QString(), Qt::AlignCenter, 85},
+                             {QStringLiteral("gg"), QStringLiteral("规格"), QString(), Qt::AlignLeft, 70},
+                             {QStringLiteral("dw"), QStringLiteral("单位"), QString(), Qt::AlignCenter, 40},
+                             {QStringLiteral("a1"), QStringLiteral("发出数量"), Quantity5, Qt::AlignRight, 90},
+                             {QStringLiteral("b1"), QStringLiteral("回收数量"), Quantity5, Qt::AlignRight, 90},
+                             {QStringLiteral("a3"), QStringLiteral("规格结余量"), Quantity5, Qt::AlignRight, 90},
+                             {QStringLiteral("dw1"), QStringLiteral("换算单位"), QString(), Qt::AlignCenter, 60},
+                             {QStringLiteral("a2"), QStringLiteral("材料发出数量"), Quantity5, Qt::AlignRight, 100},
+                             {QStringLiteral("b2"), QStringLiteral("材料回收数量"), Quantity5, Qt::AlignRight, 100},
+                             {QStringLiteral("a4"), QStringLiteral("材料结余量"), Quantity5, Qt::AlignRight, 100},
+                             {QStringLiteral("bl"), QStringLiteral("换算比率"), QStringLiteral("#0.000000;-#0.000000;#"),
+                              Qt::AlignRight, 90}});
+    ui->DBGrid1->setRowColour([](const Dataset &rows, int row) {
+        const QVariant a1 = rows.valueAt(row, rows.fieldIndex(QStringLiteral("a1")));
+        return !a1.isNull() && a1.toDouble() < 0 ? colours::paleGreen() : colours::aqua();
+    });
+
+    const auto recompute = [this] { guard([this] { compute(); }); };
+    connect(ui->DBGrid2, &QAbstractItemView::clicked, this, recompute);
+    connect(&query2_, &Dataset::currentChanged, this, [this, recompute] {
+        if (!adjusting_)
+            recompute();
+    });
+    connect(ui->com1, &QComboBox::activated, this, recompute);
+    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { guard([this] { search(); }); });
+    for (QComboBox *box : {ui->check1, ui->check2, ui->check3})
+        connect(box, &QComboBox::activated, this, [this] { guard([this] { choiceChanged(); }); });
+    connect(ui->UpDown5, &QSpinBox::valueChanged, this, [this](int value) {
+        if (adjusting_)
+            return;
+        guard([this, value] {
+            ui->Edit7->setText(QString::number(value));
+            Dataset &srf = this->context().settings();
+            srf.edit();
+            srf.setValue(QStringLiteral("b8"), value);
+            srf.post();
+        });
+    });
+    connect(ui->btn1_print, &QPushButton::clicked, this, [this] { guard([this] { btn1_printClick(); }); });
+    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+Tczblrnowcx::~Tczblrnowcx() = default;
+
+details::Choice Tczblrnowcx::choice() const
+{
+    details::Choice c;
+    c.materials = ui->check1->currentIndex() == 1 ? details::Materials::One : details::Materials::All;
+    c.material = ui->com1->currentText();
+    c.customers = ui->check2->currentIndex() == 1 ? details::Customers::All : details::Customers::Selected;
+    c.numa = query2_.isOpen() && !query2_.isEmpty() ? query2_.text(QStringLiteral("numa")) : QString();
+    c.grouping = details::Grouping(ui->check3->currentIndex());
+    return c;
+}
+
+void Tczblrnowcx::FormActivate()
+{
+    adjusting_ = true;
+    context().reopenSettings();
+    const int height = context().settings().value(QStringLiteral("b8")).toInt();
+    ui->UpDown5->setValue(qBound(10, height, 999));
+    ui->Edit7->setText(QString::number(height));
+    query2_.close();
+    query2_.open(QStringLiteral("select * from sp2 where jz=:g1"), {{QStringLiteral("g1"), QStringLiteral("否")}});
+    if (!query2_.isEmpty())
+        query2_.last();
+    materials_.close();
+    materials_.open(QStringLiteral("select * from sp1"));
+    const QString chosen = ui->com1->currentText();
+    ui->com1->clear();
+    for (int r = 0; r < materials_.rowCount(); ++r)
+        ui->com1->addItem(materials_.valueAt(r, materials_.fieldIndex(QStringLiteral("namea"))).toString());
+    if (!chosen.isEmpty())
+        ui->com1->setCurrentText(chosen);
+    adjusting_ = false;
+    compute();
+    ui->Edit1->setFocus();
+}
+
+void Tczblrnowcx::choiceChanged()
+{
+    ui->com1->setEnabled(ui->check1->currentIndex() == 1);
+    ui->DBGrid2->setEnabled(ui->check2->currentIndex() == 0);
+    // Summing per size is for all customers only.
+    if (ui->check2->currentIndex() == 0 && ui->check3->currentIndex() == 2)
+        ui->check3->setCurrentIndex(1);
+    compute();
+}
+
+void Tczblrnowcx::search()
+{
+    const QString text = ui->Edit1->text().trimmed();
+    adjusting_ = true;
+    query2_.close();
+    if (text.isEmpty())
+        query2_.open(QStringLiteral("select * from sp2 where jz=:g1"), {{QStringLiteral("g1"), QStringLiteral("否")}});
+    else
+        query2_.open(QStringLiteral("select * from sp2 where jz=:g1 and (khm like :p escape '\\' or numa like :p escape '\\')"),
+                     {{QStringLiteral("g1"), QStringLiteral("否")}, {QStringLiteral("p"), likePattern(text)}});
+    adjusting_ = false;
+    compute();
+}
+
+void Tczblrnowcx::compute()
+{
+    ui->DBGrid1->setDataset(nullptr);
+    query1_.close();
+    const int rows = details::compute(context().store(), choice());
+    ui->btn1_print->setEnabled(rows > 0);
+    if (rows == 0)
+        return; // an empty grid, nothing to print
+    query1_.open(QStringLiteral("select * from czbnow1"));
+    ui->DBGrid1->setDataset(&query1_);
+}
+
+void Tczblrnowcx::btn1_printClick()
+{
+    if (!query1_.isOpen() || query1_.isEmpty()) {
+        message(QStringLiteral("没有数据,无法打印！"));
+        return;
+    }
+    const bool oneCustomer = ui->check2->currentIndex() == 0 || ui->check3->currentIndex() == 2;
+    QString heading;
+    if (ui->check2->currentIndex() == 0) {
+        const QString khm = query1_.text(QStringLiteral("khm")), numa = query1_.text(QStringLiteral("numa"));
+        heading = ui->check3->currentIndex() == 0
+                      ? QStringLiteral("客户名称:") + khm + QStringLiteral(" 合同号:") + numa
+                      : QStringLiteral("客户名称:") + khm + QStringLiteral("  合同号:") + numa
+                            + QStringLiteral("   规格显示方式:") + ui->check3->currentText().trimmed();
+    } else {
+        heading = QStringLiteral("客户显示方式:") + ui->check2->currentText().trimmed() + QStringLiteral("   规格显示方式:")
+                  + ui->check3->currentText().trimmed();
+    }
+    const QString headingMemo = oneCustomer ? QStringLiteral("Memo27") : QStringLiteral("Memo39");
+    report::Template layout = report::Template::load(oneCustomer ? QStringLiteral("details_detail")
+                                                                 : QStringLiteral("details_summary"));
+    if (report::Memo *m = layout.memo(headingMemo))
+        m->text = heading; // a fixed text: names in it are not expressions
+
+    // Each quantity shows with its material's decimals: of the five copies of a group, the one with
+    // numsb decimals is visible. A footer keeps the decimals of the rows above it.
+    auto decimals = std::make_shared<int>(-1);
+    Store &store = context().store();
+    static const QRegularExpression copy(QStringLiteral("^Memo([1-6])0([0-4])$"), QRegularExpression::CaseInsensitiveOption);
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    sources.datasets.insert(QStringLiteral("Qsrf"), &context().settings());
+    sources.hook = [this, decimals, &store](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+        const auto m = copy.match(memo.name);
+        // The footers name "Decimals" (an empty text) so that they are asked too: their sums alone
+        // read no field.
+        const std::optional<QVariant> answer = name.compare(QLatin1String("Decimals"), Qt::CaseInsensitive) == 0
+                                                   ? std::optional<QVariant>(QVariant())
+                                                   : std::nullopt;
+        if (!m.hasMatch())
+            return answer;
+        const int group = m.captured(1).toInt();
+        if (group <= 3) {
+            const QVariant numsb = store.scalar(QStringLiteral("select numsb from sp1 where lower(namea)=lower(:g1)"),
+                                                {{QStringLiteral("g1"), query1_.text(QStringLiteral("namea"))}});
+            if (!numsb.isNull())
+                *decimals = qBound(0, numsb.toInt(), 4);
+        }
+        if (*decimals >= 0)
+            memo.visible = m.captured(2).toInt() == *decimals;
+        return answer;
+    };
+    printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
+}
+
+} // namespace tolva

@@ -1,0 +1,107 @@
+#include "screens.h"
+#include "printing/preview.h"
+#include "printing/printaction.h"
+#include "summaries/stock.h"
+#include "summaries/stockscreens.h"
+
+#include <QComboBox>
+#include <QtTest>
+
+using namespace tolva;
+
+namespace {
+
+// 钢管 (6 m a piece, 1,000 m in stock) and 扣件 (no movements). H1 is open and its slips carry two
+// customer names (the customer was renamed between them); H2 is settled; H3 is open without slips.
+void fill(Fixture &f)
+{
+    f.store->exec("insert into sp1(namea,dj,kc,numsb) values('钢管',0.01,1000,2),('扣件',0.02,50,null)");
+    f.store->exec("insert into sp2(khm,numa,jz,begina,enda) values('甲公司','H1','否','2004-01-01','2004-12-31'),"
+                  "('乙公司','H2','是','2004-01-01','2004-12-31'),('丙公司','H3','否','2004-01-01','2004-12-31')");
+    f.store->exec("insert into czbnow(khm,numa,datea,namea,gg,dw,dw1,bl,a1,b1) values"
+                  "('甲公司','H1','2004-03-01','钢管','6米','根','米',6,10,0),"
+                  "('甲公司','H1','2004-03-01','钢管','6米','根','米',6,10,0),"
+                  "('甲公司（新）','H1','2004-04-01','钢管','6米','根','米',6,0,2),"
+                  "('乙公司','H2','2004-03-01','钢管','6米','根','米',6,100,0)");
+}
+
+QStringList printed(Fixture &f, const std::function<void()> &print)
+{
+    f.ui.windows["PrintDialog"] = [](QDialog *) { return 0; };
+    print();
+    QStringList texts;
+    for (const auto &page : previewWindow(*f.context).preparedReport().pages)
+        texts += page.strings();
+    return texts;
+}
+
+} // namespace
+
+class TestStock : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    // Pieces count times their ratio; settled contracts and materials without slips leave the stock.
+    void stockOfEveryMaterial()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tkccx> s(f);
+        QCOMPARE(column(*f.store, "select namea||' '||kc||' '||kc1||' '||kc2||' '||nowkc from sp1"),
+                 (QStringList{"钢管 1000.0 120.0 12.0 892.0", "扣件 50.0 0.0 0.0 50.0"}));
+        QCOMPARE(s.screen.stock().rowCount(), 2);
+        const QStringList texts = printed(f, [&] { s.click("btn1_edit"); });
+        QVERIFY(texts.contains("租赁材料库存情况表"));
+        QVERIFY(texts.contains("892.0000"));
+    }
+
+    // Each customer name a contract's slips carry is listed; a search counts settled contracts too.
+    void balancesPerCustomerName()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tkccx1> s(f);
+        QCOMPARE(column(*f.store, stock::balanceStatement(0).replace("*", "khm||' '||a1||' '||coalesce(a2,'')||' '||a3")),
+                 (QStringList{"甲公司 120.0 0.0 120.0", "甲公司（新） 0.0 12.0 -12.0"}));
+        s.field("Edit1")->setText("公司");
+        s.click("btn1_add");
+        QCOMPARE(s.screen.balances().rowCount(), 3);
+        s.screen.findChild<QComboBox *>("check1")->setCurrentIndex(1);
+        Q_EMIT s.screen.findChild<QComboBox *>("check1")->activated(1);
+        const QStringList texts = printed(f, [&] { s.click("btn1_edit"); });
+        QVERIFY(texts.contains("小    计"));
+        QVERIFY(texts.contains("708.0000")); // 120 − 12 + 600 on hire in 钢管
+    }
+
+    // Every slip is a row of its own in the detail view; summing per size needs all customers.
+    void detailRowsAndChoices()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tczblrnowcx> s(f);
+        QCOMPARE(s.screen.contracts().text("numa"), QString("H3")); // the last open contract
+        QCOMPARE(s.screen.rows().isOpen(), false);
+        QVERIFY(!s.button("btn1_print")->isEnabled());
+
+        s.screen.contracts().first();
+        QCOMPARE(column(*f.store, "select a1||' '||a2||' '||a4 from czbnow1"),
+                 (QStringList{"10.0 60.0 60.0", "10.0 60.0 60.0", "0.0 0.0 -12.0"}));
+
+        auto *check3 = s.screen.findChild<QComboBox *>("check3");
+        check3->setCurrentIndex(2);
+        Q_EMIT check3->activated(2);
+        QCOMPARE(check3->currentIndex(), 1);
+        QCOMPARE(column(*f.store, "select khm||' '||a1||' '||b1||' '||a4 from czbnow1"),
+                 (QStringList{"甲公司 20.0 0.0 120.0", "甲公司（新） 0.0 2.0 -12.0"}));
+
+        // 钢管 has two decimals: the converted quantities print with two, the pieces with none.
+        const QStringList texts = printed(f, [&] { s.click("btn1_print"); });
+        QVERIFY(texts.contains("客户名称:甲公司  合同号:H1   规格显示方式:按客户汇总"));
+        QVERIFY(texts.contains("120.00"));
+        QVERIFY(texts.contains("108.00")); // the group's balance
+        QVERIFY(texts.contains("20"));
+        QVERIFY(!texts.contains("120.0000"));
+    }
+};
+
+QTEST_MAIN(TestStock)
+#include "tst_stock.moc"

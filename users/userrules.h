@@ -1,0 +1,57 @@
+#pragma once
+
+#include "store/outcome.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace tolva {
+
+class Dataset;
+class Store;
+
+// The rules of the users table sbpass, without widgets. Names and passwords are bound as values,
+// so any character in them, a quote included, is just a character.
+namespace users {
+
+inline QString administration() { return QStringLiteral("管理"); }
+inline QString dataEntry() { return QStringLiteral("录入"); }
+inline QString query() { return QStringLiteral("查询"); }
+
+// Input limits of the user windows, in characters.
+constexpr int NameLength = 8;
+constexpr int PasswordLength = 10;
+
+// The right of the first user with this name and password (both compared exactly); none when
+// nobody matches.
+std::optional<QString> check(Store &store, const QString &name, const QString &password);
+
+// Gives every user named `name` the new password, stored as typed. Refused when both texts are
+// blank, or when they differ in any character (a trailing blank included).
+Outcome changePassword(Store &store, const QString &name, const QString &password, const QString &confirmation);
+
+// Appends a user to `users` (a live "select * from sbpass"): name, right and password must all be
+// non-blank; the password is stored as typed.
+Outcome add(Dataset &users, const QString &name, const QString &right, const QString &password);
+
+// Writes one field ("namea", "popedoma" or "passa") of the current user of `users` and posts it at
+// once. The first row is the administrator's: its name and right stay as they are.
+Outcome change(Dataset &users, const QString &field, const QString &value);
+
+// Whether the current user of `users` may be deleted: never the first row, and only when there is
+// a row. The deletion itself is a plain remove() on the result set after the confirmation.
+Outcome removable(const Dataset &users);
+
+// The steps of leaving the user administration, in one transaction: the first row's right becomes
+// "管理" when it is anything else, and rows without a name or a right go. True when the first
+// row's right had to be put back.
+bool leave(Store &store);
+
+// The login's statements on the current-user result set: below two users the password alone,
+// otherwise the chosen name and the password. True when a user was found; the result set then
+// stays on that user's row, otherwise it holds no row.
+bool logIn(Dataset &currentUser, const QString &chosenName, const QString &password);
+
+} // namespace users
+} // namespace tolva
