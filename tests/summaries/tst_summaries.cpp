@@ -283,8 +283,18 @@ private Q_SLOTS:
         Print p = distributionPrint(names, summary, f.context->settings(), QDate(2004, 3, 5));
         p.sources.datasets.insert("dwm.Query1", &f.context->titles());
         p.sources.today = QDate(2004, 3, 6);
+        // Over both page designs the progress runs once, towards one total.
+        QList<QPair<int, int>> calls;
+        p.sources.progress = [&](int done, int total, const QString &) {
+            calls << qMakePair(done, total);
+            return true;
+        };
         const report::PreparedReport prepared = report::prepare(p.layout, p.sources);
         QCOMPARE(prepared.pageCount(), pages);
+        QCOMPARE(calls.first().first, 0);
+        QCOMPARE(calls.last().first, calls.last().second);
+        for (int i = 1; i < calls.size(); ++i)
+            QVERIFY(calls[i].second == calls[0].second && calls[i].first >= calls[i - 1].first);
 
         const report::PreparedPage &first = prepared.pages.first();
         QVERIFY(first.strings().contains("截止日期:2004年3月5日"));
