@@ -16,16 +16,24 @@
 #include <QDir>
 #include <QScreen>
 
+#include <cstdio>
 #include <memory>
 
 // Program entry: splash, the data folder the program is started in (its tables created on the
 // first start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
-    if (tolva::isStatementCommand(argc, argv))
-        return tolva::runStatementCommand(argc, argv);
-    if (tolva::summaries::isSummaryCommand(argc, argv))
-        return tolva::summaries::summaryCommand(argc, argv);
+    // A command-line mode works on the folder like a program: not while another one is using it.
+    const bool statement = tolva::isStatementCommand(argc, argv);
+    if (statement || tolva::summaries::isSummaryCommand(argc, argv)) {
+        QString refusal;
+        const auto lock = tolva::lockFolder(QDir::currentPath(), refusal);
+        if (!lock) {
+            std::fprintf(stderr, "%s\n", refusal.toLocal8Bit().constData());
+            return 1;
+        }
+        return statement ? tolva::runStatementCommand(argc, argv) : tolva::summaries::summaryCommand(argc, argv);
+    }
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));

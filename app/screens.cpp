@@ -2,6 +2,7 @@
 
 #include "mainmenu.h"
 
+#include "entry/chooser.h"
 #include "help/about.h"
 #include "help/helpwindow.h"
 #include "help/revizevar.h"
@@ -33,6 +34,9 @@ template <class S> void add(Tsbmain &menu, const char *id, Context &context)
 
 void addScreens(Tsbmain &menu, Context &context)
 {
+    add<Tczblr1>(menu, "N11", context);
+    add<Tczb1lr1>(menu, "N23", context);
+    add<Tczb2lr1>(menu, "N32", context);
     add<Tsp2>(menu, "N21", context);
     add<Tsp1>(menu, "N7", context);
     add<Tsp3>(menu, "N61", context);

@@ -41,23 +41,29 @@ void cleanFolder(const QString &path) {
             removeFile(path, table + QLatin1String(suffix));
 }
 
+std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal)
+{
+    auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(lockFileName()));
+    // The lock is held for the whole run: only a dead program's lock counts as stale, never an
+    // old one.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0))
+        return lock;
+    refusal = lock->error() == QLockFile::LockFailedError
+                  ? QStringLiteral("该数据文件夹正被另一个程序使用。")
+                  : QStringLiteral("无法在数据文件夹“") + QDir::toNativeSeparators(folder) +
+                        QStringLiteral("”中建立锁文件，程序不能使用这个文件夹。");
+    return nullptr;
+}
+
 Opened openFolder(const QString &folder, Interaction &interaction) {
     Opened run;
     try {
         // A read-only folder gets no lock file either.
         Store::requireWritable(folder);
-        run.lock = std::make_unique<QLockFile>(QDir(folder).filePath(lockFileName()));
-        // The lock is held for the whole run: only a dead program's lock counts as stale, never an
-        // old one.
-        run.lock->setStaleLockTime(0);
-        if (!run.lock->tryLock(0)) {
-            const bool held = run.lock->error() == QLockFile::LockFailedError;
-            run.lock.reset();
-            run.refusal = held ? QStringLiteral("该数据文件夹正被另一个程序使用。")
-                               : QStringLiteral("无法在数据文件夹“") + QDir::toNativeSeparators(folder) +
-                                     QStringLiteral("”中建立锁文件，程序不能使用这个文件夹。");
+        run.lock = lockFolder(folder, run.refusal);
+        if (!run.lock)
             return run;
-        }
         run.store = std::make_unique<Store>(folder);
         run.context = std::make_unique<Context>(*run.store, interaction);
         cleanFolder(folder);

@@ -27,6 +27,10 @@ struct Opened {
 // folder of leftovers (cleanFolder). Every failure ends in a refusal, never in an exception.
 Opened openFolder(const QString &folder, Interaction &interaction);
 
+// Takes the folder for this program alone; nullptr and the reason when another program holds it or
+// no lock file can be made.
+std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal);
+
 // The lock file that keeps a second program out of a data folder.
 inline QString lockFileName() {
     return QStringLiteral("tolva.lock");

@@ -80,8 +80,9 @@ void DbEdit::refresh()
     setReadOnly(!editing);
     if (!editing)
         rejection_.clear();
-    if (writing_ || (hasFocus() && editing))
-        return; // do not disturb what is being typed
+    // Do not disturb what is being typed, nor a typed text the row refused (the save will say why).
+    if (writing_ || (editing && (hasFocus() || !rejection_.isEmpty())))
+        return;
     QString shown = plain();
     if (!hasFocus() && !format_.isEmpty() && link_.ready()) {
         const QVariant v = link_.value();

@@ -69,8 +69,11 @@ bool EnterKeyFilter::eventFilter(QObject *watched, QEvent *event)
             button_->click();
     } else if (auto *w = qobject_cast<QWidget *>(watched)) {
         // Moves to the next control in the window's focus chain.
+        // A date picker's own editor (its child, whose focus goes back to the picker) is no next control.
         QWidget *next = w->nextInFocusChain();
-        while (next && next != w && (!next->isEnabled() || !next->isVisible() || !(next->focusPolicy() & Qt::TabFocus)))
+        while (next && next != w
+               && (!next->isEnabled() || !next->isVisible() || !(next->focusPolicy() & Qt::TabFocus)
+                   || w->isAncestorOf(next)))
             next = next->nextInFocusChain();
         if (next && next != w)
             next->setFocus(Qt::TabFocusReason);

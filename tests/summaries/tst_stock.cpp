@@ -96,6 +96,9 @@ private Q_SLOTS:
         // 钢管 has two decimals: the converted quantities print with two, the pieces with none.
         const QStringList texts = printed(f, [&] { s.click("btn1_print"); });
         QVERIFY(texts.contains("客户名称:甲公司  合同号:H1   规格显示方式:按客户汇总"));
+        QVERIFY(texts.contains("钢管"));
+        QVERIFY(texts.contains("小  计"));
+        QVERIFY(texts.contains("结  余"));
         QVERIFY(texts.contains("120.00"));
         QVERIFY(texts.contains("108.00")); // the group's balance
         QVERIFY(texts.contains("20"));

@@ -89,18 +89,23 @@ private Q_SLOTS:
         QWidget window;
         auto *layout = new QVBoxLayout(&window);
         auto *first = new QLineEdit(&window);
+        auto *date = new QDateEdit(&window); // its own editor must not keep the focus
         auto *second = new QLineEdit(&window);
         auto *button = new QPushButton("确定", &window);
         layout->addWidget(first);
+        layout->addWidget(date);
         layout->addWidget(second);
         layout->addWidget(button);
         EnterKeyFilter::moveFocusOn(first);
+        EnterKeyFilter::moveFocusOn(date);
         EnterKeyFilter::press(second, button);
         QSignalSpy clicked(button, &QPushButton::clicked);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         first->setFocus();
         QTest::keyClick(first, Qt::Key_Return);
+        QVERIFY(date->hasFocus());
+        QTest::keyClick(date, Qt::Key_Return);
         QVERIFY(second->hasFocus());
         QTest::keyClick(second, Qt::Key_Return);
         QCOMPARE(clicked.count(), 1);

@@ -1,0 +1,47 @@
+#include "contract.h"
+
+#include "store/dataset.h"
+
+namespace tolva {
+
+Contract Contract::current(const Dataset &contracts)
+{
+    return {contracts.text(QStringLiteral("khm")), contracts.text(QStringLiteral("numa")),
+            contracts.date(QStringLiteral("begina")), contracts.date(QStringLiteral("enda"))};
+}
+
+QString Contract::banner() const
+{
+    const QChar quote(QLatin1Char('"'));
+    return QStringLiteral("现在录入的是") + quote + khm.trimmed() + quote + QStringLiteral("合同号是") + quote +
+           numa.trimmed() + quote + QStringLiteral("的数据");
+}
+
+bool Contract::covers(const QDate &date) const
+{
+    if (!date.isValid())
+        return false;
+    return (!begina.isValid() || date >= begina) && (!enda.isValid() || date <= enda);
+}
+
+namespace contracts {
+
+void openUnsettled(Dataset &contracts, const QString &text)
+{
+    const QString typed = text.trimmed();
+    contracts.close();
+    if (typed.isEmpty()) {
+        contracts.open(QStringLiteral("select * from sp2 where jz='否'"));
+        return;
+    }
+    QString escaped = typed;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    contracts.open(QStringLiteral("select * from sp2 where jz='否' and (khm like :g1 escape '\\' or numa like :g1 "
+                                  "escape '\\')"),
+                   {{QStringLiteral("g1"), QLatin1Char('%') + escaped + QLatin1Char('%')}});
+}
+
+} // namespace contracts
+} // namespace tolva
