@@ -4,6 +4,8 @@
 
 #include "screens.h"
 #include "startup.h"
+#include "backup/backupcli.h"
+#include "backup/backupscreen.h"
 #include "settlement/statementcli.h"
 #include "printing/printaction.h"
 #include "settings/inputmethods.h"
@@ -24,15 +26,19 @@
 int main(int argc, char *argv[])
 {
     // A command-line mode works on the folder like a program: not while another one is using it.
-    const bool statement = tolva::isStatementCommand(argc, argv);
-    if (statement || tolva::summaries::isSummaryCommand(argc, argv)) {
+    if (tolva::isStatementCommand(argc, argv) || tolva::isBackupCommand(argc, argv) ||
+        tolva::summaries::isSummaryCommand(argc, argv)) {
         QString refusal;
         const auto lock = tolva::lockFolder(QDir::currentPath(), refusal);
         if (!lock) {
             std::fprintf(stderr, "%s\n", refusal.toLocal8Bit().constData());
             return 1;
         }
-        return statement ? tolva::runStatementCommand(argc, argv) : tolva::summaries::summaryCommand(argc, argv);
+        if (tolva::isBackupCommand(argc, argv))
+            return tolva::runBackupCommand(argc, argv);
+        if (tolva::summaries::isSummaryCommand(argc, argv))
+            return tolva::summaries::summaryCommand(argc, argv);
+        return tolva::runStatementCommand(argc, argv);
     }
 
     QApplication app(argc, argv);
@@ -76,6 +82,7 @@ int main(int argc, char *argv[])
 
     login->show();
     const int code = app.exec();
+    tolva::backupAtClose(context);
     // The windows go before the context and store they use.
     menu.reset();
     login.reset();

@@ -2,6 +2,7 @@
 
 #include "mainmenu.h"
 
+#include "backup/backupscreen.h"
 #include "entry/chooser.h"
 #include "help/about.h"
 #include "help/helpwindow.h"
@@ -57,6 +58,7 @@ void addScreens(Tsbmain &menu, Context &context)
         return std::unique_ptr<QDialog>(help::openHelp(context, parent));
     });
     add<Tczbcx1>(menu, "N14", context);
+    add<Tsbrestor>(menu, "N62", context);
     add<summaries::Tczbhz>(menu, "N24", context);
     add<summaries::Tczbhz1>(menu, "N33", context);
 }
