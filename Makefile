@@ -18,10 +18,16 @@ run: build
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
 
-# Generates the benchmark's data folder once (build/bench-data), then times the computations on it.
+# Generates the benchmark's data folders once (build/bench-data, build/bench-data-5000), then times the
+# computations on each. TOLVA_BENCH_QUICK=1 skips the larger one.
 bench: build
 	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
 	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data
+	if [ -z "$$TOLVA_BENCH_QUICK" ]; then \
+	    test -f $(BUILD_DIR)/bench-data-5000/tolva.db || \
+	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \
+	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000; \
+	fi
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -9,6 +9,7 @@
 #include "settlement/statementcli.h"
 #include "printing/printaction.h"
 #include "settings/inputmethods.h"
+#include "summaries/commandline.h"
 #include "widgets/context.h"
 #include "widgets/guard.h"
 #include "widgets/interaction.h"
@@ -25,7 +26,8 @@
 int main(int argc, char *argv[])
 {
     // A command-line mode works on the folder like a program: not while another one is using it.
-    if (tolva::isStatementCommand(argc, argv) || tolva::isBackupCommand(argc, argv)) {
+    if (tolva::isStatementCommand(argc, argv) || tolva::isBackupCommand(argc, argv) ||
+        tolva::summaries::isSummaryCommand(argc, argv)) {
         QString refusal;
         const auto lock = tolva::lockFolder(QDir::currentPath(), refusal);
         if (!lock) {
@@ -34,6 +36,8 @@ int main(int argc, char *argv[])
         }
         if (tolva::isBackupCommand(argc, argv))
             return tolva::runBackupCommand(argc, argv);
+        if (tolva::summaries::isSummaryCommand(argc, argv))
+            return tolva::summaries::summaryCommand(argc, argv);
         return tolva::runStatementCommand(argc, argv);
     }
 

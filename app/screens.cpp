@@ -11,6 +11,8 @@
 #include "masterdata/materials.h"
 #include "masterdata/payments.h"
 #include "masterdata/sizes.h"
+#include "summaries/distributionwindow.h"
+#include "summaries/rentwindow.h"
 #include "summaries/stockscreens.h"
 #include "settings/inputmethod.h"
 #include "settings/printformat.h"
@@ -57,6 +59,8 @@ void addScreens(Tsbmain &menu, Context &context)
     });
     add<Tczbcx1>(menu, "N14", context);
     add<Tsbrestor>(menu, "N62", context);
+    add<summaries::Tczbhz>(menu, "N24", context);
+    add<summaries::Tczbhz1>(menu, "N33", context);
 }
 
 } // namespace tolva

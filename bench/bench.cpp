@@ -9,11 +9,16 @@
 // Then the statement window and its print on the large contract, beside baseline A:
 // (c) opening the statement window in contract dates: preparation, method run, grid loaded;
 // (d) preparing the printed statement, all pages, in the second layout.
+// Then the summaries over the open contracts, under each method, beside baseline B:
+// (e) the whole material distribution summary (rebuild, method, condensing);
+// (f) the whole rent settlement summary.
 #include "settlement/settlement.h"
 #include "settlement/statementprint.h"
 #include "store/dataset.h"
-#include "summaries/stock.h"
 #include "store/store.h"
+#include "summaries/distribution.h"
+#include "summaries/rentsummary.h"
+#include "summaries/stock.h"
 #include "widgets/datagrid.h"
 
 #include <QApplication>
@@ -282,9 +287,38 @@ int run(const QString &folder)
 
     const bool statementOk = statementWindow(store, baselineA);
 
+    // The summaries as their windows run them, as of a cut-off inside the movements' span.
+    const QVector<summaries::Contract> contracts = summaries::unsettledContracts(store);
+    const QDate cutoff(2023, 6, 30);
+    bool withinSummaries = true;
+    const int rounds = allRows > 500000 ? 2 : 3; // the larger ledger takes minutes a round
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int method = 0; method < 3; ++method) {
+            const auto [b, t] = beside(
+                rounds, [&] { store.select("select numa,namea,sum(a2) from czbnow group by numa,namea"); },
+                [&] {
+                    if (kind == 0)
+                        summaries::runDistribution(store, contracts, cutoff, settlement::Method(method));
+                    else
+                        summaries::runRentSummary(store, contracts, cutoff, settlement::Method(method));
+                });
+            const double ratio = t / b;
+            withinSummaries = withinSummaries && ratio <= 8.0;
+            const char *table = kind == 0 ? "czbhz" : "czbhz1";
+            std::printf("(%c) %s summary of %lld open contracts, method %d: %.1f ms beside %.1f ms, %.2f x baseline B "
+                        "(target 8), %d rows, receivable %.2f\n",
+                        kind == 0 ? 'e' : 'f', kind == 0 ? "material distribution" : "rent settlement",
+                        static_cast<long long>(contracts.size()), method, t, b, ratio,
+                        store.scalar(QStringLiteral("select count(*) from %1").arg(QLatin1String(table))).toInt(),
+                        store.scalar(QStringLiteral("select total(%1) from %2")
+                                         .arg(QLatin1String(kind == 0 ? "a23" : "a8"), QLatin1String(table)))
+                            .toDouble());
+        }
+    }
+
     const double peak = peakMegabytes();
     std::printf("peak resident memory: %.1f MB (target 200)\n", peak);
-    const bool ok = withinA && ratioB <= 5.0 && withinB && statementOk && peak < 200.0;
+    const bool ok = withinA && ratioB <= 5.0 && withinB && statementOk && withinSummaries && peak < 200.0;
     std::printf("%s\n", ok ? "all targets met" : "a target was missed");
     return ok ? 0 : 1;
 }

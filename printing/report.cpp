@@ -156,11 +156,20 @@ public:
         groupStart_.assign(size_t(groupHeaders_.size()), 0);
     }
 
+    // Numbers the pages from after `before` earlier ones, out of `total` when that is known.
+    void numberAfter(int before, int total)
+    {
+        numbered_ = true;
+        firstPage_ = before;
+        knownTotal_ = total;
+    }
+
     PreparedReport build()
     {
         PreparedReport result;
         result.title = t_.title;
-        passes_ = t_.page.doublePass ? 2 : 1;
+        // A design among several is counted by the passes over all of them.
+        passes_ = t_.page.doublePass && !numbered_ ? 2 : 1;
         for (pass_ = 0; pass_ < passes_; ++pass_) {
             pages_.clear();
             run();
@@ -206,9 +215,9 @@ public:
         if (var != variables_.end())
             return var->second ? evaluate(*var->second, *this) : QVariant();
         if (name.compare(QLatin1String("PAGE#"), Qt::CaseInsensitive) == 0)
-            return double(pages_.size() + 1);
+            return double(firstPage_ + pages_.size() + 1);
         if (name.compare(QLatin1String("TOTALPAGES"), Qt::CaseInsensitive) == 0)
-            return double(totalPages_);
+            return double(knownTotal_ >= 0 ? knownTotal_ : totalPages_);
         if (name.compare(QLatin1String("DATE"), Qt::CaseInsensitive) == 0)
             return sources_.today;
         if (name.compare(QLatin1String("LINE#"), Qt::CaseInsensitive) == 0)
@@ -603,6 +612,9 @@ private:
     MemoState *current_ = nullptr;
     int totalPages_ = 0;
     int pass_ = 0, passes_ = 1;
+    bool numbered_ = false;
+    int firstPage_ = 0;
+    int knownTotal_ = -1;
     int row_ = -1;
     int column_ = 0;
     double y_ = 0, bottom_ = 0, columnTop_ = 0;
@@ -630,7 +642,37 @@ QStringList PreparedPage::strings() const
 
 PreparedReport prepare(const Template &layout, const Sources &sources)
 {
-    return Builder(layout, sources).build();
+    if (layout.designs.empty())
+        return Builder(layout, sources).build();
+    // The designs one after the other; a first pass counts the pages, so that every page knows
+    // the total. The progress runs once from start to end over both passes of every design.
+    PreparedReport result;
+    const int steps = 2 * int(layout.designs.size());
+    int step = 0;
+    Sources each = sources;
+    if (sources.progress)
+        each.progress = [&sources, &step, steps](int done, int total, const QString &what) {
+            constexpr int unit = 1000;
+            const int part = total > 0 ? int(qint64(qBound(0, done, total)) * unit / total) : unit;
+            return sources.progress(step * unit + part, steps * unit, what);
+        };
+    int total = -1;
+    for (int pass = 0; pass < 2; ++pass) {
+        result.pages.clear();
+        for (const Template &design : layout.designs) {
+            Builder builder(design, each);
+            builder.numberAfter(int(result.pages.size()), total);
+            PreparedReport part = builder.build();
+            if (result.pages.isEmpty())
+                result.title = part.title.isEmpty() ? layout.title : part.title;
+            result.pages += part.pages;
+            ++step;
+        }
+        total = int(result.pages.size());
+    }
+    if (result.title.isEmpty())
+        result.title = layout.title;
+    return result;
 }
 
 QFont qtFont(const Font &font)

@@ -31,31 +31,33 @@ Qt::Alignment alignment(const QString &h, const QString &v)
     return a;
 }
 
-} // namespace
-
-Template Template::fromJson(const QByteArray &json)
+Page pageOf(const QJsonObject &page)
 {
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (doc.isNull() || !doc.isObject())
-        throw ReportError(QStringLiteral("报表模板无法读取：%1").arg(error.errorString()));
-    const QJsonObject o = doc.object();
-    Template t;
-    t.title = o.value(QStringLiteral("title")).toString();
-    t.titleMemo = o.value(QStringLiteral("titleMemo")).toString();
-    const QJsonObject page = o.value(QStringLiteral("page")).toObject();
-    t.page.landscape = page.value(QStringLiteral("orientation")).toString() == QLatin1String("landscape");
+    Page p;
+    p.landscape = page.value(QStringLiteral("orientation")).toString() == QLatin1String("landscape");
     const QJsonArray margins = page.value(QStringLiteral("margins")).toArray();
     if (margins.size() == 4) {
-        t.page.marginLeft = margins[0].toDouble();
-        t.page.marginTop = margins[1].toDouble();
-        t.page.marginRight = margins[2].toDouble();
-        t.page.marginBottom = margins[3].toDouble();
+        p.marginLeft = margins[0].toDouble();
+        p.marginTop = margins[1].toDouble();
+        p.marginRight = margins[2].toDouble();
+        p.marginBottom = margins[3].toDouble();
     }
-    t.page.columns = qBound(1, page.value(QStringLiteral("columns")).toInt(1), 2);
-    t.page.columnGap = page.value(QStringLiteral("columnGap")).toDouble(0);
-    t.page.doublePass = page.value(QStringLiteral("doublePass")).toBool(true);
+    p.columns = qBound(1, page.value(QStringLiteral("columns")).toInt(1), 2);
+    p.columnGap = page.value(QStringLiteral("columnGap")).toDouble(0);
+    p.doublePass = page.value(QStringLiteral("doublePass")).toBool(true);
+    return p;
+}
 
+// A design takes the title, title memo and page of the template it belongs to unless it gives its own.
+Template fromObject(const QJsonObject &o, const Template *parent)
+{
+    Template t;
+    t.title = o.value(QStringLiteral("title")).toString(parent ? parent->title : QString());
+    t.titleMemo = o.value(QStringLiteral("titleMemo")).toString(parent ? parent->titleMemo : QString());
+    if (parent && !o.contains(QStringLiteral("page")))
+        t.page = parent->page;
+    else
+        t.page = pageOf(o.value(QStringLiteral("page")).toObject());
     for (const QJsonValue &v : o.value(QStringLiteral("bands")).toArray()) {
         const QJsonObject b = v.toObject();
         Band band;
@@ -105,7 +107,21 @@ Template Template::fromJson(const QByteArray &json)
     } else {
         t.script = script.toString();
     }
+    if (!parent)
+        for (const QJsonValue &d : o.value(QStringLiteral("designs")).toArray())
+            t.designs.push_back(fromObject(d.toObject(), &t));
     return t;
+}
+
+} // namespace
+
+Template Template::fromJson(const QByteArray &json)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (doc.isNull() || !doc.isObject())
+        throw ReportError(QStringLiteral("报表模板无法读取：%1").arg(error.errorString()));
+    return fromObject(doc.object(), nullptr);
 }
 
 Template Template::load(const QString &name)
@@ -137,6 +153,9 @@ Memo *Template::memo(const QString &name)
     for (Memo &m : memos)
         if (m.name.compare(name, Qt::CaseInsensitive) == 0)
             return &m;
+    for (Template &d : designs)
+        if (Memo *m = d.memo(name))
+            return m;
     return nullptr;
 }
 

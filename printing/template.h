@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 #include "store/error.h"
 
 namespace tolva::report {
@@ -85,6 +87,11 @@ struct Template {
     QList<Memo> memos;
     QList<Variable> variables;
     QString script;              // "band2.height:=band2_height;" lines
+    // Page designs laid out one after the other over the same rows (a continuation page for more
+    // columns); page numbers and [TOTALPAGES] run on across them. Each has its own bands, memos,
+    // variables and script, and the page of the template unless it gives its own. When there are
+    // designs, the template's own bands and memos are not used.
+    std::vector<Template> designs;
 
     // Reads a template from JSON text; throws ReportError when it is malformed.
     static Template fromJson(const QByteArray &json);
@@ -93,7 +100,7 @@ struct Template {
 
     Band *band(const QString &name);
     const Band *bandOf(BandType type) const;
-    Memo *memo(const QString &name); // case-insensitive; nullptr when there is none
+    Memo *memo(const QString &name); // case-insensitive, also in the designs; nullptr when there is none
     // The band a memo belongs to: the one in whose vertical range its top lies.
     const Band *bandOfMemo(const Memo &memo) const;
 };

@@ -7,7 +7,6 @@
 #include <array>
 #include <map>
 #include <string>
-#include <unordered_map>
 
 #include <cmath>
 #include <limits>
@@ -566,62 +565,6 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
             }
         }
 
-        // One pass over the movements, grouped per contract into sends (pieces sent) and returns
-        // (pieces returned). A row with both takes part in both; its net movement in conversion
-        // units counts once, with the sends.
-        std::unordered_map<std::string, ContractGroups> groups;
-        const bool one = contracts.size() == 1;
-        std::unordered_map<std::string, bool> wanted;
-        for (const QString &numa : contracts)
-            wanted.emplace(numa.toStdString(), true);
-        Statement read(store, one ? QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
-                                                   "where numa=? order by rowid")
-                                  : QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
-                                                   "order by rowid"));
-        if (one)
-            read.bind(0, contracts.first());
-        // Progress counts the movements read, then the contracts written.
-        const int movements =
-            one ? store.scalar(QStringLiteral("select count(*) from czbnow where numa=:numa"),
-                               {{QStringLiteral("numa"), contracts.first()}})
-                      .toInt()
-                : store.scalar(QStringLiteral("select count(*) from czbnow")).toInt();
-        const int total = movements + int(contracts.size());
-        int done = 0;
-        reportProgress(progress, done, total);
-        while (read.next()) {
-            if (++done % 4096 == 0)
-                reportProgress(progress, qMin(done, movements), total);
-            const bool sent = !read.isNull(6) && read.number(6) > 0;
-            const bool returned = !read.isNull(7) && read.number(7) > 0;
-            if (!sent && !returned)
-                continue;
-            const std::string numa = read.bytes(4);
-            if (!one && wanted.find(numa) == wanted.end())
-                continue;
-            GroupKey key;
-            for (int c = 0; c < 6; ++c)
-                key[c] = column(read, c);
-            ContractGroups &g = groups[numa];
-            if (sent) {
-                Group &s = g.sends[key];
-                s.a1.add(read, 6);
-                s.b1.add(read, 7);
-                s.a2.add(read, 8);
-                s.a8.add(read, 9);
-            }
-            if (returned) {
-                Group &r = g.returns[key];
-                r.a1.add(read, 6);
-                r.b1.add(read, 7);
-                if (sent)
-                    r.a2.add(0.0);
-                else
-                    r.a2.add(read, 8);
-                r.a8.add(read, 9);
-            }
-        }
-
         Statement czb(store, QStringLiteral("insert into czb(khm,datea,numa,namea,dw,dw1,a1,a2,a3,a4,a5,a6,a7,a8,a9,a10) "
                                             "values(?,?,?,?,?,?,?,0,0,?,0,?,0,?,0,0)"));
         auto bindSum = [](Statement &s, int i, const Sum &v, double sign = 1) {
@@ -657,42 +600,79 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
             }
         };
 
+        // Contract by contract, so that memory holds one contract's movements, not the ledger's.
+        // Each contract's rows are grouped into sends (pieces sent) and returns (pieces returned). A
+        // row with both takes part in both; its net movement in conversion units counts once, with
+        // the sends.
+        Statement read(store, QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
+                                             "where numa=? order by rowid"));
         // czbnow1 is left as the last contract's rebuild leaves it.
-        const std::map<GroupKey, Group> *lastGroups = nullptr;
-        static const std::map<GroupKey, Group> none;
-        done = movements;
-        for (const QString &numa : contracts) {
-            reportProgress(progress, done++, total, numa);
-            const auto it = groups.find(numa.toStdString());
-            if (it == groups.end() || it->second.sends.empty()) {
-                lastGroups = &none;
+        ContractGroups g, last;
+        bool lastSends = false;
+        for (int i = 0; i < contracts.size(); ++i) {
+            reportProgress(progress, i, int(contracts.size()), contracts[i]);
+            g.sends.clear();
+            g.returns.clear();
+            read.reset();
+            read.bind(0, contracts[i]);
+            while (read.next()) {
+                const bool sent = !read.isNull(6) && read.number(6) > 0;
+                const bool returned = !read.isNull(7) && read.number(7) > 0;
+                if (!sent && !returned)
+                    continue;
+                GroupKey key;
+                for (int c = 0; c < 6; ++c)
+                    key[c] = column(read, c);
+                if (sent) {
+                    Group &s = g.sends[key];
+                    s.a1.add(read, 6);
+                    s.b1.add(read, 7);
+                    s.a2.add(read, 8);
+                    s.a8.add(read, 9);
+                }
+                if (returned) {
+                    Group &r = g.returns[key];
+                    r.a1.add(read, 6);
+                    r.b1.add(read, 7);
+                    if (sent)
+                        r.a2.add(0.0);
+                    else
+                        r.a2.add(read, 8);
+                    r.a8.add(read, 9);
+                }
+            }
+            if (g.sends.empty()) {
+                last = ContractGroups();
+                lastSends = false;
                 continue;
             }
-            const ContractGroups &g = it->second;
             // No customer name on the first group: the contract's rebuild ends there.
             const Text &khm = g.sends.begin()->first[5];
             if (khm.null || khm.text.empty()) {
-                lastGroups = &g.sends;
+                std::swap(last, g);
+                lastSends = true;
                 continue;
             }
             append(g.sends, false);
             append(g.returns, true);
-            lastGroups = &g.returns;
+            std::swap(last, g);
+            lastSends = false;
         }
-        if (lastGroups && !lastGroups->empty()) {
+        const std::map<GroupKey, Group> &kept = lastSends ? last.sends : last.returns;
+        if (!kept.empty()) {
             Statement keep(store, QStringLiteral("insert into czbnow1(namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8) "
                                                  "values(?,?,?,?,?,?,?,?,?,?)"));
-            for (const auto &[key, g] : *lastGroups) {
+            for (const auto &[key, group] : kept) {
                 for (int c = 0; c < 6; ++c)
                     bindText(keep, c, key[c]);
-                bindSum(keep, 6, g.a1);
-                bindSum(keep, 7, g.b1);
-                bindSum(keep, 8, g.a2);
-                bindSum(keep, 9, g.a8);
+                bindSum(keep, 6, group.a1);
+                bindSum(keep, 7, group.b1);
+                bindSum(keep, 8, group.a2);
+                bindSum(keep, 9, group.a8);
                 keep.run();
             }
         }
-        reportProgress(progress, total, total);
+        reportProgress(progress, int(contracts.size()), int(contracts.size()));
     });
 }
 
@@ -732,25 +712,51 @@ Result compute(Store &store, const Request &request, const Run &run, const Progr
     return period ? Result::Czbtem1 : Result::Czbtem;
 }
 
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
-                       const Progress &progress)
+QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
+                                           const QDate &cutoff, const Progress &progress, const QString &material,
+                                           bool writeRows)
 {
+    // A summary as of the cut-off date knows nothing after it.
+    const QVector<Movement> rows = readMovements(store, numa, material, false, cutoff);
+    Options o;
+    o.method = method;
+    o.end = cutoff;
+    o.units = false;
+    o.closingKhm = Text(khm);
+    QVector<Line> lines;
+    QVector<MaterialFigures> figures;
+    forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
+        o.followsAnother = index > 0;
+        const QVector<Line> material = runMaterial(first, n, o);
+        // As sums over the statement rows would give them: empty values add nothing.
+        MaterialFigures f;
+        f.namea = QString::fromStdString(first->namea.text);
+        bool priced = false;
+        for (const Line &l : material) {
+            if (!std::isnan(l.a[1]))
+                f.quantity += l.a[1];
+            if (!std::isnan(l.a[5]))
+                f.rent += l.a[5];
+            if (!priced && !std::isnan(l.a[4]) && l.a[4] != 0) {
+                priced = true;
+                f.price = l.a[4];
+            }
+        }
+        figures << f;
+        if (writeRows)
+            lines += material;
+    });
+    if (!writeRows) {
+        reportProgress(progress, materialCount(rows), materialCount(rows));
+        return figures;
+    }
+    // A cancel at the very end still leaves czbtem as it was.
     store.transaction([&] {
-        const QVector<Movement> rows = readMovements(store, numa, QString(), false);
         store.exec(QStringLiteral("delete from czbtem"));
-        Options o;
-        o.method = method;
-        o.end = cutoff;
-        o.units = false;
-        o.closingKhm = Text(khm);
-        QVector<Line> lines;
-        forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
-            o.followsAnother = index > 0;
-            lines += runMaterial(first, n, o);
-        });
         write(store, QStringLiteral("czbtem"), lines);
         reportProgress(progress, materialCount(rows), materialCount(rows));
     });
+    return figures;
 }
 
 double totalRent(Store &store, Result result)

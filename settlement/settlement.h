@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 namespace tolva::settlement {
 
@@ -63,7 +64,8 @@ Totals totals(Store &store, const QString &numa, const QString &khm);
 
 // Replaces czb with the movements per material and day of the given contracts, built from
 // czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
-// contract with no pieces sent contributes nothing.
+// contract with no pieces sent contributes nothing. Works contract by contract, so that memory
+// holds one contract's movements at a time.
 //
 // The long computations below report their progress and may be cancelled through `progress`: a
 // cancelled one throws Cancelled and leaves every table as it was.
@@ -92,11 +94,22 @@ inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral
 // Rents are rounded to cents by format::round; an interval of no days, or fewer, charges nothing.
 Result compute(Store &store, const Request &request, const Run &run, const Progress &progress = {});
 
-// The run of the material distribution summary for one contract: every material, movements read
-// without the sends-before-returns tie-break, no units copied, closing rows carrying the
-// contract's customer name, and the cut-off date as end.
-void computeForSummary(Store &store, const QString &numa, const QString &khm, Method method, const QDate &cutoff,
-                       const Progress &progress = {});
+// What the summaries take from one material's working rows of a contract.
+struct MaterialFigures {
+    QString namea;
+    double quantity = 0; // sum of a1: what is still on hire
+    double rent = 0;     // sum of a5
+    double price = 0;    // a4 of the first row whose a4 is not 0, else 0
+};
+
+// The run of the summaries for one contract: every material (or only `material`), movements read
+// without the sends-before-returns tie-break and only those dated up to the cut-off date, no units
+// copied, closing rows carrying the contract's customer name, and the cut-off date as end. Returns
+// the figures of each material in reading order; with `writeRows` the working rows also replace
+// czbtem (a summary over many contracts leaves there only its last contract's rows).
+QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
+                                           const QDate &cutoff, const Progress &progress = {},
+                                           const QString &material = QString(), bool writeRows = true);
 
 // Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
 double totalRent(Store &store, Result result);

@@ -1,0 +1,123 @@
+#include "commandline.h"
+
+#include "distribution.h"
+#include "rentsummary.h"
+#include "summaryprint.h"
+#include "printing/output.h"
+#include "store/dataset.h"
+
+#include <QDir>
+#include <QGuiApplication>
+
+#include <cstring>
+
+namespace tolva::summaries {
+
+namespace {
+
+struct Failure {
+    QString reason;
+};
+
+} // namespace
+
+bool isSummaryCommand(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--summary") == 0)
+            return true;
+    return false;
+}
+
+int summaryCommand(int argc, char *argv[])
+{
+    // Fonts and PDF output need a GUI application, not a screen.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTextStream out(stdout), err(stderr);
+    return runSummaryCommand(app.arguments().mid(1), QDir::currentPath(), QDate::currentDate(), out, err);
+}
+
+int runSummaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
+                      QTextStream &err)
+{
+    const QString usage = QStringLiteral(
+        "用法: tolva --summary distribution|rent --cutoff yyyy-mm-dd [--material 材料名称] --pdf 文件");
+    try {
+        QString kind, cutoffArg, material, pdf;
+        for (int i = 0; i < args.size(); ++i) {
+            auto value = [&]() {
+                if (i + 1 >= args.size())
+                    throw Failure{QStringLiteral("%1 缺少取值。\n%2").arg(args[i], usage)};
+                return args[++i];
+            };
+            if (args[i] == QLatin1String("--summary"))
+                kind = value();
+            else if (args[i] == QLatin1String("--cutoff"))
+                cutoffArg = value();
+            else if (args[i] == QLatin1String("--material"))
+                material = value();
+            else if (args[i] == QLatin1String("--pdf"))
+                pdf = value();
+            else
+                throw Failure{QStringLiteral("不认识的参数 %1。\n%2").arg(args[i], usage)};
+        }
+        const bool distribution = kind == QLatin1String("distribution");
+        if (!distribution && kind != QLatin1String("rent"))
+            throw Failure{QStringLiteral("--summary 只能是 distribution 或 rent。\n%1").arg(usage)};
+        const QDate cutoff = QDate::fromString(cutoffArg, Qt::ISODate);
+        if (!cutoff.isValid())
+            throw Failure{QStringLiteral("截止日期无效：%1（应为 yyyy-mm-dd）。").arg(cutoffArg)};
+        if (pdf.isEmpty())
+            throw Failure{QStringLiteral("缺少 --pdf 文件。\n%1").arg(usage)};
+        if (distribution && !material.isEmpty())
+            throw Failure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
+
+        Store store(folder);
+        if (!material.isEmpty() &&
+            store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{QStringLiteral("g1"), material}})
+                    .toInt() == 0)
+            throw Failure{QStringLiteral("没有名为“%1”的材料。").arg(material)};
+
+        const QVector<Contract> contracts = unsettledContracts(store);
+        const settlement::Method method = chosenMethod(store);
+        const Outcome outcome = distribution ? runDistribution(store, contracts, cutoff, method)
+                                             : runRentSummary(store, contracts, cutoff, method, material);
+        if (!outcome)
+            throw Failure{outcome.message()};
+
+        Dataset summary(store), settings(store), titles(store);
+        settings.open(QStringLiteral("select * from srf"));
+        titles.open(QStringLiteral("select * from dwm"));
+        if (distribution)
+            openDistribution(summary);
+        else
+            openRentSummary(summary);
+        if (summary.isEmpty())
+            throw Failure{QStringLiteral("截止日期前没有租赁数据，没有可打印的汇总。")};
+        Print p = distribution ? distributionPrint(summaryMaterials(store), summary, settings, cutoff)
+                               : rentPrint(summary, settings, cutoff, material);
+        p.sources.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
+        p.sources.today = today;
+        const report::PreparedReport prepared = report::prepare(p.layout, p.sources);
+        if (!report::writePdf(prepared, pdf))
+            throw Failure{QStringLiteral("无法写入 %1。").arg(pdf)};
+        out << QStringLiteral("%1: %2 个未结账合同, %3 个有截止日期前的数据, %4, %5 页写入 %6")
+                        .arg(distribution ? QStringLiteral("租赁材料分布表") : QStringLiteral("租赁费结算汇总表"))
+                        .arg(contracts.size())
+                        .arg(summary.rowCount())
+                        .arg(cutoffText(cutoff))
+                        .arg(prepared.pageCount())
+                        .arg(pdf)
+            << Qt::endl;
+        return 0;
+    } catch (const Failure &f) {
+        err << f.reason << Qt::endl;
+    } catch (const Error &e) {
+        err << e.text() << Qt::endl;
+    }
+    return 1;
+}
+
+} // namespace tolva::summaries

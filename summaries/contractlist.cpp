@@ -1,0 +1,98 @@
+#include "contractlist.h"
+
+#include "store/dataset.h"
+
+namespace tolva::summaries {
+
+namespace {
+
+QString pattern(const QString &typed)
+{
+    QString escaped = typed;
+    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
+    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
+    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
+    return QLatin1Char('%') + escaped + QLatin1Char('%');
+}
+
+QString statement(const QString &typed, Params &params)
+{
+    params.insert(QStringLiteral("jz"), unsettled());
+    QString sql = QStringLiteral("select * from sp2 where jz=:jz");
+    if (!typed.isEmpty()) {
+        sql += QStringLiteral(" and (khm like :g1 escape '\\' or numa like :g1 escape '\\')");
+        params.insert(QStringLiteral("g1"), pattern(typed));
+    }
+    return sql;
+}
+
+} // namespace
+
+void openUnsettled(Dataset &list, const QString &search)
+{
+    Params params;
+    const QString sql = statement(search.trimmed(), params);
+    list.close();
+    list.open(sql, params);
+}
+
+QVector<Contract> unsettledContracts(Store &store, const QString &search)
+{
+    Params params;
+    QString sql = statement(search.trimmed(), params);
+    sql.replace(QLatin1String("select *"), QLatin1String("select numa,khm,jz"));
+    QVector<Contract> out;
+    for (const auto &row : store.select(sql, params).rows)
+        out.push_back({row[0].toString(), row[1].toString(), row[2].toString()});
+    return out;
+}
+
+QVector<Contract> contractsOf(const Dataset &list)
+{
+    QVector<Contract> out;
+    const int numa = list.fieldIndex(QStringLiteral("numa"));
+    const int khm = list.fieldIndex(QStringLiteral("khm"));
+    const int jz = list.fieldIndex(QStringLiteral("jz"));
+    out.reserve(list.rowCount());
+    for (int r = 0; r < list.rowCount(); ++r)
+        out.push_back({list.valueAt(r, numa).toString(), list.valueAt(r, khm).toString(), list.valueAt(r, jz).toString()});
+    return out;
+}
+
+settlement::Method chosenMethod(Store &store)
+{
+    const int b1 = store.scalar(QStringLiteral("select b1 from srf")).toInt();
+    return b1 == 1 ? settlement::Method::EndDayFree
+                   : b1 == 2 ? settlement::Method::BothDays : settlement::Method::StartDayFree;
+}
+
+MoneyTotals::MoneyTotals(Store &store)
+{
+    const QString bank = QStringLiteral("银行");
+    // Fees have no payment type: their rows group under an empty one.
+    auto read = [&](const char *table, const char *column, auto add) {
+        const bool typed = table[0] == 's';
+        const Rows rows = store.select(QStringLiteral("select numa,khm,%3,total(%1) from %2 group by numa,khm,%3")
+                                           .arg(QLatin1String(column), QLatin1String(table),
+                                                typed ? QStringLiteral("lx") : QStringLiteral("''")));
+        for (const auto &row : rows.rows)
+            add(money_[{row[0].toString(), row[1].toString()}], row[2].toString().trimmed() == bank,
+                row[3].toDouble());
+    };
+    read("sp3", "a1", [](Money &m, bool isBank, double v) { (isBank ? m.depositsBank : m.depositsCash) += v; });
+    read("sp4", "a1", [](Money &m, bool isBank, double v) { (isBank ? m.receivedBank : m.receivedCash) += v; });
+    read("czb1", "a4", [](Money &m, bool, double v) { m.repairFees += v; });
+    read("czb2", "a4", [](Money &m, bool, double v) { m.scrapFees += v; });
+}
+
+Money MoneyTotals::of(const QString &numa, const QString &khm) const
+{
+    return money_.value({numa, khm});
+}
+
+QString progressText(const QString &stage, int index, int count, const QString &khm)
+{
+    return QStringLiteral("%1 第%2/%3个合同：%4").arg(stage).arg(index + 1).arg(count).arg(khm);
+}
+
+} // namespace tolva::summaries

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "settlement/settlement.h"
+#include "store/store.h"
+
+#include <QString>
+#include <QVector>
+
+namespace tolva {
+class Dataset;
+}
+
+namespace tolva::summaries {
+
+// A contract a summary runs over, as the contract list holds it.
+struct Contract {
+    QString numa, khm, jz;
+};
+
+// The settled flag of a contract that is still open.
+inline QString unsettled() { return QStringLiteral("否"); }
+
+// Opens the unsettled contracts (sp2 in table order) whose customer name or number contains the
+// search text trimmed of blanks; all of them when it is blank. The text is bound, and its "%", "_"
+// and quotes are searched for as typed.
+void openUnsettled(Dataset &list, const QString &search);
+// The same contracts, read without a result set.
+QVector<Contract> unsettledContracts(Store &store, const QString &search = QString());
+// The contracts of an open list, first to last.
+QVector<Contract> contractsOf(const Dataset &list);
+
+// The calculation method chosen in the settings (srf.b1); anything but 1 or 2 counts as 0.
+settlement::Method chosenMethod(Store &store);
+
+// The money of one contract (its numa and khm together), deposits and rent received split by the
+// payment type: "银行" (trimmed of blanks) is the bank, anything else cash.
+struct Money {
+    double depositsBank = 0, depositsCash = 0;
+    double receivedBank = 0, receivedCash = 0;
+    double repairFees = 0, scrapFees = 0;
+    double deposits() const { return depositsBank + depositsCash; }
+    double received() const { return receivedBank + receivedCash; }
+};
+
+// The money of every contract, read once per table for a whole run.
+class MoneyTotals {
+public:
+    explicit MoneyTotals(Store &store);
+    Money of(const QString &numa, const QString &khm) const;
+
+private:
+    QHash<QPair<QString, QString>, Money> money_;
+};
+
+// What a run writes beside its progress: stage, contract i of n and the customer name.
+QString progressText(const QString &stage, int index, int count, const QString &khm);
+
+} // namespace tolva::summaries

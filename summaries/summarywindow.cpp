@@ -1,0 +1,182 @@
+#include "summarywindow.h"
+#include "ui_summarywindow.h"
+
+#include "printing/printaction.h"
+#include "widgets/context.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QProgressDialog>
+
+namespace tolva::summaries {
+
+SummaryWindow::SummaryWindow(Context &context, QWidget *parent, const QString &title, const QString &heightColumn)
+    : Screen(context, parent), ui(std::make_unique<Ui::SummaryWindow>()), list_(context.store()),
+      summary_(context.store()), heightColumn_(heightColumn)
+{
+    ui->setupUi(this);
+    setWindowTitle(title);
+    setUpFrame(ui->StatusBar1, true);
+
+    ui->DBGrid100->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 160},
+                               {QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 80}});
+    ui->DBGrid100->setDataset(&list_);
+    ui->DBGrid100->installEventFilter(this);
+    // Rows with an odd record number aqua, even ones white.
+    ui->DBGrid2->setRowColour([](const Dataset &, int row) { return row % 2 == 0 ? colours::aqua() : QColor(Qt::white); });
+    ui->DBGrid2->setDataset(&summary_);
+    ui->d1->setDate(context.today());
+    // Only the arrows of UpDown5 show: Edit7 beside them shows the number.
+    QPalette arrows = ui->UpDown5->palette();
+    arrows.setColor(QPalette::Text, Qt::transparent);
+    arrows.setColor(QPalette::HighlightedText, Qt::transparent);
+    arrows.setColor(QPalette::Highlight, Qt::transparent);
+    ui->UpDown5->setPalette(arrows);
+
+    connect(ui->Edit1, &QLineEdit::textChanged, this, &SummaryWindow::Edit1Change);
+    connect(ui->d1, &QDateEdit::dateChanged, this, &SummaryWindow::d1Change);
+    connect(ui->btn1_add, &QPushButton::clicked, this, &SummaryWindow::btn1_addClick);
+    connect(ui->DBGrid100, &QAbstractItemView::doubleClicked, this, &SummaryWindow::btn1_addClick);
+    connect(ui->BitBtn1, &QPushButton::clicked, this, &SummaryWindow::BitBtn1Click);
+    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::close);
+    connect(ui->UpDown5, &QSpinBox::valueChanged, this, &SummaryWindow::UpDown5Click);
+    connect(&summary_, &Dataset::currentChanged, this, &SummaryWindow::showCustomer);
+    connect(&summary_, &Dataset::reset, this, &SummaryWindow::showCustomer);
+}
+
+SummaryWindow::~SummaryWindow() = default;
+
+void SummaryWindow::FormActivate()
+{
+    Dataset &settings = context().settings();
+    const QSignalBlocker block(ui->UpDown5);
+    const double height = settings.number(heightColumn_);
+    ui->Edit7->setText(QString::number(height, 'g', 15));
+    ui->UpDown5->setValue(int(height));
+    {
+        const QSignalBlocker blockDate(ui->d1);
+        ui->d1->setDate(context().today());
+    }
+    activateSummary();
+    openUnsettled(list_, QString());
+    context().applyInputMethod({ui->Edit1});
+    ui->Edit1->setFocus();
+}
+
+void SummaryWindow::Edit1Change()
+{
+    guard([this] {
+        ui->BitBtn1->setEnabled(false);
+        openUnsettled(list_, ui->Edit1->text());
+    });
+}
+
+void SummaryWindow::d1Change()
+{
+    ui->BitBtn1->setEnabled(false);
+}
+
+void SummaryWindow::UpDown5Click(int value)
+{
+    guard([this, value] {
+        ui->Edit7->setText(QString::number(value));
+        Dataset &settings = context().settings();
+        settings.edit();
+        settings.setValue(heightColumn_, double(value));
+        settings.post();
+    });
+}
+
+void SummaryWindow::btn1_addClick()
+{
+    // The date part only, as a picker's value is written and read back.
+    const QDate cutoff = ui->d1->date();
+    const QVector<Contract> contracts = contractsOf(list_);
+
+    QProgressDialog dialog(this);
+    dialog.setWindowTitle(windowTitle());
+    dialog.setCancelButtonText(QStringLiteral("取消"));
+    dialog.setWindowModality(Qt::WindowModal);
+    dialog.setMinimumDuration(300);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    QElapsedTimer shown;
+    shown.start();
+    qint64 last = -1000;
+    // Runs between the contracts keep the window alive: the dialog is updated and events are
+    // processed at most every 50 ms, so the run costs little and the window never stalls.
+    const Progress progress = [&](int done, int total, const QString &what) {
+        if (shown.elapsed() - last >= 50 || done == 0) {
+            last = shown.elapsed();
+            dialog.setMaximum(total);
+            dialog.setValue(done);
+            if (!what.isEmpty())
+                dialog.setLabelText(what);
+            QCoreApplication::processEvents();
+        }
+        return !dialog.wasCanceled();
+    };
+
+    // Nothing else of the window may start while the run processes events.
+    const QList<QWidget *> controls{ui->Edit1, ui->DBGrid100, ui->d1,      ui->UpDown5,
+                                    ui->BitBtn1, ui->btn1_add, ui->btn1_exit};
+    QList<bool> wasEnabled;
+    for (QWidget *w : controls) {
+        wasEnabled << w->isEnabled();
+        w->setEnabled(false);
+    }
+    running_ = true;
+    ui->DBGrid2->setEnabled(false);
+    ui->DBGrid2->setDataset(nullptr);
+    summary_.close();
+    bool ran = false;
+    guard([&] {
+        try {
+            if (!accepted(run(contracts, cutoff, progress)))
+                return;
+            runCutoff_ = cutoff;
+            ran = true;
+        } catch (const Cancelled &) {
+            // The run left every table as it was.
+        }
+    });
+    dialog.close();
+    running_ = false;
+    for (int i = 0; i < controls.size(); ++i)
+        controls[i]->setEnabled(wasEnabled[i]);
+    guard([&] { openSummary(summary_); });
+    ui->DBGrid2->setDataset(&summary_);
+    ui->DBGrid2->setEnabled(summary_.isOpen() && !summary_.isEmpty());
+    ui->BitBtn1->setEnabled(ran && summary_.isOpen() && !summary_.isEmpty());
+    showCustomer();
+}
+
+void SummaryWindow::BitBtn1Click()
+{
+    guard([this] {
+        Print p = print(runCutoff_.isValid() ? runCutoff_ : ui->d1->date());
+        printAction(context(), this, summary_, ui->DBGrid2, p.layout, p.sources, emptyPrintMessage());
+    });
+}
+
+void SummaryWindow::showCustomer()
+{
+    const bool row = summary_.isOpen() && summary_.currentRow() >= 0;
+    ui->DBText1->setText(row ? summary_.text(QStringLiteral("khm")) : QString());
+}
+
+bool SummaryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    // Enter in the contract list leaves the window, as the exit button does.
+    if (watched == ui->DBGrid100 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui->btn1_exit->click();
+            return true;
+        }
+    }
+    return Screen::eventFilter(watched, event);
+}
+
+} // namespace tolva::summaries
