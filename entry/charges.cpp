@@ -6,6 +6,7 @@
 #include "store/format.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
+#include "export/exportaction.h"
 
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
@@ -23,6 +24,7 @@ TczbCharges::TczbCharges(Context &context, const Kind &kind, const Contract &con
       materials_(context.store()), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(kind.table.left(4) + QStringLiteral("lr"));
     setWindowTitle(kind.caption);
     ui->Panel1->setText(kind.caption);

@@ -5,6 +5,7 @@
 #include "movements.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
+#include "export/exportaction.h"
 
 namespace tolva {
 
@@ -12,6 +13,7 @@ TczbChooser::TczbChooser(Context &context, const Kind &kind, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::TczbChooser>()), kind_(kind), query1_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(kind.name);
     setWindowTitle(kind.caption);
     ui->Panel1->setText(kind.banner);

@@ -3,6 +3,7 @@
 
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
+#include "export/exportaction.h"
 
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
@@ -25,6 +26,7 @@ Tczblrnow::Tczblrnow(Context &context, const Contract &contract, QWidget *parent
       materials_(context.store()), query1_(context.store()), sizes_(context.store())
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setObjectName(QStringLiteral("czblrnow"));
     setWindowTitle(QStringLiteral("租赁材料数据录入系统_按材料规格"));
     setUpFrame(ui->StatusBar1, true);

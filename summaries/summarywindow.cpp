@@ -3,6 +3,7 @@
 
 #include "printing/printaction.h"
 #include "widgets/context.h"
+#include "export/exportaction.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@ SummaryWindow::SummaryWindow(Context &context, QWidget *parent, const QString &t
       summary_(context.store()), heightColumn_(heightColumn)
 {
     ui->setupUi(this);
+    excel::offerExport(context, this);
     setWindowTitle(title);
     setUpFrame(ui->StatusBar1, true);
 
