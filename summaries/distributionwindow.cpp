@@ -2,7 +2,11 @@
 #include "ui_summarywindow.h"
 
 #include "distribution.h"
+#include "stockchart.h"
+#include "export/chartwindow.h"
 #include "widgets/context.h"
+
+#include <QPushButton>
 
 namespace tolva::summaries {
 
@@ -37,6 +41,24 @@ Tczbhz::Tczbhz(Context &context, QWidget *parent)
 {
     setObjectName(QStringLiteral("czbhz"));
     ui->choicePanel->hide();
+    // The pictures of the summary, beside its print button.
+    auto *chart = new QPushButton(QStringLiteral("图表(&T)"), this);
+    chart->setObjectName(QStringLiteral("btn_chart"));
+    ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(ui->BitBtn1) + 1, chart);
+    connect(chart, &QPushButton::clicked, this, [this] { guard([this] { btn_chartClick(); }); });
+}
+
+void Tczbhz::btn_chartClick()
+{
+    Dataset &rows = summary();
+    if (!rows.isOpen() || rows.rowCount() == 0) {
+        message(QStringLiteral("没有数据,无法显示图表！"));
+        return;
+    }
+    ChartWindow window(context(), windowTitle(), this);
+    window.addChart(QStringLiteral("材料在租数量"), hiredChart(rows, materials_));
+    window.addChart(QStringLiteral("应收租金"), receivablesChart(rows));
+    context().interaction().exec(&window);
 }
 
 void Tczbhz::activateSummary()

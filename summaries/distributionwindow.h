@@ -19,6 +19,7 @@ protected:
     void activateSummary() override;
 
 private:
+    void btn_chartClick();
     QStringList materials_;
 };
 

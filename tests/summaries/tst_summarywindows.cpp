@@ -3,11 +3,16 @@
 #include "printing/preview.h"
 #include "printing/printaction.h"
 #include "screens.h"
+#include "export/chartwindow.h"
 #include "summaries/distributionwindow.h"
 #include "summaries/rentwindow.h"
 #include "widgets/datagrid.h"
 
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
 #include <QComboBox>
+#include <QTabWidget>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -82,6 +87,21 @@ private Q_SLOTS:
         QVERIFY(printed.contains("4200.00"));
         QVERIFY(printed.contains("截止日期:2004年2月1日"));
         QCOMPARE(previewWindow(*f.context).preparedReport().pageCount(), 1);
+
+        // The pictures: the quantity on hire per material, and the receivables by customer.
+        QList<qreal> hired;
+        int pages = 0;
+        f.ui.windows["ChartWindow"] = [&](QDialog *d) {
+            auto *w = static_cast<ChartWindow *>(d);
+            pages = w->findChild<QTabWidget *>()->count();
+            auto *series = qobject_cast<QBarSeries *>(w->currentChart()->series().value(0));
+            for (int i = 0; series && i < series->barSets().value(0)->count(); ++i)
+                hired << series->barSets().value(0)->at(i);
+            return 0;
+        };
+        s.click("btn_chart");
+        QCOMPARE(pages, 2);
+        QCOMPARE(hired, (QList<qreal>{100, 40}));
 
         // A new cut-off date or search disables printing until the next run.
         s.date("d1")->setDate(QDate(2004, 1, 20));
