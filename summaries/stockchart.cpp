@@ -43,6 +43,7 @@ QChart *stockChart(const Dataset &stock)
     quantities->setTitleText(QStringLiteral("数量"));
     chart->addAxis(quantities, Qt::AlignLeft);
     series->attachAxis(quantities);
+    quantities->applyNiceNumbers();
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }
@@ -61,6 +62,7 @@ QChart *barChart(const QString &title, QAbstractBarSeries *series, const QString
     chart->addAxis(values, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(names);
     series->attachAxis(values);
+    values->applyNiceNumbers(); // round steps on the value axis
     chart->legend()->setVisible(false);
     return chart;
 }
