@@ -49,9 +49,36 @@ double charged(double product)
     return format::round(product, 2);
 }
 
+// The row carrying a balance into a period: the interval holding the period start as charged up
+// to the end, less as charged up to the day before the start, each multiplied as the computation
+// multiplies it.
+Explanation explainCarry(const RowFigures &row, Method method)
+{
+    const Carry &c = *row.carry;
+    const bool closing = method != Method::BothDays;
+    const double price = row.a4;
+    const double chargeable = c.days - c.suspended;
+    const double whole = chargeable <= 0 ? 0.0
+                         : closing      ? charged(c.balance * chargeable * price)
+                                        : charged(c.days * price * c.balance);
+    const double before = c.daysBefore <= 0 ? 0.0
+                          : closing        ? charged(row.a2 * c.daysBefore * price)
+                                           : charged(c.daysBefore * price * row.a2);
+    Explanation e;
+    e.rent = format::round(whole - before, 2);
+    const QString dayText = c.suspended != 0 ? QStringLiteral("(天数 ") + days(c.days) + QStringLiteral(" − 报停 ") +
+                                                   days(c.suspended) + QStringLiteral(")")
+                                             : QStringLiteral("天数 ") + days(c.days);
+    e.text = QStringLiteral("期初结转：结余量 ") + quantity(c.balance) + QStringLiteral(" × 单价 ") +
+             format::fixed(price, 4) + QStringLiteral(" × ") + dayText + QStringLiteral(" = ") + format::money(whole) +
+             QStringLiteral("，减期初前已计天数 ") + days(c.daysBefore) + QStringLiteral(" 的 ") + format::money(before) +
+             QStringLiteral("，租金 = ") + format::money(e.rent) + interval(row);
+    return e;
+}
+
 } // namespace
 
-RowFigures figures(const Dataset &rows)
+RowFigures figures(const Dataset &rows, const QVector<Carry> &carries)
 {
     RowFigures f;
     f.namea = rows.text(QStringLiteral("namea"));
@@ -65,6 +92,15 @@ RowFigures figures(const Dataset &rows)
     f.a8 = numberOf(rows, "a8", 0);
     f.dbegin = rows.date(QStringLiteral("dbegin"));
     f.dend = rows.date(QStringLiteral("dend"));
+    // The carrying row follows its material's brought-forward row and is dated on the period start.
+    const int r = rows.currentRow();
+    const int name = rows.fieldIndex(QStringLiteral("namea"));
+    if (r > 0 && f.a1 == 0 && rows.valueAt(r - 1, name).toString() == QStringLiteral("上期结存")) {
+        const QString material = rows.text(QStringLiteral("numa"));
+        for (const Carry &c : carries)
+            if (c.material == material && c.start == rows.date(QStringLiteral("datea")))
+                f.carry = c;
+    }
     return f;
 }
 
@@ -79,6 +115,9 @@ Explanation explain(const RowFigures &row, Method method, Result table)
         e.text = QStringLiteral("租金 = 0.00：材料没有单价");
         return e;
     }
+
+    if (row.carry)
+        return explainCarry(row, method);
 
     // Which balance the row charges: under the first two methods a movement row of the full
     // statement charges the balance before its movement; every other row its own balance.

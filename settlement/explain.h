@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QString>
 
+#include <optional>
+
 namespace tolva {
 class Dataset;
 }
@@ -18,10 +20,13 @@ struct RowFigures {
     bool movement = true;
     double a1 = 0, a2 = 0, a3 = 0, a4 = 0, a5 = 0, a8 = 0;
     QDate dbegin, dend;
+    // Set on the row of a period statement that carries a material's balance into the period.
+    std::optional<Carry> carry;
 };
 
-// Reads the current row of a statement result set.
-RowFigures figures(const Dataset &rows);
+// Reads the current row of a statement result set; `carries` are those the computation reported,
+// so that the row carrying a balance into the period is known as such.
+RowFigures figures(const Dataset &rows, const QVector<Carry> &carries = {});
 
 // How a row's rent came about: the text shown under the statement grid, and the rent its
 // figures give, which is the row's a5 to the cent.

@@ -269,7 +269,7 @@ QVector<Line> runMaterial(const Movement *rows, int n, const Options &o)
 // Each material's rents add up to its rent up to the end less its rent up to the day before the
 // start, both computed by the method.
 QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full, const Options &o,
-                         const QDate &start, const Text &customer)
+                         const QDate &start, const Text &customer, QVector<Carry> *carries)
 {
     int before = 0; // movements before the period start
     while (before < n && rows[before].date < start)
@@ -319,8 +319,15 @@ QVector<Line> periodRows(const Movement *rows, int n, const QVector<Line> &full,
         carry.a[5] = format::round(straddling.a[5] - charged.a[5], 2);
         carry.a[8] = closing ? (straddling.closing ? 0.0 : straddling.a[8]) : Empty;
         carry.a[9] = carry.a[2] * price;
-        if (carry.days != 0 || carry.a[5] != 0 || before == n)
+        if (carry.days != 0 || carry.a[5] != 0 || before == n) {
             out << carry;
+            if (carries)
+                *carries << Carry{QString::fromStdString(material.namea.text), start,
+                                  closing && !straddling.closing ? straddling.a[2] - straddling.a[1]
+                                                                 : straddling.a[2],
+                                  double(straddling.days), straddling.closing ? 0.0 : straddling.a[8],
+                                  double(charged.days)};
+        }
     }
 
     for (int i = before; i < n; ++i) {
@@ -676,9 +683,12 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
     });
 }
 
-Result compute(Store &store, const Request &request, const Run &run, const Progress &progress)
+Result compute(Store &store, const Request &request, const Run &run, const Progress &progress,
+               QVector<Carry> *carries)
 {
     const bool period = request.mode == DateMode::Range;
+    if (carries)
+        carries->clear();
     store.transaction([&] {
         // A period statement knows nothing after its end.
         const QVector<Movement> rows =
@@ -698,7 +708,7 @@ Result compute(Store &store, const Request &request, const Run &run, const Progr
             o.followsAnother = index > 0;
             const QVector<Line> full = runMaterial(first, n, o);
             if (period) {
-                restricted += periodRows(first, n, full, o, request.start, o.closingKhm);
+                restricted += periodRows(first, n, full, o, request.start, o.closingKhm, carries);
                 lines += full.mid(trimmedFrom(full, request.start));
             } else {
                 lines += full;

@@ -92,7 +92,20 @@ inline QString tableName(Result r) { return r == Result::Czbtem ? QStringLiteral
 // each material, so that each material's rent is the rent up to the period end less the rent up to
 // the day before the period start. Runs in one transaction and reads the contract's czb rows once.
 // Rents are rounded to cents by format::round; an interval of no days, or fewer, charges nothing.
-Result compute(Store &store, const Request &request, const Run &run, const Progress &progress = {});
+//
+// The row of a period statement that carries a material's balance into the period charges the
+// interval holding the period start as charged up to the period end less as charged up to the day
+// before the start; `carries`, when given, receives the days of both, a Carry per such row.
+struct Carry {
+    QString material;      // the row's numa
+    QDate start;           // the period start, the row's date
+    double balance = 0;    // the balance the whole interval was charged on
+    double days = 0;       // the interval's days as charged up to the end
+    double suspended = 0;  // the suspended days deducted from them
+    double daysBefore = 0; // its days as charged up to the day before the start
+};
+Result compute(Store &store, const Request &request, const Run &run, const Progress &progress = {},
+               QVector<Carry> *carries = nullptr);
 
 // What the summaries take from one material's working rows of a contract.
 struct MaterialFigures {

@@ -138,7 +138,7 @@ void Tczbcx::run(const QString &material)
         Tczbcx *w;
         ~Reattach() { w->ui->DBGrid1->setDataset(&w->query1_); }
     } reattach{this};
-    result_ = compute(context().store(), request_, {method_, material});
+    result_ = compute(context().store(), request_, {method_, material}, {}, &carries_);
     query1_.open(QStringLiteral("select * from ") + tableName(result_));
 }
 
@@ -148,7 +148,7 @@ void Tczbcx::showExplanation()
         ui->explanation->clear();
         return;
     }
-    ui->explanation->setText(explain(figures(query1_), method_, result_).text);
+    ui->explanation->setText(explain(figures(query1_, carries_), method_, result_).text);
 }
 
 void Tczbcx::btn1_addClick()

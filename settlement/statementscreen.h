@@ -52,6 +52,7 @@ private:
     settlement::Totals totals_;
     settlement::Method method_ = settlement::Method::StartDayFree;
     settlement::Result result_ = settlement::Result::Czbtem;
+    QVector<settlement::Carry> carries_;
     bool leaving_ = false;
 };
 
