@@ -15,6 +15,9 @@
 #include <QSaveFile>
 
 #include <map>
+#include <memory>
+#include <tuple>
+#include <unordered_map>
 
 namespace tolva::report {
 
@@ -51,9 +54,15 @@ private:
     QFontMetricsF m_;
 };
 
-Metrics metrics(const Font &font)
+// Resolving a font and its metrics costs far more than measuring with them: each font is resolved
+// once per thread.
+const Metrics &metrics(const Font &font)
 {
-    return Metrics(font);
+    thread_local std::map<std::tuple<QString, double, bool, bool>, std::unique_ptr<Metrics>> cache;
+    auto &slot = cache[{font.family, font.size, font.bold, font.italic}];
+    if (!slot)
+        slot = std::make_unique<Metrics>(font);
+    return *slot;
 }
 
 // Lines of a text in a width: at line breaks, and with word wrap wherever the width ends
@@ -63,9 +72,13 @@ QStringList wrap(const QString &text, const Font &font, double width, bool wordW
     const QStringList paragraphs = text.split(QLatin1Char('\n'));
     if (!wordWrap)
         return paragraphs;
-    const Metrics m = metrics(font);
+    const Metrics &m = metrics(font);
     QStringList lines;
     for (const QString &paragraph : paragraphs) {
+        if (m.width(paragraph) <= width) { // the usual case: the text fits
+            lines << paragraph;
+            continue;
+        }
         QString line;
         for (int i = 0; i < paragraph.size(); ++i) {
             const QString candidate = line + paragraph[i];
@@ -192,19 +205,15 @@ public:
     // Scope
     QVariant column(const Node &node) override
     {
-        if (auto v = ask(node.reference()))
+        auto found = columns_.find(&node);
+        if (found == columns_.end())
+            found = columns_.emplace(&node, Resolved{node.reference()}).first;
+        Resolved &c = found->second;
+        if (auto v = ask(c.reference))
             return *v;
-        const QString key = node.window.isEmpty() ? node.dataset : node.window + QLatin1Char('.') + node.dataset;
-        Dataset *ds = nullptr;
-        for (auto it = sources_.datasets.constBegin(); it != sources_.datasets.constEnd(); ++it)
-            if (it.key().compare(key, Qt::CaseInsensitive) == 0)
-                ds = it.value();
-        if (!ds)
-            throw ReportError(QStringLiteral("报表数据集 %1 不存在。").arg(key));
-        const int f = ds->fieldIndex(node.column);
-        if (f < 0)
-            throw ReportError(QStringLiteral("报表数据集 %1 中没有字段 %2。").arg(key, node.column));
-        return ds->valueAt(ds->currentRow(), f);
+        if (!c.dataset) // looked up once it is read: the hook may answer a name no result set has
+            resolve(node, c);
+        return c.dataset->valueAt(c.dataset->currentRow(), c.field);
     }
 
     QVariant name(const QString &name) override
@@ -265,6 +274,28 @@ public:
     }
 
 private:
+    // A column reference as found once: the name the hook is asked, the result set and the field.
+    struct Resolved {
+        QString reference;
+        Dataset *dataset = nullptr;
+        int field = -1;
+    };
+
+    void resolve(const Node &node, Resolved &r) const
+    {
+        const QString key = node.window.isEmpty() ? node.dataset : node.window + QLatin1Char('.') + node.dataset;
+        for (auto it = sources_.datasets.constBegin(); it != sources_.datasets.constEnd(); ++it)
+            if (it.key().compare(key, Qt::CaseInsensitive) == 0)
+                r.dataset = it.value();
+        if (!r.dataset)
+            throw ReportError(QStringLiteral("报表数据集 %1 不存在。").arg(key));
+        r.field = r.dataset->fieldIndex(node.column);
+        if (r.field < 0) {
+            r.dataset = nullptr;
+            throw ReportError(QStringLiteral("报表数据集 %1 中没有字段 %2。").arg(key, node.column));
+        }
+    }
+
     // Parsed once per text, so every expression node lives as long as the builder.
     const std::vector<TextPart> &partsOf(const QString &text)
     {
@@ -390,7 +421,7 @@ private:
             p.font = c.memo.font;
             p.align = c.memo.align;
             p.rect = c.memo.rect.translated(0, -designTop);
-            const Metrics m = metrics(c.memo.font);
+            const Metrics &m = metrics(c.memo.font);
             if (c.memo.autoSize && !c.memo.wordWrap) {
                 double widest = 0;
                 for (const QString &line : s.split(QLatin1Char('\n')))
@@ -409,11 +440,18 @@ private:
         return height;
     }
 
-    void put(int index, double x, double y)
+    // Lays a band out and places it; returns its height.
+    double put(int index, double x, double y)
     {
         std::vector<Placed> placed;
-        layoutBand(index, placed);
-        for (Placed &p : placed) {
+        const double height = layoutBand(index, placed);
+        place(placed, x, y);
+        return height;
+    }
+
+    void place(const std::vector<Placed> &placed, double x, double y)
+    {
+        for (const Placed &p : placed) {
             if (!p.visible)
                 continue;
             PlacedText t = p.text;
@@ -432,12 +470,6 @@ private:
         }
     }
 
-    double heightOf(int index)
-    {
-        std::vector<Placed> placed;
-        return layoutBand(index, placed);
-    }
-
     int indexOf(const Band *b) const { return b ? int(b - bands_.data()) : -1; }
 
     void startPage()
@@ -446,12 +478,8 @@ private:
         page_ = PreparedPage();
         page_.size = QSizeF(t_.page.width(), t_.page.height());
         y_ = t_.page.marginTop;
-        if (const Band *h = bandOf(BandType::PageHeader)) {
-            const int i = indexOf(h);
-            const double height = heightOf(i);
-            put(i, 0, y_);
-            y_ += height;
-        }
+        if (const Band *h = bandOf(BandType::PageHeader))
+            y_ += put(indexOf(h), 0, y_);
         columnTop_ = y_;
         column_ = 0;
         startColumn();
@@ -464,12 +492,8 @@ private:
     {
         y_ = columnTop_;
         hasData_ = false;
-        if (const Band *h = bandOf(BandType::ColumnHeader)) {
-            const int i = indexOf(h);
-            const double height = heightOf(i);
-            put(i, columnOffset(), y_);
-            y_ += height;
-        }
+        if (const Band *h = bandOf(BandType::ColumnHeader))
+            y_ += put(indexOf(h), columnOffset(), y_);
     }
 
     double columnOffset() const { return column_ * (columnWidth() + t_.page.columnGap); }
@@ -486,7 +510,8 @@ private:
     // taller than an empty page is placed once anyway.
     void flow(int index, bool inColumns = true)
     {
-        const double height = heightOf(index);
+        std::vector<Placed> placed;
+        double height = layoutBand(index, placed);
         if (!inColumns)
             y_ = qMax(y_, lowest_); // below every column of the page
         if (y_ + height > bottom_ && hasData_) {
@@ -497,8 +522,11 @@ private:
                 finishPage();
                 startPage();
             }
+            // Laid out again where it lands: a page number or the rows so far may have changed.
+            placed.clear();
+            height = layoutBand(index, placed);
         }
-        put(index, inColumns ? columnOffset() : 0, y_);
+        place(placed, inColumns ? columnOffset() : 0, y_);
         y_ += height;
         lowest_ = qMax(lowest_, y_);
         hasData_ = true;
@@ -599,6 +627,7 @@ private:
     std::map<QString, std::shared_ptr<Node>> variables_;
     QList<int> groupHeaders_, groupFooters_;
     std::map<QString, std::vector<TextPart>> parsed_;
+    std::unordered_map<const Node *, Resolved> columns_;
     std::map<std::pair<const Node *, int>, std::pair<RowRange, double>> sumCache_;
     std::vector<int> groupStart_;
     RowRange range_;

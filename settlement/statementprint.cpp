@@ -21,12 +21,17 @@ QString money(double v)
 }
 
 // A quantity with a number of decimals (sp1.numsb), zero shown blank as in the grid.
-QString quantityPattern(int decimals)
+const QString &quantityPattern(int decimals)
 {
-    if (decimals <= 0)
-        return QStringLiteral("#0;-#0;#");
-    const QString zeros(decimals, QLatin1Char('0'));
-    return QStringLiteral("#0.") + zeros + QStringLiteral(";-#0.") + zeros + QStringLiteral(";#");
+    static const QStringList patterns = [] {
+        QStringList out{QStringLiteral("#0;-#0;#")};
+        for (int d = 1; d <= 4; ++d) {
+            const QString zeros(d, QLatin1Char('0'));
+            out << QStringLiteral("#0.") + zeros + QStringLiteral(";-#0.") + zeros + QStringLiteral(";#");
+        }
+        return out;
+    }();
+    return patterns[qBound(0, decimals, 4)];
 }
 
 struct RowState {

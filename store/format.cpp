@@ -1,5 +1,6 @@
 #include "format.h"
 
+#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -239,27 +240,59 @@ QString render(const Section &s, const Decimal &d)
 
 } // namespace
 
+namespace {
+
+// A pattern's sections as parsed: positive, negative (when given) and zero (when given).
+struct Pattern {
+    Section positive, negative, zero;
+    bool hasNegative = false, hasZero = false, zeroEmpty = false;
+};
+
+// Reports format the same few patterns over and over: each is parsed once per thread.
+const Pattern &patternOf(const QString &text)
+{
+    thread_local QHash<QString, Pattern> cache;
+    auto it = cache.constFind(text);
+    if (it != cache.constEnd())
+        return *it;
+    if (cache.size() > 256)
+        cache.clear();
+    const QStringList sections = splitSections(text);
+    Pattern p;
+    p.positive = parseSection(sections[0]);
+    p.hasNegative = sections.size() >= 2 && !sections[1].isEmpty();
+    if (p.hasNegative)
+        p.negative = parseSection(sections[1]);
+    p.hasZero = sections.size() >= 3;
+    if (p.hasZero) {
+        p.zeroEmpty = sections[2].isEmpty();
+        p.zero = parseSection(sections[2]);
+    }
+    return *cache.insert(text, p);
+}
+
+} // namespace
+
 QString number(double value, const QString &pattern)
 {
-    const QStringList sections = splitSections(pattern);
+    const Pattern &p = patternOf(pattern);
     bool addMinus = false;
-    Section section;
-    if (value < 0 && sections.size() >= 2 && !sections[1].isEmpty()) {
-        section = parseSection(sections[1]);
+    const Section *section = &p.positive;
+    if (value < 0 && p.hasNegative) {
+        section = &p.negative;
     } else {
-        section = parseSection(sections[0]);
         addMinus = value < 0;
     }
-    const Decimal d = roundDecimal(value, section.fractionDigits);
+    const Decimal d = roundDecimal(value, section->fractionDigits);
     if (d.isZero()) {
-        if (sections.size() >= 3) {
-            if (sections[2].isEmpty())
+        if (p.hasZero) {
+            if (p.zeroEmpty)
                 return QString();
-            return render(parseSection(sections[2]), roundDecimal(0.0, parseSection(sections[2]).fractionDigits));
+            return render(p.zero, roundDecimal(0.0, p.zero.fractionDigits));
         }
         addMinus = false;
     }
-    const QString text = render(section, d);
+    const QString text = render(*section, d);
     return addMinus && !text.isEmpty() ? QLatin1Char('-') + text : text;
 }
 
