@@ -216,6 +216,10 @@ int run(const QString &folder)
         });
     };
 
+    // While working on the statement: TOLVA_BENCH_ONLY=statement times (c) and (d) alone.
+    if (qEnvironmentVariable("TOLVA_BENCH_ONLY") == QLatin1String("statement"))
+        return statementWindow(store, baselineA) ? 0 : 1;
+
     const QDate periodStart(2024, 6, 1), periodEnd(2024, 12, 31);
     settlement::Request request{LargeContract, QStringLiteral("大客户"), periodStart, periodEnd,
                                 settlement::DateMode::Range};

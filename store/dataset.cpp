@@ -330,6 +330,8 @@ QVariant Dataset::normalise(int field, const QVariant &value) const
             return checkedNumber(d, s);
         }
         const double d = value.toDouble();
+        if (std::isfinite(d) && std::fabs(d) <= largestNumber)
+            return d; // the usual case, without writing the number out for a message
         return checkedNumber(d, QString::number(d, 'g', 15));
     }
     case ColumnType::Integer:

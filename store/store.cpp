@@ -18,6 +18,7 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <memory>
 
 namespace tolva {
 
@@ -613,26 +614,96 @@ Rows Store::select(const QString &sql, const Params &params)
     if (plain.hasMatch() && !translated.contains(ordered))
         statement = sql + QStringLiteral(" order by rowid");
 
-    QSqlQuery query;
-    try {
-        query = prepare(statement, params);
-    } catch (const StoreError &e) {
-        throw StoreError(e.message(), sql);
+    // Read straight from the engine: rows come as the driver would give them (whole numbers as
+    // qlonglong, reals as double, text, blobs as QByteArray, null as a null text), without its
+    // per-row cache and its conversion of every text to UTF-16 inside the engine.
+    sqlite3 *h = sqliteHandle(database());
+    const QByteArray text = translate(statement).toUtf8();
+    sqlite3_stmt *raw = nullptr;
+    auto fail = [&](int rc) {
+        return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(h))), sql);
+    };
+    if (const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &raw, nullptr); rc != SQLITE_OK)
+        throw fail(rc);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> query(raw, sqlite3_finalize);
+
+    // Bind the parameters the statement names; a named one without a value is an error.
+    for (int i = 1; i <= sqlite3_bind_parameter_count(raw); ++i) {
+        const char *named = sqlite3_bind_parameter_name(raw, i);
+        if (!named || named[0] != ':')
+            continue;
+        const QString name = QString::fromUtf8(named + 1);
+        auto found = params.constEnd();
+        for (auto p = params.constBegin(); p != params.constEnd(); ++p)
+            if (p.key().compare(name, Qt::CaseInsensitive) == 0)
+                found = p;
+        if (found == params.constEnd())
+            throw StoreError(QStringLiteral("参数 :%1 没有赋值。").arg(name), sql);
+        const QVariant v = toStored(found.value());
+        int rc = SQLITE_OK;
+        if (v.isNull()) {
+            rc = sqlite3_bind_null(raw, i);
+        } else {
+            switch (v.typeId()) {
+            case QMetaType::Int:
+            case QMetaType::UInt:
+            case QMetaType::LongLong:
+                rc = sqlite3_bind_int64(raw, i, v.toLongLong());
+                break;
+            case QMetaType::Double:
+            case QMetaType::Float:
+            case QMetaType::ULongLong:
+                rc = sqlite3_bind_double(raw, i, v.toDouble());
+                break;
+            case QMetaType::QByteArray: {
+                const QByteArray bytes = v.toByteArray();
+                rc = sqlite3_bind_blob(raw, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+                break;
+            }
+            default: {
+                const QByteArray utf8 = v.toString().toUtf8();
+                rc = sqlite3_bind_text(raw, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+            }
+            }
+        }
+        if (rc != SQLITE_OK)
+            throw fail(rc);
     }
-    if (!query.exec())
-        throw engineError(query.lastError(), sql);
+
     Rows result;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        result.columns << record.fieldName(i);
-    while (query.next()) {
-        QVector<QVariant> row(record.count());
-        for (int i = 0; i < record.count(); ++i)
-            row[i] = query.value(i);
+    const int count = sqlite3_column_count(raw);
+    for (int i = 0; i < count; ++i)
+        result.columns << QString::fromUtf8(sqlite3_column_name(raw, i));
+    const QVariant null{QMetaType::fromType<QString>()};
+    for (;;) {
+        const int rc = sqlite3_step(raw);
+        if (rc == SQLITE_DONE)
+            break;
+        if (rc != SQLITE_ROW)
+            throw fail(rc);
+        QVector<QVariant> row(count);
+        for (int i = 0; i < count; ++i) {
+            switch (sqlite3_column_type(raw, i)) {
+            case SQLITE_INTEGER:
+                row[i] = qlonglong(sqlite3_column_int64(raw, i));
+                break;
+            case SQLITE_FLOAT:
+                row[i] = sqlite3_column_double(raw, i);
+                break;
+            case SQLITE_NULL:
+                row[i] = null;
+                break;
+            case SQLITE_BLOB:
+                row[i] = QByteArray(static_cast<const char *>(sqlite3_column_blob(raw, i)),
+                                    sqlite3_column_bytes(raw, i));
+                break;
+            default:
+                row[i] = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, i)),
+                                           sqlite3_column_bytes(raw, i));
+            }
+        }
         result.rows.append(std::move(row));
     }
-    if (query.lastError().isValid())
-        throw engineError(query.lastError(), sql);
     return result;
 }
 
