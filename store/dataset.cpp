@@ -70,7 +70,7 @@ void Dataset::open(const QString &sql, const Params &params)
     sql_ = sql;
     params_ = params;
     table_ = table;
-    loadRows(rows);
+    loadRows(std::move(rows));
     current_ = rows_.isEmpty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.isEmpty();
@@ -80,26 +80,48 @@ void Dataset::open(const QString &sql, const Params &params)
     Q_EMIT currentChanged(current_);
 }
 
-void Dataset::loadRows(const Rows &rows)
+void Dataset::loadRows(Rows &&rows)
 {
     fields_.clear();
     types_.clear();
     rows_.clear();
     rowids_.clear();
-    const int offset = isLive() ? 1 : 0;
+    const bool live = isLive();
+    const int offset = live ? 1 : 0;
     for (int i = offset; i < rows.columns.size(); ++i) {
         fields_ << rows.columns[i];
-        const ColumnInfo *info = isLive() ? store_.column(table_, rows.columns[i]) : nullptr;
+        const ColumnInfo *info = live ? store_.column(table_, rows.columns[i]) : nullptr;
         types_ << (info ? info->type : ColumnType::Text);
     }
-    rows_.reserve(rows.rows.size());
-    for (const auto &row : rows.rows) {
-        QVector<QVariant> values(fields_.size());
-        for (int f = 0; f < fields_.size(); ++f)
-            values[f] = isLive() ? normalise(f, row[f + offset]) : row[f + offset];
-        rows_.append(std::move(values));
-        rowids_.append(isLive() ? row[0].toLongLong() : 0);
+    // The rows read are taken over, not copied: a live set's values are normalised in place and its
+    // leading rowid column dropped.
+    rowids_.reserve(rows.rows.size());
+    // A date equal to the one above in its column is not parsed again.
+    QVector<QPair<QString, QVariant>> lastDates(fields_.size());
+    for (QVector<QVariant> &row : rows.rows) {
+        if (live) {
+            rowids_.append(row[0].toLongLong());
+            row.removeFirst();
+            for (int f = 0; f < fields_.size(); ++f) {
+                QVariant &v = row[f];
+                if (types_[f] == ColumnType::Date && v.typeId() == QMetaType::QString && !v.isNull()) {
+                    auto &last = lastDates[f];
+                    const QString text = v.toString();
+                    if (last.second.isValid() && text == last.first) {
+                        v = last.second;
+                        continue;
+                    }
+                    v = normalise(f, v);
+                    last = {text, v};
+                    continue;
+                }
+                v = normalise(f, v);
+            }
+        } else {
+            rowids_.append(0);
+        }
     }
+    rows_ = std::move(rows.rows);
 }
 
 void Dataset::close()

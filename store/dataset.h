@@ -91,7 +91,7 @@ private:
     void requireLive(const char *action) const;
     void setState(State state);
     void setCurrent(int row);
-    void loadRows(const Rows &rows);
+    void loadRows(Rows &&rows);
     QVector<QVariant> readRow(qint64 rowid) const;
     // Inside a transaction the file shows the row only once it commits: re-read it then.
     void showWhenSettled();

@@ -675,6 +675,10 @@ Rows Store::select(const QString &sql, const Params &params)
     for (int i = 0; i < count; ++i)
         result.columns << QString::fromUtf8(sqlite3_column_name(raw, i));
     const QVariant null{QMetaType::fromType<QString>()};
+    // Names repeat down a column (customer, material, unit): a text equal to the one above shares
+    // its string instead of decoding and allocating it again.
+    auto lastBytes = std::vector<std::string>(size_t(count));
+    auto lastText = std::vector<QVariant>(size_t(count));
     for (;;) {
         const int rc = sqlite3_step(raw);
         if (rc == SQLITE_DONE)
@@ -697,9 +701,16 @@ Rows Store::select(const QString &sql, const Params &params)
                 row[i] = QByteArray(static_cast<const char *>(sqlite3_column_blob(raw, i)),
                                     sqlite3_column_bytes(raw, i));
                 break;
-            default:
-                row[i] = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(raw, i)),
-                                           sqlite3_column_bytes(raw, i));
+            default: {
+                const char *bytes = reinterpret_cast<const char *>(sqlite3_column_text(raw, i));
+                const int size = sqlite3_column_bytes(raw, i);
+                std::string &last = lastBytes[size_t(i)];
+                if (!lastText[size_t(i)].isValid() || last.compare(0, std::string::npos, bytes, size_t(size)) != 0) {
+                    last.assign(bytes, size_t(size));
+                    lastText[size_t(i)] = QString::fromUtf8(bytes, size);
+                }
+                row[i] = lastText[size_t(i)];
+            }
             }
         }
         result.rows.append(std::move(row));
