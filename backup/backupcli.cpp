@@ -2,6 +2,7 @@
 
 #include "archive.h"
 #include "backuprules.h"
+#include "store/commandline.h"
 #include "store/store.h"
 
 #include <QCoreApplication>
@@ -15,20 +16,6 @@ using namespace backup;
 
 namespace {
 
-struct Failure {
-    QString reason;
-};
-
-QString argumentOf(const QStringList &args, const QString &option)
-{
-    const int i = args.indexOf(option);
-    if (i < 0)
-        return QString();
-    if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
-        throw Failure{QStringLiteral("%1 后面缺少备份文件名").arg(option)};
-    return args[i + 1];
-}
-
 QString native(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
@@ -38,10 +25,7 @@ QString native(const QString &path)
 
 bool isBackupCommand(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--backup") == 0 || qstrcmp(argv[i], "--restore") == 0)
-            return true;
-    return false;
+    return startedWith(argc, argv, {"--backup", "--restore"});
 }
 
 int runBackupCommand(int argc, char *argv[])
@@ -54,20 +38,22 @@ int runBackupCommand(int argc, char *argv[])
 int backupCommand(const QStringList &arguments, const QString &folder, const QDateTime &now, QTextStream &out,
                   QTextStream &err)
 {
-    try {
-        const QString toWrite = argumentOf(arguments, QStringLiteral("--backup"));
-        const QString toRead = argumentOf(arguments, QStringLiteral("--restore"));
+    return runCommand(err, [&] {
+        const QString usage = QStringLiteral("用法: tolva --backup 备份文件.zip  或  tolva --restore 备份文件.zip");
+        const CommandLine line(arguments.mid(1), {QStringLiteral("--backup"), QStringLiteral("--restore")}, {}, usage);
+        const QString toWrite = line.value(QStringLiteral("--backup"));
+        const QString toRead = line.value(QStringLiteral("--restore"));
         if (toWrite.isEmpty() == toRead.isEmpty())
-            throw Failure{QStringLiteral("用法: tolva --backup 备份文件.zip  或  tolva --restore 备份文件.zip")};
+            throw CommandFailure{usage};
 
         if (!toRead.isEmpty()) {
             if (!QFileInfo(toRead).isFile())
-                throw Failure{QStringLiteral("数据恢复失败！\n找不到备份文件 %1").arg(native(toRead))};
+                throw CommandFailure{QStringLiteral("数据恢复失败！\n找不到备份文件 %1").arg(native(toRead))};
             // The store is not opened first: a data file too damaged to open is what a restore mends.
             Restored r;
             const Outcome o = restoreArchive(folder, toRead, now, nullptr, &r);
             if (!o)
-                throw Failure{o.message()};
+                throw CommandFailure{o.message()};
             out << QStringLiteral("已从 %1 恢复 %2 个文件：%3\n").arg(native(toRead)).arg(r.files.size()).arg(r.files.join(QStringLiteral("、")));
             if (!r.kept.isEmpty())
                 out << QStringLiteral("原来的文件保存为：%1\n").arg(r.kept.join(QStringLiteral("、")));
@@ -82,11 +68,11 @@ int backupCommand(const QStringList &arguments, const QString &folder, const QDa
         QStringList files;
         const Outcome written = writeBackup(store, archive, &files);
         if (!written)
-            throw Failure{written.message()};
+            throw CommandFailure{written.message()};
         try {
             verifyZip(archive, password());
         } catch (const Error &e) {
-            throw Failure{QStringLiteral("数据备份失败！\n写好的备份文件读不回来：") + e.text()};
+            throw CommandFailure{QStringLiteral("数据备份失败！\n写好的备份文件读不回来：") + e.text()};
         }
         out << QStringLiteral("已%1备份文件 %2，共 %3 个文件：%4\n")
                    .arg(replacing ? QStringLiteral("覆盖") : QStringLiteral("写入"), native(archive))
@@ -96,12 +82,7 @@ int backupCommand(const QStringList &arguments, const QString &folder, const QDa
         out << (compacted ? QStringLiteral("数据表已压缩。\n")
                           : QStringLiteral("数据表没有压缩：%1\n").arg(compacted.message()));
         return 0;
-    } catch (const Failure &f) {
-        err << f.reason << '\n';
-    } catch (const Error &e) {
-        err << e.text() << '\n';
-    }
-    return 1;
+    });
 }
 
 } // namespace tolva

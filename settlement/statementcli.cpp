@@ -2,6 +2,7 @@
 
 #include "printing/output.h"
 #include "statementprint.h"
+#include "store/commandline.h"
 #include "store/dataset.h"
 
 #include <QDir>
@@ -15,31 +16,6 @@ using namespace settlement;
 
 namespace {
 
-struct Failure {
-    QString reason;
-};
-
-QString valueOf(const QStringList &args, const QString &option)
-{
-    const int i = args.indexOf(option);
-    if (i < 0)
-        return QString();
-    if (i + 1 >= args.size() || args[i + 1].startsWith(QLatin1String("--")))
-        throw Failure{QStringLiteral("%1 后面缺少参数").arg(option)};
-    return args[i + 1];
-}
-
-QDate dateOf(const QStringList &args, const QString &option)
-{
-    const QString text = valueOf(args, option);
-    if (text.isEmpty())
-        return QDate();
-    const QDate d = QDate::fromString(text, Qt::ISODate);
-    if (!d.isValid())
-        throw Failure{QStringLiteral("日期 %1 无效，请写作 yyyy-mm-dd").arg(text)};
-    return d;
-}
-
 // A file name that every desktop accepts: the characters they refuse become "_".
 QString fileNameOf(const QString &numa, const QString &khm)
 {
@@ -50,7 +26,7 @@ QString fileNameOf(const QString &numa, const QString &khm)
     return name + QStringLiteral(".pdf");
 }
 
-// One contract's statement into a PDF file; the refusal of the preparation as a Failure.
+// One contract's statement into a PDF file; the refusal of the preparation as a CommandFailure.
 void writeStatement(Store &store, Dataset &contract, Dataset &titles, const QDate &from, const QDate &to,
                     const QDate &today, const QString &path)
 {
@@ -66,27 +42,24 @@ void writeStatement(Store &store, Dataset &contract, Dataset &titles, const QDat
         request.start = contract.date(QStringLiteral("begina"));
         request.end = contract.date(QStringLiteral("enda"));
         if (!request.start.isValid() || !request.end.isValid())
-            throw Failure{QStringLiteral("合同 %1 没有租赁起止日期").arg(request.numa)};
+            throw CommandFailure{QStringLiteral("合同 %1 没有租赁起止日期").arg(request.numa)};
     }
     const Preparation p = prepare(store, request);
     if (!p.ok())
-        throw Failure{settlement::message(p.refusal)};
+        throw CommandFailure{settlement::message(p.refusal)};
     const Result result = compute(store, request, {statementSettings(store).method, QString()});
     const report::PreparedReport prepared = prepareStatement(store, result, contract, titles, request.start,
                                                              request.end, p.totals,
                                                              contract.text(QStringLiteral("bz")), today);
     if (!report::writePdf(prepared, path))
-        throw Failure{QStringLiteral("无法写入文件 %1").arg(path)};
+        throw CommandFailure{QStringLiteral("无法写入文件 %1").arg(path)};
 }
 
 } // namespace
 
 bool isStatementCommand(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i)
-        if (qstrcmp(argv[i], "--statement") == 0 || qstrcmp(argv[i], "--statement-all") == 0)
-            return true;
-    return false;
+    return startedWith(argc, argv, {"--statement", "--statement-all"});
 }
 
 int runStatementCommand(int argc, char *argv[])
@@ -107,19 +80,24 @@ bool isStatementCommand(const QStringList &arguments)
 int statementCommand(const QStringList &arguments, const QString &folder, const QDate &today, QTextStream &out,
                      QTextStream &err)
 {
-    try {
-        const bool all = arguments.contains(QStringLiteral("--statement-all"));
-        const QString numa = all ? QString() : valueOf(arguments, QStringLiteral("--statement"));
-        const QString pdf = all ? QString() : valueOf(arguments, QStringLiteral("--pdf"));
-        const QString pdfFolder = all ? valueOf(arguments, QStringLiteral("--pdf-folder")) : QString();
-        const QDate from = dateOf(arguments, QStringLiteral("--from"));
-        const QDate to = dateOf(arguments, QStringLiteral("--to"));
-        if (!all && (numa.isEmpty() || pdf.isEmpty()))
-            throw Failure{QStringLiteral("用法: tolva --statement 合同号 --pdf 文件 [--from 日期 --to 日期]")};
-        if (all && pdfFolder.isEmpty())
-            throw Failure{QStringLiteral("用法: tolva --statement-all --pdf-folder 文件夹")};
+    return runCommand(err, [&] {
+        const QString usage = QStringLiteral("用法: tolva --statement 合同号 --pdf 文件 [--from 日期 --to 日期]\n"
+                                             "      tolva --statement-all --pdf-folder 文件夹 [--from 日期 --to 日期]");
+        const CommandLine line(arguments.mid(1),
+                               {QStringLiteral("--statement"), QStringLiteral("--pdf"), QStringLiteral("--pdf-folder"),
+                                QStringLiteral("--from"), QStringLiteral("--to")},
+                               {QStringLiteral("--statement-all")}, usage);
+        const bool all = line.has(QStringLiteral("--statement-all"));
+        const QString numa = line.value(QStringLiteral("--statement"));
+        const QString pdf = line.value(QStringLiteral("--pdf"));
+        const QString pdfFolder = line.value(QStringLiteral("--pdf-folder"));
+        const QDate from = line.date(QStringLiteral("--from"));
+        const QDate to = line.date(QStringLiteral("--to"));
+        if (all ? (pdfFolder.isEmpty() || !numa.isEmpty() || !pdf.isEmpty())
+                : (numa.isEmpty() || pdf.isEmpty() || !pdfFolder.isEmpty()))
+            throw CommandFailure{usage};
         if (from.isValid() != to.isValid())
-            throw Failure{QStringLiteral("--from 和 --to 要一起给出")};
+            throw CommandFailure{QStringLiteral("--from 和 --to 要一起给出")};
 
         Store store(folder);
         Dataset titles(store);
@@ -128,7 +106,7 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
         if (!all) {
             contract.open(QStringLiteral("select * from sp2 where numa=:g1"), {{QStringLiteral("g1"), numa}});
             if (contract.isEmpty())
-                throw Failure{QStringLiteral("没有合同号 %1").arg(numa)};
+                throw CommandFailure{QStringLiteral("没有合同号 %1").arg(numa)};
             writeStatement(store, contract, titles, from, to, today, pdf);
             out << QStringLiteral("已写入 %1（合同号 %2，客户 %3）\n")
                        .arg(QFileInfo(pdf).absoluteFilePath(), numa, contract.text(QStringLiteral("khm")));
@@ -136,10 +114,10 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
         }
 
         if (!QDir().mkpath(pdfFolder))
-            throw Failure{QStringLiteral("无法建立文件夹 %1").arg(pdfFolder)};
+            throw CommandFailure{QStringLiteral("无法建立文件夹 %1").arg(pdfFolder)};
         const Outcome prices = checkPrices(store);
         if (!prices)
-            throw Failure{prices.message()};
+            throw CommandFailure{prices.message()};
         contract.open(QStringLiteral("select * from sp2 where jz='否'"));
         int written = 0, skipped = 0, failed = 0;
         for (int r = 0; r < contract.rowCount(); ++r) {
@@ -150,7 +128,7 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
                 writeStatement(store, contract, titles, from, to, today, path);
                 out << QStringLiteral("已写入 %1\n").arg(QFileInfo(path).absoluteFilePath());
                 ++written;
-            } catch (const Failure &f) {
+            } catch (const CommandFailure &f) {
                 // A contract with nothing to bill has no statement; anything else is a failure.
                 const bool nothing = f.reason == settlement::message(Refusal::NoMovements) ||
                                      f.reason == settlement::message(Refusal::NoMovementsInPeriod);
@@ -162,12 +140,7 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
         }
         out << QStringLiteral("共写入 %1 份结算单，跳过 %2 份，失败 %3 份\n").arg(written).arg(skipped).arg(failed);
         return failed ? 1 : 0;
-    } catch (const Failure &f) {
-        err << f.reason << '\n';
-    } catch (const Error &e) {
-        err << e.text() << '\n';
-    }
-    return 1;
+    });
 }
 
 } // namespace tolva

@@ -298,6 +298,18 @@ QString failureText(int code, const QString &engineText)
 
 namespace {
 
+// The value of a parameter the statement names, the name's letter case ignored; none is an error.
+QVariant parameter(const Params &params, const QString &name, const QString &statement)
+{
+    auto found = params.constEnd();
+    for (auto p = params.constBegin(); p != params.constEnd(); ++p)
+        if (p.key().compare(name, Qt::CaseInsensitive) == 0)
+            found = p;
+    if (found == params.constEnd())
+        throw StoreError(QStringLiteral("参数 :%1 没有赋值。").arg(name), statement);
+    return found.value();
+}
+
 StoreError engineError(const QSqlError &error, const QString &statement)
 {
     bool ok = false;
@@ -581,15 +593,8 @@ QSqlQuery Store::prepare(const QString &sql, const Params &params) const
             }
         },
         [](const QString &) {});
-    for (const QString &name : names) {
-        auto found = params.constEnd();
-        for (auto p = params.constBegin(); p != params.constEnd(); ++p)
-            if (p.key().compare(name, Qt::CaseInsensitive) == 0)
-                found = p;
-        if (found == params.constEnd())
-            throw StoreError(QStringLiteral("参数 :%1 没有赋值。").arg(name), sql);
-        query.bindValue(QLatin1Char(':') + name, toStored(found.value()));
-    }
+    for (const QString &name : names)
+        query.bindValue(QLatin1Char(':') + name, toStored(parameter(params, name, sql)));
     return query;
 }
 
@@ -632,14 +637,7 @@ Rows Store::select(const QString &sql, const Params &params)
         const char *named = sqlite3_bind_parameter_name(raw, i);
         if (!named || named[0] != ':')
             continue;
-        const QString name = QString::fromUtf8(named + 1);
-        auto found = params.constEnd();
-        for (auto p = params.constBegin(); p != params.constEnd(); ++p)
-            if (p.key().compare(name, Qt::CaseInsensitive) == 0)
-                found = p;
-        if (found == params.constEnd())
-            throw StoreError(QStringLiteral("参数 :%1 没有赋值。").arg(name), sql);
-        const QVariant v = toStored(found.value());
+        const QVariant v = toStored(parameter(params, QString::fromUtf8(named + 1), sql));
         int rc = SQLITE_OK;
         if (v.isNull()) {
             rc = sqlite3_bind_null(raw, i);

@@ -4,29 +4,18 @@
 #include "rentsummary.h"
 #include "summaryprint.h"
 #include "printing/output.h"
+#include "store/commandline.h"
 #include "store/dataset.h"
 
 #include <QDir>
 #include <QGuiApplication>
 
-#include <cstring>
 
 namespace tolva::summaries {
 
-namespace {
-
-struct Failure {
-    QString reason;
-};
-
-} // namespace
-
 bool isSummaryCommand(int argc, char *argv[])
 {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--summary") == 0)
-            return true;
-    return false;
+    return startedWith(argc, argv, {"--summary"});
 }
 
 int summaryCommand(int argc, char *argv[])
@@ -44,48 +33,37 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
 {
     const QString usage = QStringLiteral(
         "用法: tolva --summary distribution|rent --cutoff yyyy-mm-dd [--material 材料名称] --pdf 文件");
-    try {
-        QString kind, cutoffArg, material, pdf;
-        for (int i = 0; i < args.size(); ++i) {
-            auto value = [&]() {
-                if (i + 1 >= args.size())
-                    throw Failure{QStringLiteral("%1 缺少取值。\n%2").arg(args[i], usage)};
-                return args[++i];
-            };
-            if (args[i] == QLatin1String("--summary"))
-                kind = value();
-            else if (args[i] == QLatin1String("--cutoff"))
-                cutoffArg = value();
-            else if (args[i] == QLatin1String("--material"))
-                material = value();
-            else if (args[i] == QLatin1String("--pdf"))
-                pdf = value();
-            else
-                throw Failure{QStringLiteral("不认识的参数 %1。\n%2").arg(args[i], usage)};
-        }
+    return runCommand(err, [&] {
+        const CommandLine line(args, {QStringLiteral("--summary"), QStringLiteral("--cutoff"),
+                                      QStringLiteral("--material"), QStringLiteral("--pdf")},
+                               {}, usage);
+        const QString kind = line.value(QStringLiteral("--summary"));
+        const QString cutoffArg = line.value(QStringLiteral("--cutoff"));
+        const QString material = line.value(QStringLiteral("--material"));
+        const QString pdf = line.value(QStringLiteral("--pdf"));
         const bool distribution = kind == QLatin1String("distribution");
         if (!distribution && kind != QLatin1String("rent"))
-            throw Failure{QStringLiteral("--summary 只能是 distribution 或 rent。\n%1").arg(usage)};
+            throw CommandFailure{QStringLiteral("--summary 只能是 distribution 或 rent。\n%1").arg(usage)};
         const QDate cutoff = QDate::fromString(cutoffArg, Qt::ISODate);
         if (!cutoff.isValid())
-            throw Failure{QStringLiteral("截止日期无效：%1（应为 yyyy-mm-dd）。").arg(cutoffArg)};
+            throw CommandFailure{QStringLiteral("截止日期无效：%1（应为 yyyy-mm-dd）。").arg(cutoffArg)};
         if (pdf.isEmpty())
-            throw Failure{QStringLiteral("缺少 --pdf 文件。\n%1").arg(usage)};
+            throw CommandFailure{QStringLiteral("缺少 --pdf 文件。\n%1").arg(usage)};
         if (distribution && !material.isEmpty())
-            throw Failure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
+            throw CommandFailure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
 
         Store store(folder);
         if (!material.isEmpty() &&
             store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{QStringLiteral("g1"), material}})
                     .toInt() == 0)
-            throw Failure{QStringLiteral("没有名为“%1”的材料。").arg(material)};
+            throw CommandFailure{QStringLiteral("没有名为“%1”的材料。").arg(material)};
 
         const QVector<Contract> contracts = unsettledContracts(store);
         const settlement::Method method = chosenMethod(store);
         const Outcome outcome = distribution ? runDistribution(store, contracts, cutoff, method)
                                              : runRentSummary(store, contracts, cutoff, method, material);
         if (!outcome)
-            throw Failure{outcome.message()};
+            throw CommandFailure{outcome.message()};
 
         Dataset summary(store), settings(store), titles(store);
         settings.open(QStringLiteral("select * from srf"));
@@ -95,14 +73,14 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
         else
             openRentSummary(summary);
         if (summary.isEmpty())
-            throw Failure{QStringLiteral("截止日期前没有租赁数据，没有可打印的汇总。")};
+            throw CommandFailure{QStringLiteral("截止日期前没有租赁数据，没有可打印的汇总。")};
         Print p = distribution ? distributionPrint(summaryMaterials(store), summary, settings, cutoff)
                                : rentPrint(summary, settings, cutoff, material);
         p.sources.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
         p.sources.today = today;
         const report::PreparedReport prepared = report::prepare(p.layout, p.sources);
         if (!report::writePdf(prepared, pdf))
-            throw Failure{QStringLiteral("无法写入 %1。").arg(pdf)};
+            throw CommandFailure{QStringLiteral("无法写入 %1。").arg(pdf)};
         out << QStringLiteral("%1: %2 个未结账合同, %3 个有截止日期前的数据, %4, %5 页写入 %6")
                         .arg(distribution ? QStringLiteral("租赁材料分布表") : QStringLiteral("租赁费结算汇总表"))
                         .arg(contracts.size())
@@ -112,12 +90,7 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
                         .arg(pdf)
             << Qt::endl;
         return 0;
-    } catch (const Failure &f) {
-        err << f.reason << Qt::endl;
-    } catch (const Error &e) {
-        err << e.text() << Qt::endl;
-    }
-    return 1;
+    });
 }
 
 } // namespace tolva::summaries

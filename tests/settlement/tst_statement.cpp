@@ -350,6 +350,12 @@ private Q_SLOTS:
                                   folder, today, out, err),
                  0);
 
+        // A mistyped option is refused, not ignored for a statement of other dates.
+        errors.clear();
+        QCOMPARE(statementCommand({"tolva", "--statement", "H1", "--pdf", pdf, "--form", "2004-03-11"}, folder, today,
+                                  out, err),
+                 1);
+        QVERIFY2(errors.startsWith("不认识的参数 --form。"), qPrintable(errors));
         errors.clear();
         QCOMPARE(statementCommand({"tolva", "--statement", "X9", "--pdf", pdf}, folder, today, out, err), 1);
         QCOMPARE(errors.trimmed(), QString("没有合同号 X9"));
