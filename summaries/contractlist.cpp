@@ -95,4 +95,30 @@ QString progressText(const QString &stage, int index, int count, const QString &
     return QStringLiteral("%1 第%2/%3个合同：%4").arg(stage).arg(index + 1).arg(count).arg(khm);
 }
 
+void summariseContracts(Store &store, const QVector<Contract> &contracts, const QDate &cutoff,
+                        settlement::Method method, const QString &material, const QString &table,
+                        const Progress &progress, const ContractFigures &each)
+{
+    const int n = int(contracts.size());
+    QStringList numbers;
+    numbers.reserve(n);
+    for (const Contract &c : contracts)
+        numbers << c.numa;
+    settlement::rebuildMovements(store, numbers, [&](int done, int, const QString &) {
+        return !progress || progress(done, 2 * n, done < n ? progressText(QStringLiteral("整理"), done, n,
+                                                                           contracts[done].khm)
+                                                           : QString());
+    });
+    store.exec(QStringLiteral("delete from ") + table);
+    const MoneyTotals money(store);
+    for (int i = 0; i < n; ++i) {
+        const Contract &c = contracts[i];
+        reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
+        const QVector<settlement::MaterialFigures> figures =
+            settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, material, false);
+        if (!figures.isEmpty())
+            each(c, figures, money.of(c.numa, c.khm));
+    }
+}
+
 } // namespace tolva::summaries

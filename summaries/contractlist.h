@@ -6,6 +6,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 namespace tolva {
 class Dataset;
 }
@@ -54,5 +56,15 @@ private:
 
 // What a run writes beside its progress: stage, contract i of n and the customer name.
 QString progressText(const QString &stage, int index, int count, const QString &khm);
+
+// The part both summaries share, run inside the caller's transaction: czb rebuilt for the
+// contracts, `table` emptied, then each contract's figures as of the cut-off date (of `material`
+// only, when given) handed to `each` with the contract's money. A contract with nothing on or
+// before the cut-off takes no part. The progress runs over both stages, 2 × contracts in all.
+using ContractFigures =
+    std::function<void(const Contract &, const QVector<settlement::MaterialFigures> &, const Money &)>;
+void summariseContracts(Store &store, const QVector<Contract> &contracts, const QDate &cutoff,
+                        settlement::Method method, const QString &material, const QString &table,
+                        const Progress &progress, const ContractFigures &each);
 
 } // namespace tolva::summaries

@@ -49,30 +49,10 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
             position.insert(materials[k].toLower(), k);
 
     const int n = int(contracts.size());
-    QStringList numbers;
-    numbers.reserve(n);
-    for (const Contract &c : contracts)
-        numbers << c.numa;
-
     store.transaction([&] {
-        settlement::rebuildMovements(store, numbers, [&](int done, int, const QString &) {
-            return !progress || progress(done, 2 * n, done < n ? progressText(QStringLiteral("整理"), done, n,
-                                                                               contracts[done].khm)
-                                                               : QString());
-        });
-        store.exec(QStringLiteral("delete from czbhz"));
-        const MoneyTotals money(store);
-
         QVector<QVector<QVariant>> rows;
-        for (int i = 0; i < n; ++i) {
-            const Contract &c = contracts[i];
-            reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
-            const QVector<settlement::MaterialFigures> figures =
-                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, QString(), false);
-            // Nothing on or before the cut-off date: the contract takes no part.
-            if (figures.isEmpty())
-                continue;
-
+        summariseContracts(store, contracts, cutoff, method, QString(), QStringLiteral("czbhz"), progress,
+                           [&](const Contract &c, const QVector<settlement::MaterialFigures> &figures, const Money &m) {
             // The whole contract: a material's quantity and rent add up over every customer name
             // its working rows carry. The price is that of the material's first priced row.
             double quantity[MaterialColumns] = {};
@@ -94,7 +74,6 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
             }
             rent = format::round(rent, 2);
 
-            const Money m = money.of(c.numa, c.khm);
             QVector<QVariant> row{c.khm, c.numa, m.deposits(), c.jz, m.repairFees, m.scrapFees};
             double daily = 0;
             for (int k = 0; k < MaterialColumns; ++k) {
@@ -105,7 +84,7 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
                 row << price[k];
             row << daily << rent << m.received() << rent - m.received() - m.deposits() + m.repairFees + m.scrapFees;
             rows << row;
-        }
+        });
         // The working tables keep the last contract's rows, per row and per material and name.
         const Contract &last = contracts.last();
         settlement::computeForSummary(store, last.numa, last.khm, method, cutoff);

@@ -8,39 +8,20 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
                        const QString &material, const Progress &progress)
 {
     const int n = int(contracts.size());
-    QStringList numbers;
-    numbers.reserve(n);
-    for (const Contract &c : contracts)
-        numbers << c.numa;
-
     store.transaction([&] {
-        settlement::rebuildMovements(store, numbers, [&](int done, int, const QString &) {
-            return !progress || progress(done, 2 * n, done < n ? progressText(QStringLiteral("整理"), done, n,
-                                                                               contracts[done].khm)
-                                                               : QString());
-        });
-        store.exec(QStringLiteral("delete from czbhz1"));
-        const MoneyTotals money(store);
         QVector<QVector<QVariant>> rows;
-        for (int i = 0; i < n; ++i) {
-            const Contract &c = contracts[i];
-            reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
-            const QVector<settlement::MaterialFigures> figures =
-                settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, material, false);
-            // Nothing (of the material) on or before the cut-off date: the contract takes no part.
-            if (figures.isEmpty())
-                continue;
+        summariseContracts(store, contracts, cutoff, method, material, QStringLiteral("czbhz1"), progress,
+                           [&](const Contract &c, const QVector<settlement::MaterialFigures> &figures, const Money &m) {
             // The whole contract's rent, whatever customer names its working rows carry.
             double rent = 0;
             for (const settlement::MaterialFigures &f : figures)
                 rent += f.rent;
             rent = format::round(rent, 2);
-            const Money m = money.of(c.numa, c.khm);
             rows << QVector<QVariant>{c.khm,          c.numa,         rent,           m.repairFees,
                                       m.scrapFees,    m.depositsBank, m.depositsCash, m.receivedBank,
                                       m.receivedCash, rent + m.repairFees + m.scrapFees - m.deposits() - m.received(),
                                       c.jz};
-        }
+        });
         // The working tables keep the last contract's rows and its rent per customer name.
         if (n > 0) {
             const Contract &last = contracts.last();
