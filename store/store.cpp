@@ -671,7 +671,7 @@ Rows Store::select(const QString &sql, const Params &params)
     Rows result;
     const int count = sqlite3_column_count(raw);
     for (int i = 0; i < count; ++i)
-        result.columns << QString::fromUtf8(sqlite3_column_name(raw, i));
+        result.columns << QString::fromUtf8(sqlite3_column_name(raw, i)).remove(QLatin1Char('"')); // as the driver names them
     const QVariant null{QMetaType::fromType<QString>()};
     // Names repeat down a column (customer, material, unit): a text equal to the one above shares
     // its string instead of decoding and allocating it again.

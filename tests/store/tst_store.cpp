@@ -226,6 +226,33 @@ private Q_SLOTS:
         QCOMPARE(Store::translate("select 'sbpass.db'"), QString("select 'sbpass.db'"));
     }
 
+    // What a select hands back, as the screens and computations read it: whole numbers as
+    // qlonglong, reals as double, text, null as a null text, blobs as bytes; parameters by name
+    // whatever their letter case, repeated ones bound once.
+    void selectedValuesAndParameters()
+    {
+        store_->exec("insert into sp2(khm,numa) values('甲公司','H1')");
+        const Rows rows = store_->select("select 7 as n, 2.5 as r, '甲' as t, null as z, x'00ff' as b, "
+                                         ":Day as d, :day||'' as again from sp2 limit :L",
+                                         {{"day", QDate(2004, 3, 1)}, {"l", 1}});
+        QCOMPARE(rows.columns, (QStringList{"n", "r", "t", "z", "b", "d", "again"}));
+        const QVector<QVariant> row = rows.rows.value(0);
+        QCOMPARE(row.size(), 7);
+        QCOMPARE(row[0].typeId(), QMetaType::LongLong);
+        QCOMPARE(row[1].typeId(), QMetaType::Double);
+        QCOMPARE(row[2], QVariant("甲"));
+        QVERIFY(row[3].isNull() && row[3].toString().isEmpty());
+        QCOMPARE(row[4].toByteArray(), QByteArray("\x00\xff", 2));
+        QCOMPARE(row[5].toString(), QString("2004-03-01"));
+        QCOMPARE(row[6].toString(), QString("2004-03-01"));
+        try {
+            store_->select("select * from sp2 where numa=:n and khm=:k", {{"n", "H1"}});
+            QFAIL("no error");
+        } catch (const StoreError &e) {
+            QCOMPARE(e.message(), QString("参数 :k 没有赋值。"));
+        }
+    }
+
     void errorsCarryMessageAndStatement()
     {
         const QString bad = "select nosuchcolumn from sp1";
