@@ -19,6 +19,106 @@ const QRegularExpression &livePattern()
 
 const QString RowidColumn = QStringLiteral("rowid__");
 
+// A number beyond what a yard's ledger can hold (or an overflow to infinity) would be stored as
+// "inf" and poison every total: it is refused like a text that is no number.
+double checkedNumber(double value, const QString &text, const QString &sql)
+{
+    if (!std::isfinite(value) || std::fabs(value) > Dataset::largestNumber)
+        throw StoreError(QStringLiteral("“%1”超出了数值的范围（最大 1000000000000）。").arg(text), sql);
+    return value;
+}
+
+QVariant normalised(ColumnType type, const QVariant &value, const QString &sql)
+{
+    if (value.isNull())
+        return QVariant();
+    switch (type) {
+    case ColumnType::Date: {
+        if (value.typeId() == QMetaType::QDate)
+            return value;
+        if (value.typeId() == QMetaType::QDateTime)
+            return value.toDateTime().date();
+        const QString s = value.toString().trimmed();
+        if (s.isEmpty())
+            return QVariant();
+        const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+        if (!d.isValid())
+            throw StoreError(QStringLiteral("“%1”不是有效的日期。").arg(s), sql);
+        return d;
+    }
+    case ColumnType::Number: {
+        if (value.typeId() == QMetaType::QString) {
+            const QString s = value.toString().trimmed();
+            if (s.isEmpty())
+                return QVariant();
+            bool ok = false;
+            const double d = s.toDouble(&ok);
+            if (!ok)
+                throw StoreError(QStringLiteral("“%1”不是有效的数值。").arg(s), sql);
+            return checkedNumber(d, s, sql);
+        }
+        const double d = value.toDouble();
+        if (std::isfinite(d) && std::fabs(d) <= Dataset::largestNumber)
+            return d; // the usual case, without writing the number out for a message
+        return checkedNumber(d, QString::number(d, 'g', 15), sql);
+    }
+    case ColumnType::Integer:
+        return value.toInt();
+    case ColumnType::Text:
+        return value.toString();
+    }
+    return value;
+}
+
+// The rows of a result set as a Dataset holds them. Reading touches no member, so that a row
+// that fails to read leaves the result set as it was.
+struct Loaded {
+    QStringList fields;
+    QVector<ColumnType> types;
+    QVector<QVector<QVariant>> rows;
+    QVector<qint64> rowids; // 0 for each row of a set that is not live
+};
+
+Loaded load(Store &store, const QString &table, Rows &&rows, const QString &sql)
+{
+    Loaded out;
+    const bool live = !table.isEmpty();
+    const int offset = live ? 1 : 0;
+    for (int i = offset; i < rows.columns.size(); ++i) {
+        out.fields << rows.columns[i];
+        const ColumnInfo *info = live ? store.column(table, rows.columns[i]) : nullptr;
+        out.types << (info ? info->type : ColumnType::Text);
+    }
+    // The rows read are taken over, not copied: a live set's values are normalised in place and its
+    // leading rowid column dropped.
+    out.rowids.reserve(rows.rows.size());
+    // A date equal to the one above in its column is not parsed again.
+    QVector<QPair<QString, QVariant>> lastDates(out.fields.size());
+    for (QVector<QVariant> &row : rows.rows) {
+        if (!live) {
+            out.rowids.append(0);
+            continue;
+        }
+        out.rowids.append(row[0].toLongLong());
+        row.removeFirst();
+        for (int f = 0; f < out.fields.size(); ++f) {
+            QVariant &v = row[f];
+            if (out.types[f] == ColumnType::Date && v.typeId() == QMetaType::QString && !v.isNull()) {
+                auto &last = lastDates[f];
+                const QString text = v.toString();
+                if (!last.second.isValid() || text != last.first)
+                    last = {text, normalised(ColumnType::Date, v, sql)};
+                v = last.second;
+                continue;
+            }
+            v = normalised(out.types[f], v, sql);
+        }
+    }
+    out.rows = std::move(rows.rows);
+    return out;
+}
+
+
 } // namespace
 
 Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store)
@@ -66,11 +166,16 @@ void Dataset::open(const QString &sql, const Params &params)
         throw StoreError(e.message(), sql);
     }
 
+    Loaded loaded = load(store_, table, std::move(rows), sql);
+
     Q_EMIT aboutToReset();
     sql_ = sql;
     params_ = params;
     table_ = table;
-    loadRows(std::move(rows));
+    fields_ = std::move(loaded.fields);
+    types_ = std::move(loaded.types);
+    rows_ = std::move(loaded.rows);
+    rowids_ = std::move(loaded.rowids);
     current_ = rows_.isEmpty() ? -1 : 0;
     bof_ = true;
     eof_ = rows_.isEmpty();
@@ -78,50 +183,6 @@ void Dataset::open(const QString &sql, const Params &params)
     Q_EMIT reset();
     Q_EMIT stateChanged(state_);
     Q_EMIT currentChanged(current_);
-}
-
-void Dataset::loadRows(Rows &&rows)
-{
-    fields_.clear();
-    types_.clear();
-    rows_.clear();
-    rowids_.clear();
-    const bool live = isLive();
-    const int offset = live ? 1 : 0;
-    for (int i = offset; i < rows.columns.size(); ++i) {
-        fields_ << rows.columns[i];
-        const ColumnInfo *info = live ? store_.column(table_, rows.columns[i]) : nullptr;
-        types_ << (info ? info->type : ColumnType::Text);
-    }
-    // The rows read are taken over, not copied: a live set's values are normalised in place and its
-    // leading rowid column dropped.
-    rowids_.reserve(rows.rows.size());
-    // A date equal to the one above in its column is not parsed again.
-    QVector<QPair<QString, QVariant>> lastDates(fields_.size());
-    for (QVector<QVariant> &row : rows.rows) {
-        if (live) {
-            rowids_.append(row[0].toLongLong());
-            row.removeFirst();
-            for (int f = 0; f < fields_.size(); ++f) {
-                QVariant &v = row[f];
-                if (types_[f] == ColumnType::Date && v.typeId() == QMetaType::QString && !v.isNull()) {
-                    auto &last = lastDates[f];
-                    const QString text = v.toString();
-                    if (last.second.isValid() && text == last.first) {
-                        v = last.second;
-                        continue;
-                    }
-                    v = normalise(f, v);
-                    last = {text, v};
-                    continue;
-                }
-                v = normalise(f, v);
-            }
-        } else {
-            rowids_.append(0);
-        }
-    }
-    rows_ = std::move(rows.rows);
 }
 
 void Dataset::close()
@@ -313,55 +374,9 @@ QDate Dataset::date(const QString &field) const
     return QDate::fromString(v.toString().left(10), Qt::ISODate);
 }
 
-// A number beyond what a yard's ledger can hold (or an overflow to infinity) would be stored as
-// "inf" and poison every total: it is refused like a text that is no number.
-double Dataset::checkedNumber(double value, const QString &text) const
-{
-    if (!std::isfinite(value) || std::fabs(value) > largestNumber)
-        throw StoreError(QStringLiteral("“%1”超出了数值的范围（最大 1000000000000）。").arg(text), sql_);
-    return value;
-}
-
 QVariant Dataset::normalise(int field, const QVariant &value) const
 {
-    if (value.isNull())
-        return QVariant();
-    switch (fieldType(field)) {
-    case ColumnType::Date: {
-        if (value.typeId() == QMetaType::QDate)
-            return value;
-        if (value.typeId() == QMetaType::QDateTime)
-            return value.toDateTime().date();
-        const QString s = value.toString().trimmed();
-        if (s.isEmpty())
-            return QVariant();
-        const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
-        if (!d.isValid())
-            throw StoreError(QStringLiteral("“%1”不是有效的日期。").arg(s), sql_);
-        return d;
-    }
-    case ColumnType::Number: {
-        if (value.typeId() == QMetaType::QString) {
-            const QString s = value.toString().trimmed();
-            if (s.isEmpty())
-                return QVariant();
-            bool ok = false;
-            const double d = s.toDouble(&ok);
-            if (!ok)
-                throw StoreError(QStringLiteral("“%1”不是有效的数值。").arg(s), sql_);
-            return checkedNumber(d, s);
-        }
-        const double d = value.toDouble();
-        if (std::isfinite(d) && std::fabs(d) <= largestNumber)
-            return d; // the usual case, without writing the number out for a message
-        return checkedNumber(d, QString::number(d, 'g', 15));
-    }
-    case ColumnType::Integer:
-        return value.toInt();
-    case ColumnType::Text:
-        return value.toString();
-    }
-    return value;
+    return normalised(fieldType(field), value, sql_);
 }
 
 void Dataset::setValue(const QString &field, const QVariant &value)

@@ -91,12 +91,10 @@ private:
     void requireLive(const char *action) const;
     void setState(State state);
     void setCurrent(int row);
-    void loadRows(Rows &&rows);
     QVector<QVariant> readRow(qint64 rowid) const;
     // Inside a transaction the file shows the row only once it commits: re-read it then.
     void showWhenSettled();
     QVariant normalise(int field, const QVariant &value) const;
-    double checkedNumber(double value, const QString &text) const;
 
     Store &store_;
     QString sql_;

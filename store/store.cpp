@@ -18,6 +18,7 @@
 #include <sqlite3.h>
 
 #include <exception>
+#include <limits>
 #include <memory>
 
 namespace tolva {
@@ -628,18 +629,28 @@ Rows Store::select(const QString &sql, const Params &params)
     auto fail = [&](int rc) {
         return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(h))), sql);
     };
-    if (const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &raw, nullptr); rc != SQLITE_OK)
+    const char *tail = nullptr;
+    if (const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &raw, &tail); rc != SQLITE_OK)
         throw fail(rc);
     const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)> query(raw, sqlite3_finalize);
+    // One statement, as the driver ran: what follows it is refused, not silently skipped.
+    if (!raw)
+        throw StoreError(QStringLiteral("没有可执行的语句。"), sql);
+    if (tail && !QByteArray(tail).trimmed().isEmpty())
+        throw StoreError(QStringLiteral("不能一次执行多条语句。"), sql);
 
-    // Bind the parameters the statement names; a named one without a value is an error.
+    // Bind the parameters the statement names; a named one without a value is an error, and so is
+    // a parameter of another form ("?", "@x"), which would otherwise run as null.
     for (int i = 1; i <= sqlite3_bind_parameter_count(raw); ++i) {
         const char *named = sqlite3_bind_parameter_name(raw, i);
         if (!named || named[0] != ':')
-            continue;
+            throw StoreError(QStringLiteral("参数 %1 没有赋值。").arg(QString::fromUtf8(named ? named : "?")), sql);
         const QVariant v = toStored(parameter(params, QString::fromUtf8(named + 1), sql));
+        // A null text, bytes or date binds as null, as the driver bound it (and as exec() does).
+        const bool null = v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isNull()) ||
+                          (v.typeId() == QMetaType::QByteArray && v.toByteArray().isNull());
         int rc = SQLITE_OK;
-        if (v.isNull()) {
+        if (null) {
             rc = sqlite3_bind_null(raw, i);
         } else {
             switch (v.typeId()) {
@@ -648,9 +659,13 @@ Rows Store::select(const QString &sql, const Params &params)
             case QMetaType::LongLong:
                 rc = sqlite3_bind_int64(raw, i, v.toLongLong());
                 break;
+            case QMetaType::ULongLong:
+                rc = v.toULongLong() <= quint64(std::numeric_limits<qint64>::max())
+                         ? sqlite3_bind_int64(raw, i, v.toLongLong())
+                         : sqlite3_bind_double(raw, i, v.toDouble());
+                break;
             case QMetaType::Double:
             case QMetaType::Float:
-            case QMetaType::ULongLong:
                 rc = sqlite3_bind_double(raw, i, v.toDouble());
                 break;
             case QMetaType::QByteArray: {

@@ -178,6 +178,26 @@ private Q_SLOTS:
         QCOMPARE(ds.text("namea"), QString("模板"));
     }
 
+    // A stored value that cannot be read (another program wrote text into a date) fails the
+    // refresh and leaves the rows, the row and the editing as they were.
+    void failedRefreshKeepsTheRows()
+    {
+        store_->exec("insert into sp3(khm,numa,datea,a1) values('甲','H1','2004-03-01',1),('甲','H1','2004-03-02',2)");
+        Dataset ds(*store_);
+        ds.open("select * from sp3");
+        ds.moveTo(1);
+        store_->exec("update sp3 set datea='垃圾' where a1=1");
+        QSignalSpy resets(&ds, &Dataset::aboutToReset);
+        QVERIFY_THROWS_EXCEPTION(StoreError, ds.refresh());
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(ds.rowCount(), 2);
+        QCOMPARE(ds.currentRow(), 1);
+        ds.edit();
+        ds.setValue("a1", 5.0);
+        ds.post();
+        QCOMPARE(store_->scalar("select a1 from sp3 where datea='2004-03-02'").toDouble(), 5.0);
+    }
+
     // What a grid shows after a save inside a transaction is what the file holds once it ended.
     void rowsPostedInATransactionShowAsTheFileHoldsThem_data()
     {

@@ -251,6 +251,33 @@ private Q_SLOTS:
         } catch (const StoreError &e) {
             QCOMPARE(e.message(), QString("参数 :k 没有赋值。"));
         }
+        // Not run silently: a parameter of another form, a second statement, no statement.
+        const QVariant contracts = store_->scalar("select count(*) from sp2");
+        QVERIFY_THROWS_EXCEPTION(StoreError, store_->select("select * from sp2 where numa=?"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, store_->select("select 1; delete from sp2"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, store_->select("-- nothing"));
+        QCOMPARE(store_->scalar("select count(*) from sp2"), contracts);
+    }
+
+    // An empty value binds as null in a select as in a change: a null text, bytes, date or time.
+    void emptyValuesBindAsNull_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("text") << QVariant(QString());
+        QTest::newRow("bytes") << QVariant(QByteArray());
+        QTest::newRow("date") << QVariant(QDate());
+        QTest::newRow("date and time") << QVariant(QDateTime());
+        QTest::newRow("nothing") << QVariant();
+    }
+
+    void emptyValuesBindAsNull()
+    {
+        QFETCH(QVariant, value);
+        store_->exec("insert into sp2(khm,numa) values('',:v)", {{"v", value}});
+        QCOMPARE(store_->select("select :v is null", {{"v", value}}).rows.value(0).value(0).toInt(), 1);
+        QCOMPARE(store_->select("select count(*) from sp2 where numa is null").rows.value(0).value(0).toInt(), 1);
+        // A null name finds no row whose name is empty.
+        QCOMPARE(store_->select("select count(*) from sp2 where khm=:v", {{"v", value}}).rows.value(0).value(0).toInt(), 0);
     }
 
     void errorsCarryMessageAndStatement()
