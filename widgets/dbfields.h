@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
+#include <QPointer>
 
 #include <functional>
 
@@ -24,7 +25,9 @@ public:
     void write(const QVariant &value) const;
 
 private:
-    Dataset *dataset_ = nullptr;
+    // Guarded: a screen's result sets end before the controls its dialog deletes last, and a
+    // control that gets the focus meanwhile must find no dataset rather than a destroyed one.
+    QPointer<Dataset> dataset_;
     QString field_;
     QList<QMetaObject::Connection> connections_;
 };
