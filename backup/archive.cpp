@@ -31,7 +31,10 @@ QString reason(const zip_error_t *error)
     case ZIP_ER_NOPASSWD:
         return QStringLiteral("密码不对");
     case ZIP_ER_CRC:
-        return QStringLiteral("校验和不符，文件已损坏");
+    case ZIP_ER_ZLIB:
+        // A wrong password passes the traditional encryption's one-byte check once in 256 times;
+        // the data it gives then fails to unpack or to match its checksum.
+        return QStringLiteral("密码不对或文件已损坏");
     case ZIP_ER_NOZIP:
         return QStringLiteral("不是 ZIP 文件");
     case ZIP_ER_INCONS:
