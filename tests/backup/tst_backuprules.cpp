@@ -5,6 +5,8 @@
 #include "store/dataset.h"
 
 #include <QProcess>
+#include "files.h"
+
 #include <QtTest>
 
 using namespace tolva;
@@ -38,19 +40,6 @@ int tool(const QString &program, const QStringList &args, const QString &folder,
     if (output)
         *output = p.readAllStandardOutput();
     return p.exitCode();
-}
-
-QByteArray bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void write(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 void addContract(Store &store, const QString &numa)
@@ -108,9 +97,9 @@ private Q_SLOTS:
         Fixture f;
         addContract(*f.store, "A1");
         const QString folder = f.store->folder();
-        write(folder + "/setup.ini", "[x]\nk=1\n");
-        write(folder + "/notes.txt", "not a data file");
-        write(folder + "/old.FPT", QByteArray(5000, 'z'));
+        writeFile(folder + "/setup.ini", "[x]\nk=1\n");
+        writeFile(folder + "/notes.txt", "not a data file");
+        writeFile(folder + "/old.FPT", QByteArray(5000, 'z'));
         QTemporaryDir out;
         const QString archive = out.path() + "/b.zip";
         QStringList packed;
@@ -126,12 +115,12 @@ private Q_SLOTS:
 
         QCOMPARE(tool("unzip", {"-P", "wrong", "-d", out.path() + "/bad", archive}, out.path()) != 0, true);
         QCOMPARE(tool("unzip", {"-P", password(), "-d", out.path() + "/info", archive}, out.path()), 0);
-        QCOMPARE(bytes(out.path() + "/info/setup.ini"), bytes(folder + "/setup.ini"));
-        QCOMPARE(bytes(out.path() + "/info/old.FPT"), bytes(folder + "/old.FPT"));
+        QCOMPARE(fileBytes(out.path() + "/info/setup.ini"), fileBytes(folder + "/setup.ini"));
+        QCOMPARE(fileBytes(out.path() + "/info/old.FPT"), fileBytes(folder + "/old.FPT"));
         // Our own reading gives the same bytes as Info-ZIP's.
         QVERIFY(QDir(out.path()).mkdir("own"));
         QCOMPARE(extractZip(archive, password(), out.path() + "/own"), packed);
-        QCOMPARE(bytes(out.path() + "/own/tolva.db"), bytes(out.path() + "/info/tolva.db"));
+        QCOMPARE(fileBytes(out.path() + "/own/tolva.db"), fileBytes(out.path() + "/info/tolva.db"));
         // tolva.db went in as a copy of the running store, standing alone and complete.
         QVERIFY(!QFile::exists(out.path() + "/info/tolva.db-wal"));
         {
@@ -152,8 +141,8 @@ private Q_SLOTS:
         const QString before = contents(*f.store);
         QTemporaryDir other;
         otherLedger(other.path(), "THEIRS");
-        write(other.path() + "/setup.ini", "restored");
-        write(other.path() + "/readme.txt", "left out");
+        writeFile(other.path() + "/setup.ini", "restored");
+        writeFile(other.path() + "/readme.txt", "left out");
         const QString archive = other.path() + "/other.zip";
         QCOMPARE(tool("zip", {"-q", "-j", "-P", password(), archive, "tolva.db", "setup.ini", "readme.txt"},
                       other.path()),
@@ -169,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(r.kept, QStringList{"tolva.db.before-restore-20040201-080309"});
         QCOMPARE(r.skipped, QStringList{"readme.txt"});
         QCOMPARE(f.store->select("select numa from sp2").rows.value(0).value(0).toString(), QString("THEIRS"));
-        QCOMPARE(bytes(f.store->folder() + "/setup.ini"), QByteArray("restored"));
+        QCOMPARE(fileBytes(f.store->folder() + "/setup.ini"), QByteArray("restored"));
         QVERIFY(!QFile::exists(f.store->folder() + "/readme.txt"));
         {
             // The kept file is the ledger as it was.
@@ -218,12 +207,12 @@ private Q_SLOTS:
             otherLedger(w, "THEIRS");
             zip({"-j", "-P", kind == "password" ? "other" : password(), archive, "tolva.db"}, w);
             if (kind == "truncated") {
-                QByteArray all = bytes(archive);
-                write(archive, all.left(all.size() / 2));
+                QByteArray all = fileBytes(archive);
+                writeFile(archive, all.left(all.size() / 2));
             }
         } else if (kind == "unrelated") {
-            write(w + "/letter.doc", "hello");
-            write(w + "/setup.ini", "x");
+            writeFile(w + "/letter.doc", "hello");
+            writeFile(w + "/setup.ini", "x");
             zip({"-j", "-P", password(), archive, "letter.doc", "setup.ini"}, w);
         } else if (kind == "folder") {
             QDir(w).mkdir("sub");
@@ -234,7 +223,7 @@ private Q_SLOTS:
             otherLedger(w, "THEIRS");
             zip({"-P", password(), archive, "../tolva.db"}, w + "/sub");
         } else if (kind == "text") {
-            write(w + "/tolva.db", "SQLite format 3? no, a letter");
+            writeFile(w + "/tolva.db", "SQLite format 3? no, a letter");
             zip({"-j", "-P", password(), archive, "tolva.db"}, w);
         } else if (kind == "damaged") {
             otherLedger(w, "THEIRS");
@@ -295,12 +284,12 @@ private Q_SLOTS:
         Dataset extra(*f.store);
         extra.open("select * from extra");
         addContract(*f.store, "MINE");
-        write(f.store->folder() + "/setup.ini", "mine");
+        writeFile(f.store->folder() + "/setup.ini", "mine");
         const QString before = contents(*f.store);
         const QStringList filesBefore = names(f.store->folder());
         QTemporaryDir w;
         otherLedger(w.path(), "THEIRS");
-        write(w.path() + "/setup.ini", "theirs");
+        writeFile(w.path() + "/setup.ini", "theirs");
         QCOMPARE(tool("zip", {"-q", "-j", "-P", password(), w.path() + "/o.zip", "tolva.db", "setup.ini"}, w.path()), 0);
 
         const Outcome o = restoreArchive(f.store->folder(), w.path() + "/o.zip", f.now, f.store.get());
@@ -309,7 +298,7 @@ private Q_SLOTS:
         QVERIFY(f.store->isOpen());
         QCOMPARE(contents(*f.store), before);
         QCOMPARE(names(f.store->folder()), filesBefore);
-        QCOMPARE(bytes(f.store->folder() + "/setup.ini"), QByteArray("mine"));
+        QCOMPARE(fileBytes(f.store->folder() + "/setup.ini"), QByteArray("mine"));
         QCOMPARE(extra.rowCount(), 1);
     }
 
@@ -364,7 +353,7 @@ private Q_SLOTS:
         QCOMPARE(run({"--restore", out.path() + "/none.zip"}, &printed), 1);
         QVERIFY(printed.contains("找不到备份文件"));
         QCOMPARE(run({"--restore"}, &printed), 1);
-        write(out.path() + "/bad.zip", "x");
+        writeFile(out.path() + "/bad.zip", "x");
         QCOMPARE(run({"--restore", out.path() + "/bad.zip"}, &printed), 1);
         QVERIFY(printed.startsWith("数据恢复失败！"));
     }
@@ -391,17 +380,17 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString from = dir.path() + "/phot", to = dir.path() + "/bak/aphot";
         QDir().mkpath(from);
-        write(from + "/p1.jpg", "one");
-        write(from + "/p2.jpg", "two");
-        write(from + "/note.txt", "not a photo");
+        writeFile(from + "/p1.jpg", "one");
+        writeFile(from + "/p2.jpg", "two");
+        writeFile(from + "/note.txt", "not a photo");
         QCOMPARE(copyPhotos(from, to), QStringList()); // made with its parents
         QCOMPARE(names(to), (QStringList{"p1.jpg", "p2.jpg"}));
         QFile::remove(from + "/p2.jpg");
-        write(from + "/p1.jpg", "new one");
-        write(to + "/keep.txt", "mine");
+        writeFile(from + "/p1.jpg", "new one");
+        writeFile(to + "/keep.txt", "mine");
         QCOMPARE(copyPhotos(from, to), QStringList());
         QCOMPARE(names(to), (QStringList{"keep.txt", "p1.jpg"}));
-        QCOMPARE(bytes(to + "/p1.jpg"), QByteArray("new one"));
+        QCOMPARE(fileBytes(to + "/p1.jpg"), QByteArray("new one"));
     }
 
     // One archive a day, read back; the newest ten kept; other files of the folder left alone.
@@ -410,7 +399,7 @@ private Q_SLOTS:
         Fixture f;
         const QString folder = dailyFolder(f.store->folder());
         QDir().mkpath(folder);
-        write(folder + "/mine.zip", "kept by hand");
+        writeFile(folder + "/mine.zip", "kept by hand");
         QStringList written;
         for (int day = 1; day <= 12; ++day) {
             const QDate today(2004, 3, day);
@@ -437,7 +426,7 @@ private Q_SLOTS:
     void verifyFindsDamage()
     {
         QTemporaryDir dir;
-        write(dir.path() + "/a.ini", QByteArray(20000, 'a') + QByteArray::number(12345));
+        writeFile(dir.path() + "/a.ini", QByteArray(20000, 'a') + QByteArray::number(12345));
         const QString archive = dir.path() + "/v.zip";
         writeZip(archive, {{"a.ini", dir.path() + "/a.ini"}}, password(), comment());
         verifyZip(archive, password());
@@ -451,9 +440,9 @@ private Q_SLOTS:
                 QVERIFY2(e.text().contains("密码不对"), qPrintable(e.text()));
             }
         }
-        QByteArray all = bytes(archive);
+        QByteArray all = fileBytes(archive);
         all[60] = char(all[60] ^ 0x55); // inside the entry's data
-        write(archive, all);
+        writeFile(archive, all);
         QVERIFY_THROWS_EXCEPTION(ArchiveError, verifyZip(archive, password()));
     }
 };

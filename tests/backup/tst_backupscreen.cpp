@@ -4,24 +4,13 @@
 
 #include <QGroupBox>
 #include <QRadioButton>
+#include "files.h"
+
 #include <QtTest>
 
 using namespace tolva;
 
 namespace {
-
-QByteArray bytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-void write(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
 
 struct Window : Open<Tsbrestor> {
     using Open::Open;
@@ -52,14 +41,14 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(out.path() + "/x.zip"));
         QVERIFY(!QFile::exists(out.path() + "/x.ZIP"));
 
-        const QByteArray first = bytes(out.path() + "/x.zip");
+        const QByteArray first = fileBytes(out.path() + "/x.zip");
         f.store->exec("insert into sp2 (numa) values ('NEW')");
         f.ui.clear();
         f.ui.answers << out.path() + "/x.zip" << false;
         w.click("btn3");
         QCOMPARE(f.ui.texts("confirm"), QStringList{"备份文件已经存在,是否覆盖？？"});
         QCOMPARE(f.ui.texts("message"), QStringList());
-        QCOMPARE(bytes(out.path() + "/x.zip"), first);
+        QCOMPARE(fileBytes(out.path() + "/x.zip"), first);
         QVERIFY(w.button("btn3")->isEnabled());
     }
 
@@ -69,7 +58,7 @@ private Q_SLOTS:
         f.logIn("管理员");
         const QString phot = backup::photoFolder(f.store->folder());
         QDir().mkpath(phot);
-        write(phot + "/a.jpg", "picture");
+        writeFile(phot + "/a.jpg", "picture");
         QTemporaryDir out;
         Window w(f);
         QVERIFY(w.photosShown());
@@ -77,11 +66,11 @@ private Q_SLOTS:
         f.ui.answers << out.path() + "/b";
         w.click("btn3");
         QCOMPARE(f.ui.texts("message"), QStringList{"数据已备份完毕！"});
-        QCOMPARE(bytes(out.path() + "/bphot/a.jpg"), QByteArray("picture"));
+        QCOMPARE(fileBytes(out.path() + "/bphot/a.jpg"), QByteArray("picture"));
 
         // Restoring brings the archive's photos back in place of the current ones.
-        write(phot + "/a.jpg", "changed");
-        write(phot + "/later.jpg", "later");
+        writeFile(phot + "/a.jpg", "changed");
+        writeFile(phot + "/later.jpg", "later");
         w.radio("check1_1")->setChecked(true);
         QCOMPARE(w.button("btn3")->text(), QString("恢复(&R)"));
         f.ui.clear();
@@ -89,7 +78,7 @@ private Q_SLOTS:
         w.click("btn3");
         QCOMPARE(f.ui.texts("message"), QStringList{"数据已恢复完毕！"});
         QCOMPARE(QDir(phot).entryList(QDir::Files), QStringList{"a.jpg"});
-        QCOMPARE(bytes(phot + "/a.jpg"), QByteArray("picture"));
+        QCOMPARE(fileBytes(phot + "/a.jpg"), QByteArray("picture"));
 
         // Without the photo copy beside the archive the current photos stay.
         QVERIFY(QDir(out.path() + "/bphot").removeRecursively());
@@ -98,7 +87,7 @@ private Q_SLOTS:
         w.click("btn3");
         QCOMPARE(f.ui.texts("message").size(), 2);
         QVERIFY(f.ui.texts("message").first().startsWith("找不到图片文件夹"));
-        QCOMPARE(bytes(phot + "/a.jpg"), QByteArray("picture"));
+        QCOMPARE(fileBytes(phot + "/a.jpg"), QByteArray("picture"));
     }
 
     // While the window is open the shared result sets are closed; closing it looks the user up
@@ -130,7 +119,7 @@ private Q_SLOTS:
             w.radio("check1_1")->setChecked(true);
             f.ui.clear();
             // A wrong archive first: refused, nothing changed.
-            write(out.path() + "/junk.zip", "no archive");
+            writeFile(out.path() + "/junk.zip", "no archive");
             f.ui.answers << out.path() + "/junk.zip" << true;
             w.click("btn3");
             QCOMPARE(f.ui.texts("message").size(), 1);

@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include "files.h"
+
 #include <QtTest>
 
 #include <zip.h>
@@ -90,19 +92,6 @@ QStringList filesUnder(const QString &folder)
     }
     out.sort();
     return out;
-}
-
-QByteArray read(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void write(const QString &path, const QByteArray &data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(data);
 }
 
 // The desktop for the tests: programs start and are found for real; the program folder is a
@@ -180,7 +169,7 @@ private Q_SLOTS:
             server.stop();
         QTemporaryDir dir;
         const QString target = dir.filePath("a.zip");
-        write(target, "old");
+        writeFile(target, "old");
 
         Download download;
         download.setTimeout(300);
@@ -191,10 +180,10 @@ private Q_SLOTS:
         QVERIFY(finished.wait(5000));
         QCOMPARE(int(download.result()), result);
         if (result == int(Download::Result::Done)) {
-            QCOMPARE(read(target), body);
+            QCOMPARE(fileBytes(target), body);
             QCOMPARE(lastReceived, qint64(body.size()));
         } else {
-            QCOMPARE(read(target), QByteArray("old"));
+            QCOMPARE(fileBytes(target), QByteArray("old"));
             QVERIFY(!download.reason().isEmpty());
         }
         QCOMPARE(filesUnder(dir.path()), QStringList{"a.zip"});
@@ -224,11 +213,11 @@ private Q_SLOTS:
         writeZip(zip, {{"revizevar.exe", "#!/bin/sh\n", 0755}, {"doc/", {}, 0755}, {"doc/readme.txt", "hello"}});
         const QString target = dir.filePath("programs");
         QDir().mkpath(target);
-        write(target + "/revizevar.exe", "old program");
+        writeFile(target + "/revizevar.exe", "old program");
         QVERIFY(help::unpack(zip, target).ok());
         QCOMPARE(filesUnder(target), (QStringList{"doc/readme.txt", "revizevar.exe"}));
-        QCOMPARE(read(target + "/revizevar.exe"), QByteArray("#!/bin/sh\n"));
-        QCOMPARE(read(target + "/doc/readme.txt"), QByteArray("hello"));
+        QCOMPARE(fileBytes(target + "/revizevar.exe"), QByteArray("#!/bin/sh\n"));
+        QCOMPARE(fileBytes(target + "/doc/readme.txt"), QByteArray("hello"));
         QVERIFY(QFileInfo(target + "/revizevar.exe").isExecutable());
         QVERIFY(!QFileInfo(target + "/doc/readme.txt").isExecutable());
     }
@@ -270,7 +259,7 @@ private Q_SLOTS:
             zip_close(z);
         }
         QVERIFY(!help::unpack(zip, dir.filePath("t")).ok());
-        write(zip, "not a zip");
+        writeFile(zip, "not a zip");
         QVERIFY(!help::unpack(zip, dir.filePath("t")).ok());
         QVERIFY(!QFile::exists(dir.filePath("t/link")));
     }
@@ -327,7 +316,7 @@ private Q_SLOTS:
     {
         Setup s;
         const QString marker = s.working("started");
-        write(s.program("tolvaguide_readme.exe"), script(marker));
+        writeFile(s.program("tolvaguide_readme.exe"), script(marker));
         QFile::setPermissions(s.program("tolvaguide_readme.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         Trevizevar2 w(*s.f.context, nullptr, &s.shell);
         w.show();
@@ -379,7 +368,7 @@ private Q_SLOTS:
         Setup s;
         const QString marker = s.working("started");
         const QString program = s.program("tolvaguide_readme.exe");
-        write(program, script(s.working("old"), 30));
+        writeFile(program, script(s.working("old"), 30));
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         s.server.serve("/qhfile/tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", script(marker), 0755}}));
         Trevizevar2 w(*s.f.context, nullptr, &s.shell);
@@ -399,7 +388,7 @@ private Q_SLOTS:
         s.f.ui.clear();
         button(w, "BitBtn3")->click();
         QCOMPARE(s.f.ui.texts(), (QStringList{"如果演示程序正在运行,请先关闭后再升级！", "下载完成,现在您可以使用带语音的软件操作步骤演示程序！"}));
-        QCOMPARE(read(program), script(marker));
+        QCOMPARE(fileBytes(program), script(marker));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
         QCOMPARE(filesUnder(s.f.dir.path()), (QStringList{"old", "started"}));
     }
@@ -436,7 +425,7 @@ private Q_SLOTS:
         QFETCH(bool, builtIn);
         Setup s;
         if (file)
-            write(s.working("tolvahelp.chm"), "chm");
+            writeFile(s.working("tolvahelp.chm"), "chm");
         s.shell.viewerExists = viewer;
         std::unique_ptr<QDialog> window(help::openHelp(*s.f.context, nullptr, s.shell));
         QCOMPARE(bool(window), builtIn);
@@ -463,7 +452,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, program);
         QFETCH(bool, known);
         QTemporaryDir bin;
-        write(bin.filePath("xdg-mime"), "#!/bin/sh\n[ \"$2\" = filetype ] && echo '" + type + "'\n[ \"$2\" = default ] && [ \"$3\" = '" +
+        writeFile(bin.filePath("xdg-mime"), "#!/bin/sh\n[ \"$2\" = filetype ] && echo '" + type + "'\n[ \"$2\" = default ] && [ \"$3\" = '" +
                                             type + "' ] && echo '" + program + "'\nexit 0\n");
         QFile::setPermissions(bin.filePath("xdg-mime"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QByteArray path = qgetenv("PATH");
