@@ -25,9 +25,13 @@ DownloadWindow::DownloadWindow(Context &context, help::Shell *shell, QWidget *pa
 
 DownloadWindow::~DownloadWindow() = default;
 
-void DownloadWindow::setUpLinks(QLabel *gapText, LinkLabel *gapLink, QLabel *tellText, LinkLabel *tell,
-                                QStatusBar *bar)
+void DownloadWindow::setUpLinks(QLabel *title, QLabel *gapText, LinkLabel *gapLink, QLabel *tellText,
+                                LinkLabel *tell, QStatusBar *bar)
 {
+    QFont big = title->font();
+    big.setPointSize(16);
+    big.setBold(true);
+    title->setFont(big);
     setUpFrame(nullptr, false);
     setFixedSize(size());
     for (LinkLabel *link : {gapLink, tell})
@@ -108,11 +112,7 @@ Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::Shell *shell)
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar1"));
     setWindowTitle(QStringLiteral("青禾软件在线升级(%1)").arg(Context::webAddress()));
-    QFont title = ui->Panel1->font();
-    title.setPointSize(16);
-    title.setBold(true);
-    ui->Panel1->setFont(title);
-    setUpLinks(ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
+    setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -155,11 +155,7 @@ Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::Shell *shell)
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar2"));
-    QFont title = ui->Panel1->font();
-    title.setPointSize(16);
-    title.setBold(true);
-    ui->Panel1->setFont(title);
-    setUpLinks(ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
+    setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { guard([this] { BitBtn3Click(); }); });
     connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);

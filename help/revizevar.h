@@ -38,8 +38,10 @@ public:
     QString lastFailure() const { return reason_; }
 
 protected:
-    // `gapText` shows the link `gapLink` in its gap; `tell` follows `tellText`.
-    void setUpLinks(QLabel *gapText, LinkLabel *gapLink, QLabel *tellText, LinkLabel *tell, QStatusBar *bar);
+    // `title` in a banner's large type; `gapText` shows the link `gapLink` in its gap; `tell`
+    // follows `tellText`.
+    void setUpLinks(QLabel *title, QLabel *gapText, LinkLabel *gapLink, QLabel *tellText, LinkLabel *tell,
+                    QStatusBar *bar);
     // Fetches `file` of the download folder into the working folder.
     help::Download::Result fetch(const QString &file);
 
