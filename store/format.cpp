@@ -26,6 +26,19 @@ struct Decimal {
     }
 };
 
+// Adds one to the decimal digit at `last` and carries it leftwards; false when the carry runs past
+// the first digit (all were nines, and are now zeros).
+bool addOne(std::string &digits, int last)
+{
+    int i = last;
+    for (; i >= 0 && digits[size_t(i)] == '9'; --i)
+        digits[size_t(i)] = '0';
+    if (i < 0)
+        return false;
+    ++digits[size_t(i)];
+    return true;
+}
+
 // |value| rounded half away from zero to `decimals` places on its 15-significant-digit decimal
 // form (so 2.675, held a hair below, counts as 2.675): the rounding of every number the program
 // shows and of every amount of money it computes. Written into `out` as the integer digits
@@ -50,17 +63,10 @@ void roundedText(double value, int decimals, std::string &out)
     std::from_chars(ePos + (ePos[1] == '+' ? 2 : 1), end, exponent);
     std::string digits(e, 1);
     digits.append(e + 2, 14);
-    if (e[16] >= '5') {
-        int i = 14;
-        for (; i >= 0 && digits[size_t(i)] == '9'; --i)
-            digits[size_t(i)] = '0';
-        if (i >= 0) {
-            ++digits[size_t(i)];
-        } else {
-            digits.insert(digits.begin(), '1');
-            digits.pop_back();
-            ++exponent;
-        }
+    if (e[16] >= '5' && !addOne(digits, 14)) {
+        digits.insert(digits.begin(), '1');
+        digits.pop_back();
+        ++exponent;
     }
     int point = exponent + 1; // digits before the decimal point
     if (point < 0) {
@@ -71,16 +77,9 @@ void roundedText(double value, int decimals, std::string &out)
     if (keep < int(digits.size())) {
         const bool up = digits[size_t(keep)] >= '5';
         digits.resize(size_t(keep));
-        if (up) {
-            int i = keep - 1;
-            for (; i >= 0 && digits[size_t(i)] == '9'; --i)
-                digits[size_t(i)] = '0';
-            if (i >= 0) {
-                ++digits[size_t(i)];
-            } else {
-                digits.insert(digits.begin(), '1');
-                ++point;
-            }
+        if (up && !addOne(digits, keep - 1)) {
+            digits.insert(digits.begin(), '1');
+            ++point;
         }
     } else {
         digits.append(size_t(keep) - digits.size(), '0');
