@@ -1,6 +1,8 @@
 #include "interaction.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QDialog>
 #include <QUrl>
 #include <QFileDialog>
@@ -8,22 +10,38 @@
 
 namespace tolva {
 
+namespace {
+
+// Runs a window to its end and makes the window that was active before it active again. A window
+// manager does that on its own; without one (a bare X server) no window would be active and the
+// next Alt+X would type an "x" into a field instead of closing its window.
+int runAndReturn(QDialog &dialog)
+{
+    const QPointer<QWidget> before = QApplication::activeWindow();
+    const int result = dialog.exec();
+    if (before && before->isVisible() && !QApplication::activeWindow())
+        before->activateWindow();
+    return result;
+}
+
+} // namespace
+
 void DesktopInteraction::message(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::NoIcon, title, text, QMessageBox::Ok, parent);
-    box.exec();
+    runAndReturn(box);
 }
 
 void DesktopInteraction::error(QWidget *parent, const QString &text)
 {
     QMessageBox box(QMessageBox::Critical, caption(), text, QMessageBox::Ok, parent);
-    box.exec();
+    runAndReturn(box);
 }
 
 bool DesktopInteraction::confirm(QWidget *parent, const QString &text, const QString &title)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
-    return box.exec() == QMessageBox::Ok;
+    return runAndReturn(box) == QMessageBox::Ok;
 }
 
 QString DesktopInteraction::openFileName(QWidget *parent, const QString &title, const QString &folder,
@@ -40,7 +58,7 @@ QString DesktopInteraction::saveFileName(QWidget *parent, const QString &title, 
 
 int DesktopInteraction::exec(QDialog *dialog)
 {
-    return dialog->exec();
+    return runAndReturn(*dialog);
 }
 
 void DesktopInteraction::open(const QUrl &url)
