@@ -19,7 +19,8 @@ int runAndReturn(QDialog &dialog)
 {
     const QPointer<QWidget> before = QApplication::activeWindow();
     const int result = dialog.exec();
-    if (before && before->isVisible() && !QApplication::activeWindow())
+    const QWidget *now = QApplication::activeWindow();
+    if (before && before->isVisible() && (!now || !now->isVisible()))
         before->activateWindow();
     return result;
 }

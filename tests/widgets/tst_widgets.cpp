@@ -1,6 +1,7 @@
 #include "screens.h"
 #include "widgets/datagrid.h"
 #include "widgets/dbfields.h"
+#include "widgets/interaction.h"
 #include "widgets/maintenance.h"
 #include "widgets/numerickey.h"
 #include "widgets/statusmirror.h"
@@ -17,6 +18,26 @@ using namespace tolva;
 class TestWidgets : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The window that opened a dialog is active again once the dialog ends, so that its keys
+    // (Alt+X) reach it, also where no window manager hands the focus back.
+    void closedDialogGivesTheFocusBack()
+    {
+        QDialog opener;
+        opener.show();
+        opener.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&opener));
+        QDialog dialog(&opener);
+        QTimer::singleShot(0, &dialog, [&] {
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            dialog.hide();
+            QApplication::setActiveWindow(nullptr); // as a bare X server leaves it
+            dialog.reject();
+        });
+        DesktopInteraction desktop;
+        desktop.exec(&dialog);
+        QTRY_COMPARE(QApplication::activeWindow(), &opener);
+    }
+
     void filterNumericKey_data()
     {
         QTest::addColumn<QString>("text");
