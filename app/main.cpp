@@ -9,7 +9,7 @@
 #include "settlement/statementcli.h"
 #include "printing/printaction.h"
 #include "settings/inputmethods.h"
-#include "summaries/commandline.h"
+#include "summaries/summarycli.h"
 #include "widgets/context.h"
 #include "widgets/guard.h"
 #include "widgets/interaction.h"

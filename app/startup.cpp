@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "store/error.h"
+#include "base/error.h"
 
 #include <QDir>
 #include <QFile>

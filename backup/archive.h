@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/error.h"
+#include "base/error.h"
 
 #include <QString>
 #include <QVector>

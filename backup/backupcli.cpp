@@ -2,7 +2,7 @@
 
 #include "archive.h"
 #include "backuprules.h"
-#include "store/commandline.h"
+#include "base/commandline.h"
 #include "store/store.h"
 
 #include <QCoreApplication>

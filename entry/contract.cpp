@@ -1,5 +1,6 @@
 #include "contract.h"
 
+#include "base/searchpattern.h"
 #include "store/dataset.h"
 
 namespace tolva {
@@ -34,13 +35,8 @@ void openUnsettled(Dataset &contracts, const QString &text)
         contracts.open(QStringLiteral("select * from sp2 where jz='否'"));
         return;
     }
-    QString escaped = typed;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
-    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    contracts.open(QStringLiteral("select * from sp2 where jz='否' and (khm like :g1 escape '\\' or numa like :g1 "
-                                  "escape '\\')"),
-                   {{QStringLiteral("g1"), QLatin1Char('%') + escaped + QLatin1Char('%')}});
+    contracts.open(QStringLiteral("select * from sp2 where jz='否' and ") + contractContains(QStringLiteral("g1")),
+                   {{QStringLiteral("g1"), containsPattern(typed)}});
 }
 
 } // namespace contracts

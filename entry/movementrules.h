@@ -1,7 +1,7 @@
 #pragma once
 
 #include "contract.h"
-#include "store/outcome.h"
+#include "base/outcome.h"
 
 #include <QDate>
 #include <QString>

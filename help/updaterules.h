@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/outcome.h"
+#include "base/outcome.h"
 
 #include <QString>
 

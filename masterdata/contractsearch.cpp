@@ -1,5 +1,6 @@
 #include "contractsearch.h"
 
+#include "base/searchpattern.h"
 #include "store/dataset.h"
 
 namespace tolva {
@@ -12,12 +13,8 @@ void openContracts(Dataset &contracts, const QString &text)
         contracts.open(QStringLiteral("select * from sp2"));
         return;
     }
-    QString escaped = typed;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
-    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    contracts.open(QStringLiteral("select * from sp2 where khm like :g1 escape '\\' or numa like :g1 escape '\\'"),
-                   {{QStringLiteral("g1"), QLatin1Char('%') + escaped + QLatin1Char('%')}});
+    contracts.open(QStringLiteral("select * from sp2 where ") + contractContains(QStringLiteral("g1")),
+                   {{QStringLiteral("g1"), containsPattern(typed)}});
 }
 
 } // namespace tolva

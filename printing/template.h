@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "store/error.h"
+#include "base/error.h"
 
 namespace tolva::report {
 

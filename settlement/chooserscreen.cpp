@@ -3,6 +3,7 @@
 
 #include "statementrules.h"
 #include "statementscreen.h"
+#include "base/searchpattern.h"
 #include "store/format.h"
 #include "export/exportaction.h"
 #include "widgets/context.h"
@@ -173,8 +174,8 @@ void Tczbcx1::Edit1Change()
         if (text.isEmpty())
             query1_.open(Open);
         else
-            query1_.open(Open + QStringLiteral(" and (khm like :g1 or numa like :g1)"),
-                         {{QStringLiteral("g1"), QStringLiteral("%") + text + QStringLiteral("%")}});
+            query1_.open(Open + QStringLiteral(" and ") + contractContains(QStringLiteral("g1")),
+                         {{QStringLiteral("g1"), containsPattern(text)}});
     });
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "store/progress.h"
+#include "base/progress.h"
 #include "store/store.h"
 
 #include <QDate>

@@ -2,7 +2,7 @@
 
 #include "printing/output.h"
 #include "statementprint.h"
-#include "store/commandline.h"
+#include "base/commandline.h"
 #include "store/dataset.h"
 
 #include <QDir>

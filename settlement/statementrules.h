@@ -1,7 +1,7 @@
 #pragma once
 
 #include "settlement.h"
-#include "store/outcome.h"
+#include "base/outcome.h"
 
 #include <QString>
 

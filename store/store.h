@@ -11,7 +11,7 @@
 #include <functional>
 #include <vector>
 
-#include "error.h"
+#include "base/error.h"
 
 namespace tolva {
 

@@ -1,27 +1,19 @@
 #include "contractlist.h"
 
+#include "base/searchpattern.h"
 #include "store/dataset.h"
 
 namespace tolva::summaries {
 
 namespace {
 
-QString pattern(const QString &typed)
-{
-    QString escaped = typed;
-    escaped.replace(QLatin1Char('\\'), QLatin1String("\\\\"));
-    escaped.replace(QLatin1Char('%'), QLatin1String("\\%"));
-    escaped.replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + escaped + QLatin1Char('%');
-}
-
 QString statement(const QString &typed, Params &params)
 {
     params.insert(QStringLiteral("jz"), unsettled());
     QString sql = QStringLiteral("select * from sp2 where jz=:jz");
     if (!typed.isEmpty()) {
-        sql += QStringLiteral(" and (khm like :g1 escape '\\' or numa like :g1 escape '\\')");
-        params.insert(QStringLiteral("g1"), pattern(typed));
+        sql += QStringLiteral(" and ") + contractContains(QStringLiteral("g1"));
+        params.insert(QStringLiteral("g1"), containsPattern(typed));
     }
     return sql;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "contractlist.h"
-#include "store/outcome.h"
-#include "store/progress.h"
+#include "base/outcome.h"
+#include "base/progress.h"
 
 #include <QDate>
 

@@ -1,5 +1,6 @@
 #include "stock.h"
 
+#include "base/searchpattern.h"
 #include "store/store.h"
 
 namespace tolva {
@@ -30,12 +31,8 @@ int countBalances(Store &store, const Contracts &contracts)
     Params params;
     if (!contracts.search.trimmed().isEmpty()) {
         // The search's own statement lists settled contracts too.
-        where = QStringLiteral("where k.khm like :p escape '\\' or k.numa like :p escape '\\'");
-        QString text = contracts.search.trimmed();
-        text.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
-            .replace(QLatin1Char('%'), QLatin1String("\\%"))
-            .replace(QLatin1Char('_'), QLatin1String("\\_"));
-        params.insert(QStringLiteral("p"), QLatin1Char('%') + text + QLatin1Char('%'));
+        where = QStringLiteral("where ") + contractContains(QStringLiteral("p"), QStringLiteral("k"));
+        params.insert(QStringLiteral("p"), containsPattern(contracts.search));
     } else if (contracts.unsettledOnly) {
         where = QStringLiteral("where k.jz=:open");
         params.insert(QStringLiteral("open"), QStringLiteral("否"));

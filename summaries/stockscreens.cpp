@@ -3,6 +3,7 @@
 #include "ui_detailscreen.h"
 #include "ui_stockscreen.h"
 
+#include "base/searchpattern.h"
 #include "printing/printaction.h"
 #include "printing/template.h"
 #include "export/chartwindow.h"
@@ -23,13 +24,6 @@ const QString Quantity5 = QStringLiteral("#0.00000;-#0.00000;#");
 QColor alternate(const Dataset &, int row)
 {
     return row % 2 == 0 ? colours::aqua() : QColor(Qt::white);
-}
-
-QString likePattern(const QString &text)
-{
-    QString t = text.trimmed();
-    t.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('%'), QLatin1String("\\%")).replace(QLatin1Char('_'), QLatin1String("\\_"));
-    return QLatin1Char('%') + t + QLatin1Char('%');
 }
 
 } // namespace
@@ -128,8 +122,8 @@ void Tkccx1::search()
     if (text.isEmpty())
         query1_.open(QStringLiteral("select * from sp2"));
     else
-        query1_.open(QStringLiteral("select * from sp2 where khm like :p escape '\\' or numa like :p escape '\\'"),
-                     {{QStringLiteral("p"), likePattern(text)}});
+        query1_.open(QStringLiteral("select * from sp2 where ") + contractContains(QStringLiteral("p")),
+                     {{QStringLiteral("p"), containsPattern(text)}});
 }
 
 void Tkccx1::btn1_addClick()
@@ -278,8 +272,8 @@ void Tczblrnowcx::search()
     if (text.isEmpty())
         query2_.open(QStringLiteral("select * from sp2 where jz=:g1"), {{QStringLiteral("g1"), QStringLiteral("否")}});
     else
-        query2_.open(QStringLiteral("select * from sp2 where jz=:g1 and (khm like :p escape '\\' or numa like :p escape '\\')"),
-                     {{QStringLiteral("g1"), QStringLiteral("否")}, {QStringLiteral("p"), likePattern(text)}});
+        query2_.open(QStringLiteral("select * from sp2 where jz=:g1 and ") + contractContains(QStringLiteral("p")),
+                     {{QStringLiteral("g1"), QStringLiteral("否")}, {QStringLiteral("p"), containsPattern(text)}});
     adjusting_ = false;
     compute();
 }

@@ -1,8 +1,8 @@
 #include "guard.h"
 
 #include "interaction.h"
-#include "store/error.h"
-#include "store/progress.h"
+#include "base/error.h"
+#include "base/progress.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "maintenance.h"
-#include "store/outcome.h"
+#include "base/outcome.h"
 
 #include <QDialog>
 

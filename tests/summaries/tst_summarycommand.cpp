@@ -1,7 +1,7 @@
 #include "ledger.h"
 
 #include "fixture.h"
-#include "summaries/commandline.h"
+#include "summaries/summarycli.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
-#include "commandline.h"
+#include "summarycli.h"
 
 #include "distribution.h"
 #include "rentsummary.h"
 #include "summaryprint.h"
 #include "printing/output.h"
-#include "store/commandline.h"
+#include "base/commandline.h"
 #include "store/dataset.h"
 
 #include <QDir>
