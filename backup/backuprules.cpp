@@ -123,7 +123,7 @@ void checkLedger(const QString &folder)
         throw ArchiveError(QStringLiteral("备份中的 tolva.db 不是本程序的数据文件。"));
     {
         Store check(folder);
-        const QString integrity = check.scalar(QStringLiteral("PRAGMA integrity_check")).toString();
+        const QString integrity = check.integrity();
         if (integrity != QLatin1String("ok"))
             throw ArchiveError(QStringLiteral("备份中的数据文件已损坏（") + integrity + QStringLiteral("）。"));
         QStringList missing;

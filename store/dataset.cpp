@@ -456,8 +456,7 @@ void Dataset::post()
                                 ? QStringLiteral("insert into %1 default values").arg(table_)
                                 : QStringLiteral("insert into %1 (%2) values (%3)")
                                       .arg(table_, names.join(QLatin1Char(',')), holders.join(QLatin1Char(',')));
-        store_.exec(sql, params);
-        rowids_[current_] = store_.scalar(QStringLiteral("select last_insert_rowid()")).toLongLong();
+        rowids_[current_] = store_.insert(sql, params);
     } else {
         QStringList sets;
         Params params{{QStringLiteral("rid"), rowids_[current_]}};

@@ -1,61 +1,33 @@
 #include "statement.h"
-#include "sqlitehandle.h"
-
-#include <QSqlDriver>
-
-#include <sqlite3.h>
+#include "engine.h"
 
 namespace tolva {
 
-namespace {
-
-sqlite3 *handleOf(Store &store)
+Statement::Statement(Store &store, const QString &sql)
+    : cursor_(store.engine().prepare(store.engine().dialect(Store::translate(sql))))
 {
-    return sqliteHandle(store.database());
 }
 
-} // namespace
-
-Statement::Statement(Store &store, const QString &sql) : store_(store), sql_(sql)
-{
-    const QByteArray text = sql.toUtf8();
-    if (sqlite3_prepare_v2(handleOf(store), text.constData(), int(text.size()), &stmt_, nullptr) != SQLITE_OK)
-        fail();
-}
-
-Statement::~Statement()
-{
-    sqlite3_finalize(stmt_);
-}
-
-void Statement::fail() const
-{
-    sqlite3 *h = handleOf(store_);
-    throw StoreError(failureText(sqlite3_errcode(h), QString::fromUtf8(sqlite3_errmsg(h))), sql_);
-}
+Statement::~Statement() = default;
 
 void Statement::bindNull(int i)
 {
-    if (sqlite3_bind_null(stmt_, i + 1) != SQLITE_OK)
-        fail();
+    cursor_->bindNull(i);
 }
 
 void Statement::bind(int i, double value)
 {
-    if (sqlite3_bind_double(stmt_, i + 1, value) != SQLITE_OK)
-        fail();
+    cursor_->bind(i, value);
 }
 
 void Statement::bind(int i, const std::string &utf8)
 {
-    if (sqlite3_bind_text(stmt_, i + 1, utf8.data(), int(utf8.size()), SQLITE_TRANSIENT) != SQLITE_OK)
-        fail();
+    cursor_->bindText(i, utf8.data(), int(utf8.size()), false);
 }
 
 void Statement::bindStatic(int i, const char *utf8, int size)
 {
-    if (sqlite3_bind_text(stmt_, i + 1, utf8, size, SQLITE_STATIC) != SQLITE_OK)
-        fail();
+    cursor_->bindText(i, utf8, size, true);
 }
 
 void Statement::bind(int i, const QString &value)
@@ -65,8 +37,7 @@ void Statement::bind(int i, const QString &value)
         return;
     }
     const QByteArray utf8 = value.toUtf8();
-    if (sqlite3_bind_text(stmt_, i + 1, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT) != SQLITE_OK)
-        fail();
+    cursor_->bindText(i, utf8.constData(), int(utf8.size()), false);
 }
 
 void Statement::bind(int i, const QVariant &value)
@@ -92,12 +63,7 @@ void Statement::bind(int i, const QVariant &value)
 
 bool Statement::next()
 {
-    const int rc = sqlite3_step(stmt_);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    fail();
+    return cursor_->next();
 }
 
 void Statement::run()
@@ -109,31 +75,30 @@ void Statement::run()
 
 void Statement::reset()
 {
-    sqlite3_reset(stmt_);
+    cursor_->reset();
 }
 
 bool Statement::isNull(int column) const
 {
-    return sqlite3_column_type(stmt_, column) == SQLITE_NULL;
+    return cursor_->isNull(column);
 }
 
 double Statement::number(int column) const
 {
-    return sqlite3_column_double(stmt_, column);
+    return cursor_->number(column);
 }
 
 QString Statement::text(int column) const
 {
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
-    if (!p)
+    if (cursor_->isNull(column))
         return QString();
-    return QString::fromUtf8(p, sqlite3_column_bytes(stmt_, column));
+    const std::string b = cursor_->bytes(column);
+    return QString::fromUtf8(b.data(), qsizetype(b.size()));
 }
 
 std::string Statement::bytes(int column) const
 {
-    const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
-    return p ? std::string(p, size_t(sqlite3_column_bytes(stmt_, column))) : std::string();
+    return cursor_->bytes(column);
 }
 
 } // namespace tolva

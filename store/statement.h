@@ -2,15 +2,18 @@
 
 #include "store.h"
 
+#include <memory>
 #include <string>
-
-struct sqlite3_stmt;
 
 namespace tolva {
 
-// A prepared SQLite statement on the store's connection, for the computations that read or write
-// many rows: values go in and out without the per-value conversions of a result set. The text is
-// SQLite's own dialect with positional "?" parameters (numbered from 0 here).
+namespace engine {
+class Cursor;
+}
+
+// A prepared statement on the store's connection, for the computations that read or write many
+// rows: values go in and out without the per-value conversions of a result set. The text is in the
+// program's dialect with positional "?" parameters (numbered from 0 here).
 class Statement {
 public:
     Statement(Store &store, const QString &sql);
@@ -37,11 +40,7 @@ public:
     std::string bytes(int column) const; // the UTF-8 text as stored
 
 private:
-    [[noreturn]] void fail() const;
-
-    Store &store_;
-    QString sql_;
-    sqlite3_stmt *stmt_ = nullptr;
+    std::unique_ptr<engine::Cursor> cursor_;
 };
 
 } // namespace tolva

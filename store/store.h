@@ -1,14 +1,13 @@
 #pragma once
 
 #include <QHash>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVector>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "base/error.h"
@@ -49,16 +48,48 @@ struct Rows {
 };
 
 class Dataset;
+namespace engine {
+class Engine;
+class Appender;
+} // namespace engine
 
-// The table store: one SQLite file tolva.db in the data folder, opened through Qt SQL.
-// It accepts the program's statement forms (see translate()) and binds named parameters.
+// Rows appended to one table in bulk, the fast path of the computations: values are given column
+// by column (in the order of the columns named), each row closed by endRow(), and finish() writes
+// what the engine still holds.
+class BulkInsert {
+public:
+    explicit BulkInsert(std::unique_ptr<engine::Appender> appender);
+    ~BulkInsert();
+    BulkInsert(BulkInsert &&) noexcept;
+    Q_DISABLE_COPY(BulkInsert)
+    void addNull();
+    void add(double value);
+    void add(const QString &text); // a null text adds null
+    void add(const std::string &utf8);
+    void add(const QVariant &value);
+    void endRow();
+    void finish();
+
+private:
+    std::unique_ptr<engine::Appender> appender_;
+};
+
+// The table store: the ledger's tables behind one interface, whatever engine holds them (the
+// SQLite file tolva.db of a data folder). It accepts the program's statement forms (see
+// translate()) and binds named parameters; every table has a row identity `rowid`, and a select
+// without order by gives rows in that order.
 class Store {
 public:
+    struct Options {
+        // How long a save waits for another program that holds the file before it gives up.
+        int busyTimeoutMs = 2000;
+    };
     // Opens folder/tolva.db. A missing or empty file, or a database without tables, gets every
     // table with its starting rows in one transaction. A file of ours is marked (ApplicationId);
     // an unmarked one holding every table is marked; anything else is refused untouched, as is a
     // read-only file or folder, with a StoreError naming the file and the reason.
     explicit Store(const QString &folder);
+    Store(const QString &folder, const Options &options);
     ~Store();
     Q_DISABLE_COPY(Store)
 
@@ -72,7 +103,6 @@ public:
 
     QString folder() const { return folder_; }
     QString filePath() const;
-    QSqlDatabase database() const;
 
     // Closes the file, so that it can be replaced (restore); statements fail until reopen().
     // Refused inside a transaction. Result sets keep the rows they hold.
@@ -98,13 +128,21 @@ public:
     // First column of the first row, or a null value when there is no row.
     QVariant scalar(const QString &sql, const Params &params = {});
 
-    // Appends rows to a table through one prepared statement: the fast path of the computations.
+    // Runs an insert and returns the row identity (rowid) of the row it made.
+    qint64 insert(const QString &sql, const Params &params = {});
+
+    // Appends rows to a table in bulk: the fast path of the computations.
     void insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows);
+    BulkInsert bulkInsert(const QString &table, const QStringList &columns);
 
     // Removes every row of a table.
     void emptyTable(const QString &table);
     // Rewrites the file compactly; needs exclusive access and no open transaction.
     void compact();
+    // Reads every stored page: "ok", or what is damaged.
+    QString integrity();
+    // True when the file at path carries the store's mark in its header.
+    static bool isMarked(const QString &path);
 
     bool hasTable(const QString &table) const;
     const QVector<ColumnInfo> &columns(const QString &table) const;
@@ -142,15 +180,16 @@ public:
     void attach(Dataset *dataset);
     void detach(Dataset *dataset);
 
+    // The engine under the store, for the store's own classes.
+    engine::Engine &engine() const;
+
 private:
-    void open();
     void settle(bool committed);
-    void create();
     void loadColumns() const;
-    QSqlQuery prepare(const QString &sql, const Params &params) const;
 
     QString folder_;
-    QString connection_;
+    Options options_;
+    std::unique_ptr<engine::Engine> engine_;
     int depth_ = 0;
     std::vector<std::function<void(bool)>> settled_;
     QVector<Dataset *> datasets_;

@@ -1,6 +1,8 @@
 #include "store/store.h"
 
 #include <QTemporaryDir>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace tolva;

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "store.h"
+
+#include <QHash>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <string>
+
+// What the store asks of a database engine. The store keeps what is the same for every engine
+// (the program's statement forms, transactions as a depth, result sets, capacities); an engine
+// speaks its own dialect, hands values to the program with the same types, and says its failures
+// in the program's words. Seen only inside store/.
+namespace tolva::engine {
+
+// The value of a named parameter, its name's letter case ignored; none is a StoreError.
+QVariant namedValue(const Params &params, const QString &name, const QString &shown);
+// A column as declared ("char(20)", "real", "date" …).
+ColumnInfo parseColumn(const QString &name, const QString &declared);
+// The statements that make every table with its starting rows, in the program's dialect.
+QStringList schemaStatements();
+
+// A prepared statement with positional parameters, numbered from 0.
+class Cursor {
+public:
+    virtual ~Cursor() = default;
+    virtual void bindNull(int i) = 0;
+    virtual void bind(int i, double value) = 0;
+    // UTF-8 text; `stable` when the bytes stay alive and unchanged until the statement has run.
+    virtual void bindText(int i, const char *utf8, int size, bool stable) = 0;
+    // Steps once: true when a row is ready to read, false when the statement is done.
+    virtual bool next() = 0;
+    // Makes the statement ready to run again with new values.
+    virtual void reset() = 0;
+    virtual bool isNull(int column) const = 0;
+    virtual double number(int column) const = 0; // null and text that is no number read as 0
+    virtual std::string bytes(int column) const = 0; // text as UTF-8; empty for null
+};
+
+// Rows appended to one table in bulk: values are given column by column, row by row.
+class Appender {
+public:
+    virtual ~Appender() = default;
+    virtual void addNull() = 0;
+    virtual void add(double value) = 0;
+    virtual void add(const char *utf8, int size) = 0;
+    virtual void endRow() = 0;
+    // Writes what is still held; the appender may not be used afterwards.
+    virtual void finish() = 0;
+};
+
+class Engine {
+public:
+    virtual ~Engine() = default;
+
+    // The statement in this engine's dialect, from the program's (already stripped of its
+    // ".db" suffixes and with its literals in single quotes).
+    virtual QString dialect(const QString &sql) const = 0;
+
+    virtual int exec(const QString &sql, const Params &params, const QString &shown) = 0;
+    virtual Rows select(const QString &sql, const Params &params, const QString &shown) = 0;
+    // Runs an insert and returns the row identity (rowid) of the row it made.
+    virtual qint64 insert(const QString &sql, const Params &params, const QString &shown) = 0;
+    virtual std::unique_ptr<Cursor> prepare(const QString &sql) = 0;
+    virtual std::unique_ptr<Appender> appender(const QString &table, const QStringList &columns) = 0;
+
+    virtual void begin() = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual void savepoint(const QString &name) = 0;
+    virtual void release(const QString &name) = 0;
+    // False when the engine dropped the savepoint with the whole transaction.
+    virtual bool rollbackTo(const QString &name) = 0;
+    // True while the engine holds a transaction open.
+    virtual bool inTransaction() const = 0;
+
+    // The tables and their columns as the database declares them.
+    virtual QHash<QString, QVector<ColumnInfo>> tables() = 0;
+
+    // One consistent copy of the committed data into a new SQLite file at `path`.
+    virtual void snapshot(const QString &path) = 0;
+    virtual void compact() = 0;
+    // "ok", or what is damaged.
+    virtual QString integrity() = 0;
+
+    virtual bool isOpen() const = 0;
+    virtual void close() = 0;
+    virtual void open() = 0;
+};
+
+} // namespace tolva::engine
