@@ -3,6 +3,7 @@
 #include "splash.h"
 
 #include "screens.h"
+#include "servercli.h"
 #include "startup.h"
 #include "backup/backupcli.h"
 #include "backup/backupscreen.h"
@@ -25,6 +26,10 @@
 // first start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (!tolva::takeDatabaseOption(argc, argv))
+        return 1;
+    if (tolva::isServerCommand(argc, argv))
+        return tolva::runServerCommand(argc, argv);
     // A command-line mode works on the folder like a program: not while another one is using it.
     if (tolva::isStatementCommand(argc, argv) || tolva::isBackupCommand(argc, argv) ||
         tolva::summaries::isSummaryCommand(argc, argv)) {

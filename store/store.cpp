@@ -1,6 +1,7 @@
 #include "store.h"
 #include "dataset.h"
 #include "engine.h"
+#include "pgengine.h"
 #include "sqliteengine.h"
 #include "sqlitefile.h"
 
@@ -105,9 +106,25 @@ Store::Store(const QString &folder) : Store(folder, Options()) {}
 
 Store::Store(const QString &folder, const Options &options)
     : folder_(QDir(folder).absolutePath()), options_(options),
-      engine_(std::make_unique<engine::SqliteEngine>(QDir(folder_).filePath(QLatin1String(FileName)),
-                                                      options.busyTimeoutMs))
+      engine_(options.server.isEmpty()
+                  ? std::unique_ptr<engine::Engine>(std::make_unique<engine::SqliteEngine>(
+                        QDir(folder_).filePath(QLatin1String(FileName)), options.busyTimeoutMs))
+                  : std::unique_ptr<engine::Engine>(std::make_unique<engine::PgEngine>(options.server)))
 {
+}
+
+Store::Options Store::configured()
+{
+    Options options;
+    options.server = qEnvironmentVariable("TOLVA_DATABASE").trimmed();
+    return options;
+}
+
+QString Store::location() const
+{
+    if (!isServer())
+        return QDir::toNativeSeparators(filePath());
+    return static_cast<engine::PgEngine &>(*engine_).shownAddress();
 }
 
 void Store::requireWritable(const QString &folder)

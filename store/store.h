@@ -28,6 +28,17 @@ private:
     QString statement_;
 };
 
+// Why a database server refused a connection: the login answers a wrong password itself.
+class ConnectionError : public StoreError {
+public:
+    enum class Reason { NoServer, NoDatabase, Password, Refused };
+    ConnectionError(Reason reason, const QString &message) : StoreError(message), reason_(reason) {}
+    Reason reason() const { return reason_; }
+
+private:
+    Reason reason_;
+};
+
 // Values of the named parameters of a statement (":g1" is bound from the key "g1").
 using Params = QVariantMap;
 
@@ -83,6 +94,9 @@ public:
     struct Options {
         // How long a save waits for another program that holds the file before it gives up.
         int busyTimeoutMs = 2000;
+        // A server database (postgresql://[user[:password]@]host[:port]/dbname) in place of the
+        // folder's file; the folder stays the place of outputs and backups.
+        QString server;
     };
     // Opens folder/tolva.db. A missing or empty file, or a database without tables, gets every
     // table with its starting rows in one transaction. A file of ours is marked (ApplicationId);
@@ -90,6 +104,9 @@ public:
     // read-only file or folder, with a StoreError naming the file and the reason.
     explicit Store(const QString &folder);
     Store(const QString &folder, const Options &options);
+    // The options of the program's ledger: the server database named by the environment variable
+    // TOLVA_DATABASE when it is set, otherwise the working folder's own file.
+    static Options configured();
     ~Store();
     Q_DISABLE_COPY(Store)
 
@@ -103,6 +120,11 @@ public:
 
     QString folder() const { return folder_; }
     QString filePath() const;
+    // True when the tables live on a database server rather than in the folder's file.
+    bool isServer() const { return !options_.server.isEmpty(); }
+    // Where the tables live, as shown to a person: the file, or the server address without its
+    // password.
+    QString location() const;
 
     // Closes the file, so that it can be replaced (restore); statements fail until reopen().
     // Refused inside a transaction. Result sets keep the rows they hold.

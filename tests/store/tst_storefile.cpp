@@ -185,7 +185,9 @@ private Q_SLOTS:
     void lockedFileGivesAMessageAndKeepsThePendingRow() {
         QTemporaryDir dir;
         // The wait for the other program is the store's own; it need not be long here.
-        Store store(dir.path(), Store::Options{50});
+        Store::Options quick;
+        quick.busyTimeoutMs = 50;
+        Store store(dir.path(), quick);
         Dataset ds(store);
         ds.open("select * from sp1");
         {

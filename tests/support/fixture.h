@@ -1,6 +1,7 @@
 #pragma once
 
 #include "scriptedinteraction.h"
+#include "testledger.h"
 #include "store/store.h"
 #include "widgets/context.h"
 
@@ -13,6 +14,7 @@ namespace tolva {
 // A store in a temporary folder with a context over it, a scripted Interaction and a fixed clock.
 struct Fixture {
     QTemporaryDir dir;
+    TestLedger ledger;
     std::unique_ptr<Store> store;
     ScriptedInteraction ui;
     std::unique_ptr<Context> context;
@@ -20,7 +22,7 @@ struct Fixture {
 
     Fixture()
     {
-        store = std::make_unique<Store>(dir.path());
+        store = std::make_unique<Store>(dir.path(), ledger.options());
         context = std::make_unique<Context>(*store, ui);
         context->setClock([this] { return now; });
     }
