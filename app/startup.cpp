@@ -64,7 +64,7 @@ Opened openFolder(const QString &folder, Interaction &interaction) {
         run.lock = lockFolder(folder, run.refusal);
         if (!run.lock)
             return run;
-        run.store = std::make_unique<Store>(folder);
+        run.store = std::make_unique<Store>(folder, Store::configured());
         run.context = std::make_unique<Context>(*run.store, interaction);
         cleanFolder(folder);
     } catch (...) {

@@ -62,7 +62,7 @@ int backupCommand(const QStringList &arguments, const QString &folder, const QDa
             return 0;
         }
 
-        Store store(folder);
+        Store store(folder, Store::configured());
         const QString archive = archivePath(toWrite);
         const bool replacing = QFileInfo::exists(archive);
         QStringList files;

@@ -99,7 +99,7 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
         if (from.isValid() != to.isValid())
             throw CommandFailure{QStringLiteral("--from 和 --to 要一起给出")};
 
-        Store store(folder);
+        Store store(folder, Store::configured());
         Dataset titles(store);
         titles.open(QStringLiteral("select * from dwm"));
         Dataset contract(store);

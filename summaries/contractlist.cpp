@@ -64,9 +64,11 @@ MoneyTotals::MoneyTotals(Store &store)
     // Fees have no payment type: their rows group under an empty one.
     auto read = [&](const char *table, const char *column, auto add) {
         const bool typed = table[0] == 's';
-        const Rows rows = store.select(QStringLiteral("select numa,khm,%3,total(%1) from %2 group by numa,khm,%3")
-                                           .arg(QLatin1String(column), QLatin1String(table),
-                                                typed ? QStringLiteral("lx") : QStringLiteral("''")));
+        const Rows rows = store.select(
+            typed ? QStringLiteral("select numa,khm,lx,coalesce(sum(%1),0) from %2 group by numa,khm,lx")
+                        .arg(QLatin1String(column), QLatin1String(table))
+                  : QStringLiteral("select numa,khm,'',coalesce(sum(%1),0) from %2 group by numa,khm")
+                        .arg(QLatin1String(column), QLatin1String(table)));
         for (const auto &row : rows.rows)
             add(money_[{row[0].toString(), row[1].toString()}], row[2].toString().trimmed() == bank,
                 row[3].toDouble());

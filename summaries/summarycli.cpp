@@ -52,7 +52,7 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
         if (distribution && !material.isEmpty())
             throw CommandFailure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
 
-        Store store(folder);
+        Store store(folder, Store::configured());
         if (!material.isEmpty() &&
             store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{QStringLiteral("g1"), material}})
                     .toInt() == 0)

@@ -48,7 +48,7 @@ template <class Screen> struct Statement {
     }
     QStringList stored(const QString &table)
     {
-        return column(*f.store, "select khm||' '||numa||' '||namea||' '||a1||' '||a2||' '||a3||' '||a4 from " + table +
+        return joinedRows(*f.store, "select khm,numa,namea,a1,a2,a3,a4 from " + table +
                                     " order by rowid");
     }
 };
@@ -154,7 +154,7 @@ private Q_SLOTS:
             QCOMPARE(f.store->scalar("select count(*) from czb1").toInt(), 0);
             return;
         }
-        QCOMPARE(column(*f.store, "select a3||' '||a4 from czb1"), QStringList{result});
+        QCOMPARE(joinedRows(*f.store, "select a3,a4 from czb1"), QStringList{result});
     }
 
     void printedStatementListsAndSumsTheLines()

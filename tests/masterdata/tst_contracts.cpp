@@ -67,7 +67,7 @@ private Q_SLOTS:
         QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
         s.date("d2")->setDate(QDate(2004, 8, 1));
         s.click("btn1_add");
-        QCOMPARE(f.store->scalar("select begina||' '||enda||' '||jz||' '||a1 from sp2 where numa='C1'").toString(),
+        QCOMPARE(joinedRow(*f.store, "select begina,enda,jz,a1 from sp2 where numa='C1'", " "),
                  QString("2004-05-01 2004-08-01 否 其它"));
 
         s.screen.contracts().first();
@@ -281,7 +281,7 @@ private Q_SLOTS:
         QTest::keyClick(amount, '-');
         QCOMPARE(amount->text(), QString("-50"));
         s.click("btn1_add");
-        QCOMPARE(f.store->scalar("select datea||' '||lx||' '||a1||' '||khm from sp3 where a1<0").toString(),
+        QCOMPARE(joinedRow(*f.store, "select datea,lx,a1,khm from sp3 where a1<0", " "),
                  QString("2004-04-15 现金 -50.0 甲公司"));
         QCOMPARE(s.screen.findChild<QLabel *>("DBText2")->text(), QString("H1"));
     }

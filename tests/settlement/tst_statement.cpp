@@ -299,9 +299,9 @@ private Q_SLOTS:
         s.click("btn1_add");
         QCOMPARE(f.ui.texts("message"),
                  (QStringList{"其它收费金额必须是数字,请重新输入！", "没有数据,无法打印！"}));
-        QCOMPARE(f.store->scalar("select a1||'|'||a2||'|'||bz from sp2 where numa='H1'").toString(),
+        QCOMPARE(joinedRow(*f.store, "select a1,a2,bz from sp2 where numa='H1'", "|"),
                  QString("运费|-12.5|备注一"));
-        QCOMPARE(f.store->scalar("select b8||'|'||b5||'|'||b3 from srf").toString(), QString("33.0|0.0|43.0"));
+        QCOMPARE(joinedRow(*f.store, "select b8,b5,b3 from srf", "|"), QString("33.0|0.0|43.0"));
     }
 
     // The print button prints what the grid shows; the preview's pages carry its figures.

@@ -54,7 +54,7 @@ private Q_SLOTS:
         Fixture f;
         fill(f);
         Open<Tkccx> s(f);
-        QCOMPARE(column(*f.store, "select namea||' '||kc||' '||kc1||' '||kc2||' '||nowkc from sp1"),
+        QCOMPARE(joinedRows(*f.store, "select namea,kc,kc1,kc2,nowkc from sp1"),
                  (QStringList{"钢管 1000.0 120.0 12.0 892.0", "扣件 50.0 0.0 0.0 50.0"}));
         QCOMPARE(s.screen.stock().rowCount(), 2);
         const QStringList texts = printed(f, [&] { s.click("btn1_edit"); });
@@ -68,7 +68,7 @@ private Q_SLOTS:
         Fixture f;
         fill(f);
         Open<Tkccx1> s(f);
-        QCOMPARE(column(*f.store, stock::balanceStatement(0).replace("*", "khm||' '||a1||' '||coalesce(a2,'')||' '||a3")),
+        QCOMPARE(joinedRows(*f.store, stock::balanceStatement(0).replace("*", "khm,a1,a2,a3")),
                  (QStringList{"甲公司 120.0 0.0 120.0", "甲公司（新） 0.0 12.0 -12.0"}));
         s.field("Edit1")->setText("公司");
         s.click("btn1_add");
@@ -91,14 +91,14 @@ private Q_SLOTS:
         QVERIFY(!s.button("btn1_print")->isEnabled());
 
         s.screen.contracts().first();
-        QCOMPARE(column(*f.store, "select a1||' '||a2||' '||a4 from czbnow1"),
+        QCOMPARE(joinedRows(*f.store, "select a1,a2,a4 from czbnow1"),
                  (QStringList{"10.0 60.0 60.0", "10.0 60.0 60.0", "0.0 0.0 -12.0"}));
 
         auto *check3 = s.screen.findChild<QComboBox *>("check3");
         check3->setCurrentIndex(2);
         Q_EMIT check3->activated(2);
         QCOMPARE(check3->currentIndex(), 1);
-        QCOMPARE(column(*f.store, "select khm||' '||a1||' '||b1||' '||a4 from czbnow1"),
+        QCOMPARE(joinedRows(*f.store, "select khm,a1,b1,a4 from czbnow1"),
                  (QStringList{"甲公司 20.0 0.0 120.0", "甲公司（新） 0.0 2.0 -12.0"}));
 
         // 钢管 has two decimals: the converted quantities print with two, the pieces with none.

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QtTest>
 
+#include <cmath>
+
 namespace tolva {
 
 // Types any text, Chinese included, one key event per character.
@@ -23,6 +25,41 @@ inline QStringList column(Store &store, const QString &sql)
     for (const auto &row : store.select(sql).rows)
         out << row[0].toString();
     return out;
+}
+
+// A stored value as text, a real number written the one way on every engine: a whole one keeps
+// its ".0" (4.0, -6.0), null is empty.
+inline QString storedText(const QVariant &v)
+{
+    if (v.isNull())
+        return QString();
+    if (v.typeId() == QMetaType::Double) {
+        const double d = v.toDouble();
+        if (d == std::floor(d) && std::fabs(d) < 1e15)
+            return QString::number(d, 'f', 1);
+        return QString::number(d, 'g', 15);
+    }
+    return v.toString();
+}
+
+// Each row of a query, its columns' texts joined by `separator`.
+inline QStringList joinedRows(Store &store, const QString &sql, const QString &separator = QStringLiteral(" "))
+{
+    QStringList out;
+    for (const auto &row : store.select(sql).rows) {
+        QStringList texts;
+        for (const QVariant &v : row)
+            texts << storedText(v);
+        out << texts.join(separator);
+    }
+    return out;
+}
+
+// The first row of joinedRows(), or an empty text when there is none.
+inline QString joinedRow(Store &store, const QString &sql, const QString &separator = QStringLiteral(" "))
+{
+    const QStringList rows = joinedRows(store, sql, separator);
+    return rows.isEmpty() ? QString() : rows.first();
 }
 
 // A screen shown over a fixture, driven by its controls' names.
