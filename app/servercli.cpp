@@ -1,7 +1,12 @@
 #include "servercli.h"
 
 #include "base/commandline.h"
+#include "startup.h"
 #include "store/server.h"
+#include "store/store.h"
+
+#include <QDir>
+#include <QUrl>
 
 #include <QStringList>
 #include <QTextStream>
@@ -68,7 +73,25 @@ int runServerCommand(int argc, char *argv[])
                 out << QStringLiteral("已建立：") << made << Qt::endl;
             return 0;
         }
-        throw CommandFailure{QStringLiteral("--copy-to 还不能使用。")};
+        const QString target = address(line.value(QStringLiteral("--copy-to")));
+        // The folder's own file, whatever ledger the environment names, while no program uses it.
+        QString refusal;
+        const auto lock = lockFolder(QDir::currentPath(), refusal);
+        if (!lock)
+            throw CommandFailure{refusal};
+        Store store(QDir::currentPath());
+        QStringList problems;
+        const QStringList copied = server::copyTo(store, target, problems);
+        if (!problems.isEmpty()) {
+            err << QStringLiteral("没有复制：以下数据服务器不能保存，请先在本程序中改正：") << Qt::endl;
+            for (const QString &p : problems)
+                err << QStringLiteral("  ") << p << Qt::endl;
+            return 1;
+        }
+        for (const QString &c : copied)
+            out << QStringLiteral("已复制 ") << c << Qt::endl;
+        out << QStringLiteral("数据已全部复制到 ") << QUrl(target).adjusted(QUrl::RemovePassword).toString() << Qt::endl;
+        return 0;
     });
 }
 

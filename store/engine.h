@@ -21,6 +21,8 @@ QVariant namedValue(const Params &params, const QString &name, const QString &sh
 ColumnInfo parseColumn(const QString &name, const QString &declared);
 // The statements that make every table with its starting rows, in the program's dialect.
 QStringList schemaStatements();
+// The tables those statements make.
+QStringList schemaTables();
 
 // A prepared statement with positional parameters, numbered from 0.
 class Cursor {

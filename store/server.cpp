@@ -2,7 +2,9 @@
 #include "engine.h"
 #include "pgdialect.h"
 #include "pgengine.h"
+#include "store.h"
 
+#include <QDate>
 #include <QUrl>
 
 #include <libpq-fe.h>
@@ -71,6 +73,8 @@ QStringList setUp(const QString &address)
             const engine::PgEngine::Prepared p = db.translate(Store::translate(statement));
             run(db, p.sql);
         }
+        // The column the start-up would add, made here so that clerks need no right to change tables.
+        run(db, QStringLiteral("alter table srf add column qhsoftnow varchar(100) collate \"C\""));
         made << QStringLiteral("数据表和起始数据");
         // The starting users log in to the server with the starting password.
         const Rows users = [&] {
@@ -100,6 +104,187 @@ QStringList setUp(const QString &address)
         throw;
     }
     return made;
+}
+
+namespace {
+
+// The tables whose rows are the ledger itself: a server that holds any of them is no longer new.
+const QStringList &ledgerTables()
+{
+    static const QStringList t{QStringLiteral("sp1"),  QStringLiteral("sp2"),  QStringLiteral("sp3"),
+                               QStringLiteral("sp4"),  QStringLiteral("sp5"),  QStringLiteral("czbnow"),
+                               QStringLiteral("czb1"), QStringLiteral("czb2")};
+    return t;
+}
+
+QString shown(const QVariant &v)
+{
+    QString text = v.typeId() == QMetaType::QByteArray ? QStringLiteral("（二进制数据）") : v.toString();
+    if (text.size() > 20)
+        text = text.left(20) + QStringLiteral("…");
+    return text;
+}
+
+// Why the server will not hold `v` in a column of `type`, or nothing.
+QString refusalOf(const QVariant &v, const ColumnInfo &column)
+{
+    if (v.isNull())
+        return QString();
+    switch (column.type) {
+    case ColumnType::Number:
+    case ColumnType::Integer:
+        if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong)
+            return QString();
+        return QStringLiteral("“%1”不是数值").arg(shown(v));
+    case ColumnType::Date: {
+        const QString text = v.toString();
+        if (v.typeId() == QMetaType::QString && text.size() == 10 && QDate::fromString(text, Qt::ISODate).isValid())
+            return QString();
+        return QStringLiteral("“%1”不是 yyyy-mm-dd 格式的日期").arg(shown(v));
+    }
+    case ColumnType::Text:
+        if (v.typeId() == QMetaType::QByteArray)
+            return QStringLiteral("是二进制数据，不是文字");
+        if (column.capacity > 0 && v.toString().size() > column.capacity)
+            return QStringLiteral("“%1”超过了 %2 个字的长度").arg(shown(v)).arg(column.capacity);
+        return QString();
+    }
+    return QString();
+}
+
+QString declaredType(const ColumnInfo &c)
+{
+    switch (c.type) {
+    case ColumnType::Number:
+        return QStringLiteral("double precision");
+    case ColumnType::Integer:
+        return QStringLiteral("bigint");
+    case ColumnType::Date:
+        return QStringLiteral("date");
+    case ColumnType::Text:
+        break;
+    }
+    return c.capacity > 0 ? QStringLiteral("varchar(%1) collate \"C\"").arg(c.capacity) : QStringLiteral("text collate \"C\"");
+}
+
+} // namespace
+
+QStringList copyTo(Store &from, const QString &address, QStringList &problems)
+{
+    engine::PgEngine db(address);
+    PGconn *conn = db.connection();
+    const QHash<QString, QVector<ColumnInfo>> target = db.tables();
+    QStringList missing;
+    for (const QString &table : engine::schemaTables())
+        if (!target.contains(table))
+            missing << table;
+    if (!missing.isEmpty())
+        throw StoreError(QStringLiteral("服务器上的数据库还没有建立数据表（缺少 %1）。请先运行 tolva --setup-server。")
+                             .arg(missing.mid(0, 5).join(QStringLiteral("、"))));
+    for (const QString &table : ledgerTables()) {
+        PGresult *r = db.run(QStringLiteral("select count(*) from %1").arg(table), {}, table);
+        const int rows = QByteArray(PQgetvalue(r, 0, 0)).toInt();
+        PQclear(r);
+        if (rows > 0)
+            throw StoreError(QStringLiteral("服务器上的数据库已经有数据（%1 有 %2 条记录），没有改动它。"
+                                            "请换用一个用 --setup-server 新建的数据库。")
+                                 .arg(table)
+                                 .arg(rows));
+    }
+
+    // Every table of the folder, read first: nothing is written until every value is known to fit.
+    struct Table {
+        QString name;
+        QVector<ColumnInfo> columns;
+        Rows rows;
+    };
+    QVector<Table> tables;
+    const QStringList names = engine::schemaTables();
+    for (const QString &name : names) {
+        if (!from.hasTable(name))
+            continue;
+        Table t{name, from.columns(name), {}};
+        QStringList list;
+        for (const ColumnInfo &c : t.columns)
+            list << c.name;
+        t.rows = from.select(QStringLiteral("select %1 from %2 order by rowid").arg(list.join(QLatin1Char(',')), name));
+        const QVector<ColumnInfo> &serverColumns = target.value(name);
+        for (int c = 0; c < t.columns.size(); ++c) {
+            const ColumnInfo *server = nullptr;
+            for (const ColumnInfo &sc : serverColumns)
+                if (sc.name == t.columns[c].name)
+                    server = &sc;
+            const ColumnInfo &rule = server ? *server : t.columns[c];
+            for (int r = 0; r < t.rows.rows.size(); ++r) {
+                const QString why = refusalOf(t.rows.rows[r][c], rule);
+                if (!why.isEmpty())
+                    problems << QStringLiteral("%1 第 %2 行 %3：%4").arg(name).arg(r + 1).arg(rule.name, why);
+            }
+        }
+        tables << t;
+    }
+    if (!problems.isEmpty())
+        return {};
+
+    QStringList copied;
+    db.begin();
+    try {
+        for (const Table &t : tables) {
+            const QVector<ColumnInfo> &serverColumns = target.value(t.name);
+            QStringList list;
+            for (const ColumnInfo &c : t.columns) {
+                bool has = false;
+                for (const ColumnInfo &sc : serverColumns)
+                    has = has || sc.name == c.name;
+                if (!has)
+                    run(db, QStringLiteral("alter table %1 add column %2 %3").arg(t.name, c.name, declaredType(c)));
+                list << c.name;
+            }
+            run(db, QStringLiteral("delete from %1").arg(t.name));
+            auto insert = db.appender(t.name, list);
+            for (const auto &row : t.rows.rows) {
+                for (int c = 0; c < row.size(); ++c) {
+                    const QVariant &v = row[c];
+                    if (v.isNull()) {
+                        insert->addNull();
+                    } else if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong) {
+                        insert->add(v.toDouble());
+                    } else {
+                        const QByteArray utf8 = v.toString().toUtf8();
+                        insert->add(utf8.constData(), int(utf8.size()));
+                    }
+                }
+                insert->endRow();
+            }
+            insert->finish();
+            copied << QStringLiteral("%1：%2 条记录").arg(t.name).arg(t.rows.rows.size());
+        }
+        // Each user logs in to the server; one without a login gets it, with his password.
+        for (const Table &t : tables) {
+            if (t.name != QLatin1String("sbpass"))
+                continue;
+            const int n = t.rows.column(QStringLiteral("namea")), p = t.rows.column(QStringLiteral("passa"));
+            for (const auto &row : t.rows.rows) {
+                const QString user = row.value(n).toString().trimmed();
+                if (user.isEmpty())
+                    continue;
+                PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {user}, user);
+                const bool known = PQntuples(exists) > 0;
+                PQclear(exists);
+                if (known)
+                    continue;
+                const QString password = p >= 0 && !row.value(p).toString().isEmpty() ? row.value(p).toString()
+                                                                                        : QStringLiteral("1");
+                run(db, QStringLiteral("create role %1 login password %2").arg(quoted(conn, user), literal(conn, password)));
+                copied << QStringLiteral("登录用户“%1”").arg(user);
+            }
+        }
+        db.commit();
+    } catch (...) {
+        db.rollback();
+        throw;
+    }
+    return copied;
 }
 
 void createDatabase(const QString &address, const QString &name, const QString &from)

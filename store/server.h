@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace tolva {
+class Store;
+}
+
 // Work on a database server as a whole: setting a database up for the program, and the databases
 // of the test runs. The tables themselves are reached through Store.
 namespace tolva::server {
@@ -19,6 +23,13 @@ QString withUser(const QString &address, const QString &user, const QString &pas
 // the starting password. All or nothing; a database that already holds tables is refused.
 // Returns what was made, a line each.
 QStringList setUp(const QString &address);
+
+// Copies the whole ledger of `from` into the set-up database at `address` whose tables hold no more
+// than their starting rows, all or nothing: every table's rows replace the server's. A value the
+// server will not hold (text in a number or date column, a text longer than its column) stops the
+// copy before anything is written; `problems` then lists each. Users without a server login get
+// one with their password. Returns what was copied, a line a table.
+QStringList copyTo(Store &from, const QString &address, QStringList &problems);
 
 // With a role that may create databases: a new database, copied from `from` when given.
 void createDatabase(const QString &address, const QString &name, const QString &from = QString());

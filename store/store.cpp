@@ -262,6 +262,11 @@ QStringList schemaStatements()
     return statements;
 }
 
+QStringList schemaTables()
+{
+    return sqlitefile::modelTables();
+}
+
 } // namespace engine
 
 QString Store::translate(const QString &sql)
