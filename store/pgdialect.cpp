@@ -239,8 +239,10 @@ void groupOrder(QVector<Token> &tokens)
         }
         if (order.isEmpty())
             continue;
-        tokens.insert(j, {Kind::Word, QStringLiteral(" order by ") + order.join(QStringLiteral(", ")) + QLatin1Char(' ')});
-        i = j;
+        const QVector<Token> added = tokenize(QStringLiteral(" order by ") + order.join(QStringLiteral(", ")) + QLatin1Char(' '));
+        for (int k = 0; k < added.size(); ++k)
+            tokens.insert(j + k, added[k]);
+        i = j + int(added.size());
     }
 }
 
