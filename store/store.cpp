@@ -4,6 +4,7 @@
 #include "pgengine.h"
 #include "sqliteengine.h"
 #include "sqlitefile.h"
+#include "dialect.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -36,71 +37,6 @@ int Rows::column(const QString &name) const
             return i;
     return -1;
 }
-
-namespace {
-
-const QRegularExpression &suffixPattern()
-{
-    static const QRegularExpression re(QStringLiteral("\\b([A-Za-z_][A-Za-z0-9_]*)\\.db\\b"),
-                                       QRegularExpression::CaseInsensitiveOption);
-    return re;
-}
-
-const QRegularExpression &splicedDatePattern()
-{
-    static const QRegularExpression re(QStringLiteral("^(\\d{1,2})/(\\d{1,2})/(\\d{4})$"));
-    return re;
-}
-
-// A select over one table, without grouping, sorting or aggregates: its rows come in stored order.
-const QRegularExpression &plainSelectPattern()
-{
-    static const QRegularExpression re(
-        QStringLiteral("^\\s*select\\s+([^()]*?)\\s+from\\s+[A-Za-z_][A-Za-z0-9_]*\\s*(where\\b.*)?$"),
-        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-    return re;
-}
-
-// Splits a statement into code and quoted literals; calls code(text) and literal(content).
-template <class Code, class Literal>
-void scanStatement(const QString &sql, Code code, Literal literal)
-{
-    QString chunk;
-    int i = 0;
-    const int n = sql.size();
-    while (i < n) {
-        const QChar c = sql[i];
-        if (c != QLatin1Char('\'') && c != QLatin1Char('"')) {
-            chunk += c;
-            ++i;
-            continue;
-        }
-        code(chunk);
-        chunk.clear();
-        QString content;
-        int j = i + 1;
-        bool closed = false;
-        while (j < n) {
-            if (sql[j] == c) {
-                if (j + 1 < n && sql[j + 1] == c) { // a doubled quote stands for itself
-                    content += c;
-                    j += 2;
-                    continue;
-                }
-                closed = true;
-                break;
-            }
-            content += sql[j++];
-        }
-        if (!closed)
-            throw StoreError(QStringLiteral("语句中的引号不配对。"), sql);
-        literal(content);
-        i = j + 1;
-    }
-    code(chunk);
-}
-
-} // namespace
 
 Store::Store(const QString &folder) : Store(folder, Options()) {}
 
@@ -208,108 +144,6 @@ QString Store::filePath() const
     return QDir(folder_).filePath(QLatin1String(FileName));
 }
 
-namespace engine {
-
-QVariant namedValue(const Params &params, const QString &name, const QString &shown)
-{
-    auto found = params.constEnd();
-    for (auto p = params.constBegin(); p != params.constEnd(); ++p)
-        if (p.key().compare(name, Qt::CaseInsensitive) == 0)
-            found = p;
-    if (found == params.constEnd())
-        throw StoreError(QStringLiteral("参数 :%1 没有赋值。").arg(name), shown);
-    return found.value();
-}
-
-ColumnInfo parseColumn(const QString &name, const QString &declared)
-{
-    ColumnInfo info;
-    info.name = name.toLower();
-    const QString t = declared.trimmed().toLower();
-    static const QRegularExpression cap(QStringLiteral("^(?:var)?char\\s*\\((\\d+)\\)$"));
-    const auto m = cap.match(t);
-    if (m.hasMatch()) {
-        info.type = ColumnType::Text;
-        info.capacity = m.captured(1).toInt();
-    } else if (t == QLatin1String("real") || t == QLatin1String("number") || t == QLatin1String("double") ||
-               t == QLatin1String("double precision")) {
-        info.type = ColumnType::Number;
-    } else if (t == QLatin1String("date")) {
-        info.type = ColumnType::Date;
-    } else if (t == QLatin1String("smallint") || t == QLatin1String("integer") || t == QLatin1String("int") ||
-               t == QLatin1String("bigint")) {
-        info.type = ColumnType::Integer;
-    } else {
-        info.type = ColumnType::Text;
-    }
-    return info;
-}
-
-QStringList schemaStatements()
-{
-    QFile file(QStringLiteral(":/store/schema.sql"));
-    if (!file.open(QIODevice::ReadOnly))
-        throw StoreError(QStringLiteral("找不到建表语句。"), file.fileName());
-    // Drop comment lines, then split into statements.
-    QStringList lines;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
-        if (!line.trimmed().startsWith(QLatin1String("--")))
-            lines << line;
-    QStringList statements;
-    for (const QString &statement : lines.join(QLatin1Char('\n')).split(QLatin1Char(';')))
-        if (!statement.trimmed().isEmpty())
-            statements << statement;
-    return statements;
-}
-
-QStringList schemaTables()
-{
-    return sqlitefile::modelTables();
-}
-
-} // namespace engine
-
-QString Store::translate(const QString &sql)
-{
-    QString out;
-    out.reserve(sql.size() + 8);
-    scanStatement(
-        sql,
-        [&](const QString &code) {
-            QString c = code;
-            c.replace(suffixPattern(), QStringLiteral("\\1"));
-            out += c;
-        },
-        [&](const QString &content) {
-            QString value = content;
-            const auto m = splicedDatePattern().match(content);
-            if (m.hasMatch()) {
-                const QDate d(m.captured(3).toInt(), m.captured(1).toInt(), m.captured(2).toInt());
-                if (d.isValid())
-                    value = d.toString(Qt::ISODate);
-            }
-            value.replace(QLatin1Char('\''), QLatin1String("''"));
-            out += QLatin1Char('\'') + value + QLatin1Char('\'');
-        });
-    return out;
-}
-
-QVariant Store::toStored(const QVariant &value)
-{
-    if (value.isNull())
-        return QVariant();
-    switch (value.typeId()) {
-    case QMetaType::QDate:
-        return value.toDate().toString(Qt::ISODate);
-    case QMetaType::QDateTime:
-        return value.toDateTime().date().toString(Qt::ISODate);
-    case QMetaType::Bool:
-        return value.toBool() ? 1 : 0;
-    default:
-        return value;
-    }
-}
-
 int Store::exec(const QString &sql, const Params &params)
 {
     const int changed = engine_->exec(engine_->dialect(translate(sql)), params, sql);
@@ -329,7 +163,7 @@ Rows Store::select(const QString &sql, const Params &params)
     QString translated = translate(sql);
     static const QRegularExpression ordered(QStringLiteral("\\b(group|order)\\s+by\\b|\\b(union|limit|distinct)\\b"),
                                             QRegularExpression::CaseInsensitiveOption);
-    if (plainSelectPattern().match(translated).hasMatch() && !translated.contains(ordered))
+    if (dialect::isPlainSelect(translated) && !translated.contains(ordered))
         translated += QStringLiteral(" order by rowid");
     return engine_->select(engine_->dialect(translated), params, sql);
 }
@@ -437,69 +271,6 @@ void Store::compact()
 QString Store::integrity()
 {
     return engine_->integrity();
-}
-
-void Store::loadColumns() const
-{
-    if (columnsLoaded_)
-        return;
-    columns_ = engine_->tables();
-    columnsLoaded_ = true;
-}
-
-bool Store::hasTable(const QString &table) const
-{
-    loadColumns();
-    return columns_.contains(table.toLower());
-}
-
-const QVector<ColumnInfo> &Store::columns(const QString &table) const
-{
-    loadColumns();
-    static const QVector<ColumnInfo> none;
-    auto it = columns_.constFind(table.toLower());
-    return it == columns_.constEnd() ? none : it.value();
-}
-
-const ColumnInfo *Store::column(const QString &table, const QString &column) const
-{
-    for (const ColumnInfo &c : columns(table))
-        if (c.name.compare(column, Qt::CaseInsensitive) == 0)
-            return &c;
-    return nullptr;
-}
-
-int Store::gbkLength(const QString &text)
-{
-    QStringEncoder encoder("GBK");
-    if (encoder.isValid()) {
-        const QByteArray bytes = encoder.encode(text);
-        if (!encoder.hasError())
-            return int(bytes.size());
-    }
-    // Without a GBK converter, or for characters GBK lacks: ASCII is one byte, the rest two.
-    int n = 0;
-    for (const QChar c : text)
-        n += c.unicode() < 0x80 ? 1 : 2;
-    return n;
-}
-
-void Store::checkCapacity(const QString &table, const QString &column, const QVariant &value) const
-{
-    const ColumnInfo *info = this->column(table, column);
-    if (!info || info->type != ColumnType::Text || info->capacity <= 0 || value.isNull())
-        return;
-    const QString text = value.toString();
-    const int length = gbkLength(text);
-    if (length <= info->capacity)
-        return;
-    // Joined piece by piece: a "%1" typed by a person stays as typed. A long text shows its start.
-    const int shown = 20;
-    const QString start = text.size() > shown ? text.left(shown) + QStringLiteral("…") : text;
-    throw StoreError(QStringLiteral("“") + start + QStringLiteral("”太长：") + table.toLower() + QLatin1Char('.') +
-                     info->name + QStringLiteral(" 最多 ") + QString::number(info->capacity) +
-                     QStringLiteral(" 个字节（一个汉字占两个字节），输入的内容占 ") + QString::number(length) +
-                     QStringLiteral(" 个字节。"));
 }
 
 void Store::begin()
