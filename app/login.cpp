@@ -1,6 +1,7 @@
 #include "login.h"
 #include "ui_login.h"
 
+#include "serversetup.h"
 #include "startup.h"
 #include "store/dataset.h"
 #include "widgets/context.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProxyStyle>
+#include <QSettings>
 
 namespace tolva {
 
@@ -30,6 +32,19 @@ public:
         return QProxyStyle::styleHint(hint, option, widget, returned);
     }
 };
+
+const QString NamePositionKey = QStringLiteral("login/a4");
+
+// The position of the name last chosen at this desk, for the list of a server's clerks.
+QVariant rememberedNamePosition()
+{
+    return QSettings(QStringLiteral("tolva"), QStringLiteral("tolva")).value(NamePositionKey);
+}
+
+void rememberNamePosition(int index)
+{
+    QSettings(QStringLiteral("tolva"), QStringLiteral("tolva")).setValue(NamePositionKey, QString::number(index));
+}
 
 } // namespace
 
@@ -67,6 +82,7 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
     });
     connect(ui->BitBtn1, &QPushButton::clicked, this, &Tsbpass::BitBtn1Click);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &Tsbpass::end);
+    connect(ui->BitBtn3, &QPushButton::clicked, this, &Tsbpass::BitBtn3Click);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);
 }
 
@@ -110,26 +126,37 @@ void Tsbpass::housekeeping()
 {
     Store &store = context_.store();
 
-    // The installer's clean-up, marked in srf.a2 at every start.
+    // The installer's clean-up, marked in srf.a2 at every start (on a server the mark is the
+    // yard's, not this desk's, and is left alone).
+    const bool onServer = store.isServer();
     Dataset srf(store);
     srf.open(QStringLiteral("select * from srf"));
-    if (!srf.isEmpty()) {
+    if (!srf.isEmpty() && !onServer) {
         srf.edit();
         srf.setValue(QStringLiteral("a2"), QStringLiteral("已经使用"));
         srf.post();
-        QDir setup(QDir(programFolder).filePath(QStringLiteral("qh_setup")));
-        if (setup.exists()) {
+    }
+    QDir setup(QDir(programFolder).filePath(QStringLiteral("qh_setup")));
+    if (setup.exists()) {
+        if (!srf.isEmpty() && !onServer) {
             srf.edit();
             srf.setValue(QStringLiteral("a2"), QStringLiteral("delsetupfile"));
             srf.post();
-            setup.removeRecursively();
         }
+        setup.removeRecursively();
     }
     for (const char *name : {"qhsetup.exe", "QHSETUP.PJT", "QHSETUP.PJX", "FOXUSER.FPT", "FOXUSER.DBF"})
         removeFile(context_.folder(), QString::fromLatin1(name));
     srf.close();
+    if (!onServer)
+        tableHousekeeping();
+}
 
-    // The one change of structure: the column where the program's file name is kept.
+void Tsbpass::tableHousekeeping()
+{
+    Store &store = context_.store();
+    // The one change of structure: the column where the program's file name is kept (a server
+    // is set up with it).
     Dataset columns(store);
     columns.open(QStringLiteral("select * from srf where 1=0"));
     if (!columns.fieldNames().contains(QStringLiteral("qhsoftnow")))
@@ -149,12 +176,16 @@ void Tsbpass::fillNames()
     const Rows names = context_.store().select(QStringLiteral("select namea from sbpass.db"));
     filling_ = true;
     ui->combobox1->clear();
-    if (names.rows.size() == 1) {
+    // On a server every clerk signs in by name: his password is his own server password.
+    const bool onServer = context_.store().isServer();
+    if (names.rows.size() == 1 && !onServer) {
         ui->combobox1->setEnabled(false);
     } else {
+        ui->combobox1->setEnabled(true);
         for (const auto &row : names.rows)
             ui->combobox1->addItem(row[0].toString());
-        const QVariant a4 = context_.store().scalar(QStringLiteral("select a4 from srf"));
+        const QVariant a4 = onServer ? rememberedNamePosition()
+                                     : context_.store().scalar(QStringLiteral("select a4 from srf"));
         if (!a4.isNull()) {
             // A position the list does not have (a user was removed, the text is no number) is
             // the first name.
@@ -173,7 +204,11 @@ void Tsbpass::combobox1Change(int index)
 {
     if (filling_ || index < 0)
         return;
-    // The choice is remembered at once, even when the login then fails.
+    // The choice is remembered at once, even when the login then fails; on a server by this desk.
+    if (context_.store().isServer()) {
+        rememberNamePosition(index);
+        return;
+    }
     guard(context_.interaction(), this, [this, index] {
         Dataset srf(context_.store());
         srf.open(QStringLiteral("select * from srf"));
@@ -188,22 +223,40 @@ void Tsbpass::combobox1Change(int index)
 void Tsbpass::BitBtn1Click()
 {
     Dataset &user = context_.currentUser();
+    const bool onServer = context_.store().isServer();
+    bool refused = false;
     try {
         user.close();
-        user.open(QStringLiteral("select namea from sbpass.db"));
-        const int count = user.rowCount();
-        // The typed texts are bound as values, so a quote in them is just a character.
-        if (count < 2)
-            user.open(QStringLiteral("select * from sbpass.db where passa=:g1"), {{QStringLiteral("g1"), ui->Edit1->text()}});
-        else
-            user.open(QStringLiteral("select * from sbpass.db where namea=:g1 and passa=:g2"),
-                      {{QStringLiteral("g1"), ui->combobox1->currentText()}, {QStringLiteral("g2"), ui->Edit1->text()}});
+        if (onServer) {
+            // The server checks the password: it is the clerk's own login.
+            try {
+                context_.store().logIn(ui->combobox1->currentText(), ui->Edit1->text());
+                user.open(QStringLiteral("select * from sbpass.db where namea=:g1"),
+                          {{QStringLiteral("g1"), ui->combobox1->currentText()}});
+                refused = user.isEmpty();
+            } catch (const ConnectionError &e) {
+                if (e.reason() != ConnectionError::Reason::Password)
+                    throw;
+                refused = true;
+            }
+        } else {
+            user.open(QStringLiteral("select namea from sbpass.db"));
+            const int count = user.rowCount();
+            // The typed texts are bound as values, so a quote in them is just a character.
+            if (count < 2)
+                user.open(QStringLiteral("select * from sbpass.db where passa=:g1"), {{QStringLiteral("g1"), ui->Edit1->text()}});
+            else
+                user.open(QStringLiteral("select * from sbpass.db where namea=:g1 and passa=:g2"),
+                          {{QStringLiteral("g1"), ui->combobox1->currentText()}, {QStringLiteral("g2"), ui->Edit1->text()}});
+            refused = user.isEmpty();
+        }
     } catch (const Error &e) {
         context_.interaction().error(this, e.text());
         return;
     }
 
-    if (user.isEmpty()) {
+    if (refused) {
+        user.close();
         ++failures_;
         if (failures_ < 3) {
             context_.interaction().message(this, QStringLiteral("密码输入错误！还有") + QString::number(3 - failures_) +
@@ -215,9 +268,23 @@ void Tsbpass::BitBtn1Click()
         }
         return;
     }
+    if (onServer && !guard(context_.interaction(), this, [this] { tableHousekeeping(); }))
+        return;
     context_.setUserName(user.text(QStringLiteral("namea")));
     hide();
     Q_EMIT loggedIn();
+}
+
+void Tsbpass::BitBtn3Click()
+{
+    Tsbserver setup(context_, this);
+    if (context_.interaction().exec(&setup) != QDialog::Accepted)
+        return;
+    guard(context_.interaction(), this, [this] {
+        context_.reopenSettings();
+        failures_ = 0;
+        fillNames();
+    });
 }
 
 void Tsbpass::end()

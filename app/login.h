@@ -29,6 +29,8 @@ public:
     // The start-up housekeeping and the name list, once, when the window is first shown.
     void FormActivate();
     void BitBtn1Click();
+    // "服务器(&S)…": the server of the ledger, or the folder's own file.
+    void BitBtn3Click();
     int failures() const { return failures_; }
 
     // The working tables emptied at every start.
@@ -45,6 +47,9 @@ protected:
 private:
     void combobox1Change(int index);
     void housekeeping();
+    // The part of the housekeeping that writes tables: before the login on the folder's file, after
+    // it on a server, where only a clerk may write.
+    void tableHousekeeping();
     void fillNames();
     void end();
 

@@ -1,4 +1,6 @@
 #include "startup.h"
+#include "serversetup.h"
+#include "store/server.h"
 
 #include "base/error.h"
 
@@ -59,12 +61,22 @@ std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal)
 Opened openFolder(const QString &folder, Interaction &interaction) {
     Opened run;
     try {
-        // A read-only folder gets no lock file either.
-        Store::requireWritable(folder);
-        run.lock = lockFolder(folder, run.refusal);
-        if (!run.lock)
-            return run;
-        run.store = std::make_unique<Store>(folder, Store::configured());
+        // The ledger named on the command line or in the environment, else the server this desktop
+        // user chose at the login, else the folder's own file.
+        Store::Options options = Store::configured();
+        if (options.server.isEmpty())
+            options.server = rememberedServer();
+        if (options.server.isEmpty()) {
+            // A read-only folder gets no lock file either.
+            Store::requireWritable(folder);
+            run.lock = lockFolder(folder, run.refusal);
+            if (!run.lock)
+                return run;
+        } else {
+            // Until a clerk logs in, the window reads the server as the login's own role.
+            options.server = server::loginAddress(options.server);
+        }
+        run.store = std::make_unique<Store>(folder, options);
         run.context = std::make_unique<Context>(*run.store, interaction);
         cleanFolder(folder);
     } catch (...) {

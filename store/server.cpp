@@ -58,6 +58,26 @@ QString withUser(const QString &address, const QString &user, const QString &pas
     return url.toString();
 }
 
+QString namesRole()
+{
+    return QStringLiteral("tolva_login");
+}
+
+QString clerksRole()
+{
+    return QStringLiteral("tolva_clerks");
+}
+
+QString loginAddress(const QString &address)
+{
+    QUrl url(address);
+    if (!url.userName().isEmpty())
+        return address;
+    url.setUserName(namesRole());
+    url.setPassword(namesRole());
+    return url.toString();
+}
+
 QStringList setUp(const QString &address)
 {
     engine::PgEngine db(address);
@@ -76,6 +96,28 @@ QStringList setUp(const QString &address)
         // The column the start-up would add, made here so that clerks need no right to change tables.
         run(db, QStringLiteral("alter table srf add column qhsoftnow varchar(100) collate \"C\""));
         made << QStringLiteral("数据表和起始数据");
+        // The clerks' group: what the program does, each clerk does through it.
+        {
+            PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {clerksRole()}, clerksRole());
+            const bool known = PQntuples(exists) > 0;
+            PQclear(exists);
+            if (!known)
+                run(db, QStringLiteral("create role %1 nologin").arg(quoted(conn, clerksRole())));
+            run(db, QStringLiteral("grant select, insert, update, delete on all tables in schema public to %1")
+                        .arg(quoted(conn, clerksRole())));
+            run(db, QStringLiteral("grant usage on all sequences in schema public to %1").arg(quoted(conn, clerksRole())));
+        }
+        // The login window's own role: the names of the users, the settings and titles.
+        {
+            PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {namesRole()}, namesRole());
+            const bool known = PQntuples(exists) > 0;
+            PQclear(exists);
+            if (!known)
+                run(db, QStringLiteral("create role %1 login password %2")
+                            .arg(quoted(conn, namesRole()), literal(conn, namesRole())));
+            run(db, QStringLiteral("grant select (namea, rowid) on sbpass to %1").arg(quoted(conn, namesRole())));
+            run(db, QStringLiteral("grant select on srf, dwm to %1").arg(quoted(conn, namesRole())));
+        }
         // The starting users log in to the server with the starting password.
         const Rows users = [&] {
             Rows rows;
@@ -91,11 +133,13 @@ QStringList setUp(const QString &address)
             const bool known = PQntuples(exists) > 0;
             PQclear(exists);
             if (known) {
+                run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, name)));
                 made << QStringLiteral("用户“%1”已经是服务器的登录用户，保留其密码").arg(name);
                 continue;
             }
             run(db, QStringLiteral("create role %1 login password %2")
                         .arg(quoted(conn, name), literal(conn, QStringLiteral("1"))));
+            run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, name)));
             made << QStringLiteral("登录用户“%1”（密码 1）").arg(name);
         }
         db.commit();
@@ -271,11 +315,14 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
                 PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {user}, user);
                 const bool known = PQntuples(exists) > 0;
                 PQclear(exists);
-                if (known)
+                if (known) {
+                    run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, user)));
                     continue;
+                }
                 const QString password = p >= 0 && !row.value(p).toString().isEmpty() ? row.value(p).toString()
                                                                                         : QStringLiteral("1");
                 run(db, QStringLiteral("create role %1 login password %2").arg(quoted(conn, user), literal(conn, password)));
+                run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, user)));
                 copied << QStringLiteral("登录用户“%1”").arg(user);
             }
         }

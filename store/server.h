@@ -18,6 +18,16 @@ QString withDatabase(const QString &address, const QString &database);
 // The address with another user and password.
 QString withUser(const QString &address, const QString &user, const QString &password);
 
+// The role a login window signs in with to list the clerks' names before anyone has logged in. It
+// may read the names of the users and the settings and titles rows, nothing else; its password is
+// no secret.
+QString namesRole();
+// The group role through which every clerk reaches the tables.
+QString clerksRole();
+// The address a window opens before the login: the address as given when it names a user,
+// otherwise with namesRole().
+QString loginAddress(const QString &address);
+
 // Makes the tables with their starting rows in the empty database at `address` (the address's
 // role must be allowed to create tables and roles) and the starting users as login roles with
 // the starting password. All or nothing; a database that already holds tables is refused.

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringEncoder>
+#include <QUrl>
 
 #include <exception>
 #include <memory>
@@ -38,14 +39,23 @@ int Rows::column(const QString &name) const
     return -1;
 }
 
+namespace {
+
+std::unique_ptr<engine::Engine> engineFor(const QString &folder, const Store::Options &options)
+{
+    if (options.server.isEmpty())
+        return std::make_unique<engine::SqliteEngine>(QDir(folder).filePath(QLatin1String(Store::FileName)),
+                                                      options.busyTimeoutMs);
+    return std::make_unique<engine::PgEngine>(options.server);
+}
+
+} // namespace
+
 Store::Store(const QString &folder) : Store(folder, Options()) {}
 
 Store::Store(const QString &folder, const Options &options)
     : folder_(QDir(folder).absolutePath()), options_(options),
-      engine_(options.server.isEmpty()
-                  ? std::unique_ptr<engine::Engine>(std::make_unique<engine::SqliteEngine>(
-                        QDir(folder_).filePath(QLatin1String(FileName)), options.busyTimeoutMs))
-                  : std::unique_ptr<engine::Engine>(std::make_unique<engine::PgEngine>(options.server)))
+      engine_(engineFor(folder_, options))
 {
 }
 
@@ -120,6 +130,44 @@ void Store::reopen()
     }
     if (first)
         std::rethrow_exception(first);
+}
+
+
+void Store::reconnect(const Options &options)
+{
+    if (depth_ > 0)
+        throw StoreError(QStringLiteral("数据正在修改中，不能更换数据库。"));
+    std::unique_ptr<engine::Engine> next = engineFor(folder_, options);
+    engine_ = std::move(next);
+    options_ = options;
+    columnsLoaded_ = false;
+    std::exception_ptr first;
+    for (Dataset *d : QVector<Dataset *>(datasets_)) {
+        if (!d->isOpen())
+            continue;
+        try {
+            if (d->isEditing())
+                d->cancel();
+            d->refresh();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
+}
+
+void Store::logIn(const QString &user, const QString &password)
+{
+    if (!isServer())
+        throw StoreError(QStringLiteral("只有数据库服务器上的账本要用服务器的用户登录。"));
+    Options signedIn = options_;
+    QUrl url(options_.server);
+    url.setUserName(user);
+    url.setPassword(password);
+    signedIn.server = url.toString();
+    reconnect(signedIn);
 }
 
 void Store::attach(Dataset *dataset)

@@ -132,6 +132,14 @@ public:
     // Opens the file again with the checks of the constructor and re-reads every open result set.
     void reopen();
     bool isOpen() const;
+    // Works from now on on the ledger `options` names (another server, or the folder's file), with
+    // every open result set read again from there. When that ledger cannot be opened, the store
+    // stays on the one it had and the refusal is thrown.
+    void reconnect(const Options &options);
+    // On a server: signs in as the clerk `user` with his server password, in place of the session
+    // the store had (a ConnectionError of Reason::Password for a wrong one, the old session kept).
+    void logIn(const QString &user, const QString &password);
+    const Options &options() const { return options_; }
     // Writes one consistent copy of the committed data into a new self-contained file at path
     // (replacing a file there only once the copy is complete), while the program keeps running.
     // Refused inside a transaction.

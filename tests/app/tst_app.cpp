@@ -4,6 +4,7 @@
 #include "app/splash.h"
 #include "app/startup.h"
 #include "fixture.h"
+#include "store/server.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStyle>
+#include <QUrl>
 #include <QtTest>
 
 using namespace tolva;
@@ -68,6 +70,7 @@ private Q_SLOTS:
 
     void oneUserLogsInByPasswordAlone()
     {
+        TOLVA_SQLITE_ONLY(); // the login on the folder's file; a server's is its own test
         Fixture f;
         f.store->exec("delete from sbpass where namea='录入员'");
         Login login(f);
@@ -130,6 +133,7 @@ private Q_SLOTS:
 
     void chosenNameIsRememberedAtOnce()
     {
+        TOLVA_SQLITE_ONLY(); // the login on the folder's file; a server's is its own test
         Fixture f;
         {
             Login login(f);
@@ -142,8 +146,36 @@ private Q_SLOTS:
         QCOMPARE(again.names()->currentText(), QString("录入员"));
     }
 
+    // On a server the names come from the server and the password is the clerk's own server
+    // login: a wrong one counts as a wrong password, and the session then runs as that clerk.
+    void serverLoginIsTheClerksOwn()
+    {
+        if (!TestLedger::onServer())
+            QSKIP("needs the test server");
+        Fixture f;
+        f.store->logIn("管理员", "1"); // the tables as a clerk sees them, then back to the login's role
+        Store::Options before = f.store->options();
+        before.server = server::loginAddress(QUrl(before.server).adjusted(QUrl::RemoveUserInfo).toString());
+        f.store->reconnect(before);
+        Login login(f);
+        QCOMPARE(login.names()->count(), 2);
+        QVERIFY(login.names()->isEnabled());
+        login.names()->setCurrentIndex(1);
+        login.attempt("错");
+        QVERIFY(!login.in);
+        QCOMPARE(f.ui.texts("message"), QStringList{"密码输入错误！还有2次机会,请重新输入！"});
+        QCOMPARE(f.ui.texts("error"), QStringList());
+        login.attempt("1");
+        QVERIFY(login.in);
+        QCOMPARE(f.context->userName(), QString("录入员"));
+        QVERIFY(f.store->location().contains("录入员"));
+        QVERIFY(f.context->mayEdit());
+        f.store->exec("insert into sp1(namea) values('钢管')");
+    }
+
     void startUpHousekeeping()
     {
+        TOLVA_SQLITE_ONLY(); // the login on the folder's file; a server's is its own test
         Fixture f;
         QDir folder(f.dir.path());
         for (const QString name : {"SP1.PX", "czb.fam", "srf.val", "sp2.tv", "revizevar.exe", "QHSETUP.PJT",
@@ -405,6 +437,7 @@ private Q_SLOTS:
 
     void nameListStartsAtTheStoredPosition()
     {
+        TOLVA_SQLITE_ONLY(); // on a server the position is this desk's own
         QFETCH(QVariant, a4);
         QFETCH(int, index);
         Fixture f;

@@ -5,6 +5,7 @@
 #include "store/store.h"
 #include "widgets/context.h"
 
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -22,6 +23,8 @@ struct Fixture {
 
     Fixture()
     {
+        // What the program keeps per desktop user lives in the test's folder, not the machine's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.filePath("settings"));
         store = std::make_unique<Store>(dir.path(), ledger.options());
         context = std::make_unique<Context>(*store, ui);
         context->setClock([this] { return now; });
