@@ -77,6 +77,14 @@ void Store::loadColumns() const
     columnsLoaded_ = true;
 }
 
+QStringList Store::tables() const
+{
+    loadColumns();
+    QStringList names = columns_.keys();
+    names.sort();
+    return names;
+}
+
 bool Store::hasTable(const QString &table) const
 {
     loadColumns();

@@ -175,6 +175,8 @@ public:
     static bool isMarked(const QString &path);
 
     bool hasTable(const QString &table) const;
+    // Every table of the ledger, by name.
+    QStringList tables() const;
     const QVector<ColumnInfo> &columns(const QString &table) const;
     const ColumnInfo *column(const QString &table, const QString &column) const;
     // Refuses, with a message in the program's words, a text longer than its column's capacity.

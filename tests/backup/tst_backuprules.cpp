@@ -18,8 +18,7 @@ namespace {
 QString contents(Store &store)
 {
     QString out;
-    for (const auto &t : store.select("select name from sqlite_master where type='table' order by name").rows) {
-        const QString table = t[0].toString();
+    for (const QString &table : store.tables()) {
         out += table + ":";
         for (const auto &row : store.select("select * from " + table + " order by rowid").rows)
             for (const QVariant &v : row)
