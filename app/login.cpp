@@ -90,8 +90,7 @@ Tsbpass::~Tsbpass() = default;
 
 QStringList Tsbpass::workingTables()
 {
-    return {QStringLiteral("czbtem"), QStringLiteral("czbhz"), QStringLiteral("czbhz1"),
-            QStringLiteral("czbtem1"), QStringLiteral("czbnow1"), QStringLiteral("czb")};
+    return Store::workingTables();
 }
 
 void Tsbpass::showEvent(QShowEvent *event)

@@ -77,6 +77,12 @@ void Store::loadColumns() const
     columnsLoaded_ = true;
 }
 
+QStringList Store::workingTables()
+{
+    return {QStringLiteral("czbtem"), QStringLiteral("czbhz"), QStringLiteral("czbhz1"),
+            QStringLiteral("czbtem1"), QStringLiteral("czbnow1"), QStringLiteral("czb")};
+}
+
 QStringList Store::tables() const
 {
     loadColumns();

@@ -1,5 +1,6 @@
 #include "pgengine.h"
 #include "pgdialect.h"
+#include "server.h"
 #include "sqliteengine.h"
 
 #include <QDir>
@@ -266,6 +267,10 @@ private:
 
 } // namespace
 
+namespace {
+void command(PGconn *conn, const char *sql);
+} // namespace
+
 PgEngine::PgEngine(const QString &address) : address_(address)
 {
     open();
@@ -306,6 +311,21 @@ void PgEngine::open()
     }
     conn_ = conn;
     columnsKnown_ = false;
+    // Each clerk's computations fill working tables of his own session: temporary tables that
+    // stand before the shared ones of the same names. The login's own role computes nothing.
+    if (QUrl(address_).userName() != server::namesRole()) {
+        try {
+            for (const QString &table : Store::workingTables()) {
+                Result r = wrap(PQexec(conn_, QStringLiteral("select to_regclass('public.%1') is not null and has_table_privilege('public.%1', 'select')").arg(table).toUtf8().constData()));
+                if (PQresultStatus(r.get()) != PGRES_TUPLES_OK || PQgetvalue(r.get(), 0, 0)[0] != 't')
+                    continue;
+                command(conn_, QStringLiteral("create temp table %1 (like public.%1 including all)").arg(table).toUtf8().constData());
+            }
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
 }
 
 void PgEngine::close()

@@ -175,6 +175,9 @@ public:
     static bool isMarked(const QString &path);
 
     bool hasTable(const QString &table) const;
+    // The working tables the computations fill and the screens show; on a server each session has
+    // its own (temporary tables of the same names), so that clerks never see each other's.
+    static QStringList workingTables();
     // Every table of the ledger, by name.
     QStringList tables() const;
     const QVector<ColumnInfo> &columns(const QString &table) const;

@@ -190,7 +190,8 @@ private Q_SLOTS:
                                                            cancelLate));
         QCOMPARE(state(), before);
 
-        f.store->exec("drop table czbhz1");
+        while (f.store->hasTable("czbhz1")) // a session's own working table, then the shared one
+            f.store->exec("drop table czbhz1");
         QVERIFY_THROWS_EXCEPTION(StoreError, runRentSummary(*f.store, all, QDate(2004, 4, 1), Method::BothDays));
         QCOMPARE(dump(*f.store, "czb"), before[0]);
     }

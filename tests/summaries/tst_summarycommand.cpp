@@ -51,7 +51,8 @@ private Q_SLOTS:
         QCOMPARE(runSummaryCommand(args << "--pdf" << pdf, f.dir.path(), QDate(2004, 3, 12), o, e), rc);
         QVERIFY2((rc == 0 ? out : err).startsWith(said), qPrintable(out + err));
         QCOMPARE(QFileInfo(pdf).size() > 1000, rc == 0);
-        if (rc == 0)
+        // On a server the command's working tables were its own session's, gone with it.
+        if (rc == 0 && !TestLedger::onServer())
             QCOMPARE(f.store->scalar(args[1] == "rent" ? "select a1 from czbhz1" : "select a21 from czbhz").toDouble(),
                      1000.0);
     }
