@@ -210,6 +210,41 @@ private Q_SLOTS:
         QCOMPARE(rent, 665.2);
     }
 
+    // Back from a statement the chooser keeps what the clerk chose: the list its search found, the
+    // contract and the period, so "确定(&Y)" again shows the same statement.
+    void chooserKeepsItsChoiceAfterTheStatement()
+    {
+        Fixture f;
+        fill(f);
+        f.now = QDateTime(QDate(2004, 4, 15), QTime(9, 0));
+        Open<Tczbcx1> s(f);
+        s.field("Edit1")->setText("H1");
+        s.screen.contracts().first();
+        s.screen.findChild<QRadioButton *>("check2_2")->click();
+        s.date("d1")->setDate(QDate(2004, 3, 5));
+        s.date("d2")->setDate(QDate(2004, 3, 20));
+        QStringList seen;
+        f.ui.windows["czbcx"] = [&](QDialog *d) {
+            seen << d->findChild<QLabel *>("Panel1")->text() + " " +
+                        QString::number(static_cast<Tczbcx *>(d)->rows().rowCount());
+            return 0;
+        };
+        s.click("btn1_add");
+        s.screen.activate(); // active again once the statement has closed
+        QCOMPARE(s.field("Edit1")->text(), QString("H1"));
+        QCOMPARE(s.screen.contracts().rowCount(), 1);
+        QCOMPARE(s.screen.contracts().text("numa"), QString("H1"));
+        QCOMPARE(s.screen.dateMode(), 2);
+        QCOMPARE(s.date("d1")->date(), QDate(2004, 3, 5));
+        QCOMPARE(s.date("d2")->date(), QDate(2004, 3, 20));
+        QVERIFY(s.date("d1")->isEnabled());
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message"), QStringList());
+        QCOMPARE(seen.size(), 2);
+        QVERIFY(seen[0].contains("H1"));
+        QCOMPARE(seen[1], seen[0]);
+    }
+
     // In date mode 2 the window shows the period statement: brought-forward rows white, returns
     // pale green, everything else aqua.
     void periodStatementColours()
