@@ -361,7 +361,7 @@ private Q_SLOTS:
         const QStringList texts = previewWindow(*f.context).preparedReport().pages.first().strings();
         QVERIFY(texts.contains("599.75"));
         QVERIFY(texts.contains("2004年03月09日"));
-        QVERIFY(texts.contains("客户名称:甲公司 合计号:H1"));
+        QVERIFY(texts.contains("客户名称:甲公司 合同号:H1"));
         QVERIFY(texts.contains(f.store->scalar("select sp3 from dwm").toString()));
 
         Open<Tsp4> rent(f);
