@@ -6,6 +6,7 @@
 #include "base/searchpattern.h"
 #include "printing/printaction.h"
 #include "printing/template.h"
+#include "settlement/statementrules.h"
 #include "export/chartwindow.h"
 #include "export/exportaction.h"
 #include "stockchart.h"
@@ -317,12 +318,12 @@ void Tczblrnowcx::btn1_printClick()
     // Each quantity shows with its material's decimals: of the five copies of a group, the one with
     // numsb decimals is visible. A footer keeps the decimals of the rows above it.
     auto decimals = std::make_shared<int>(-1);
-    Store &store = context().store();
+    auto materials = std::make_shared<settlement::MaterialDecimals>(context().store());
     static const QRegularExpression copy(QStringLiteral("^Memo([1-6])0([0-4])$"), QRegularExpression::CaseInsensitiveOption);
     report::Sources sources;
     sources.datasets.insert(QStringLiteral("Query1"), &query1_);
     sources.datasets.insert(QStringLiteral("Qsrf"), &context().settings());
-    sources.hook = [this, decimals, &store](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+    sources.hook = [this, decimals, materials](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
         const auto m = copy.match(memo.name);
         // The footers name "Decimals" (an empty text) so that they are asked too: their sums alone
         // read no field.
@@ -332,12 +333,8 @@ void Tczblrnowcx::btn1_printClick()
         if (!m.hasMatch())
             return answer;
         const int group = m.captured(1).toInt();
-        if (group <= 3) {
-            const QVariant numsb = store.scalar(QStringLiteral("select numsb from sp1 where lower(namea)=lower(:g1)"),
-                                                {{QStringLiteral("g1"), query1_.text(QStringLiteral("namea"))}});
-            if (!numsb.isNull())
-                *decimals = qBound(0, numsb.toInt(), 4);
-        }
+        if (group <= 3)
+            *decimals = materials->of(query1_.text(QStringLiteral("namea")));
         if (*decimals >= 0)
             memo.visible = m.captured(2).toInt() == *decimals;
         return answer;

@@ -51,7 +51,7 @@ QStringList memoTexts(const report::PreparedReport &r, const QString &memo)
 }
 
 // The statement of H1 in contract dates, method 0, printed with the layout and money block given.
-report::PreparedReport printed(Fixture &f, int layout, int moneyBlock)
+report::PreparedReport printed(Fixture &f, int layout, int moneyBlock, const std::function<void()> &beforePrint = {})
 {
     f.store->exec("update srf set b1=0, b6=:b6, b5=:b5, b3=:b3",
                   {{"b6", layout}, {"b5", moneyBlock}, {"b3", moneyBlock ? 21 : 43}});
@@ -60,6 +60,8 @@ report::PreparedReport printed(Fixture &f, int layout, int moneyBlock)
     if (!p.ok())
         qFatal("preparation refused");
     const Result result = compute(*f.store, req, {Method::StartDayFree, QString()});
+    if (beforePrint)
+        beforePrint();
     Dataset contract(*f.store);
     contract.open("select * from sp2 where numa='H1'");
     return prepareStatement(*f.store, result, contract, f.context->titles(), req.start, req.end, p.totals,
@@ -132,6 +134,18 @@ private Q_SLOTS:
         QCOMPARE(memoTexts(r, memo), texts);
         QCOMPARE(f.store->scalar("select a1 from sp2 where numa='H1'").toString(), QString(" 其它 "));
         QCOMPARE(f.store->scalar("select a2 from sp2 where numa='H1'").toDouble(), 0.0);
+    }
+
+    // A material that sp1 no longer holds prints its quantities with the default decimals, not
+    // with those of the material printed before it.
+    void missingMaterialPrintsWithDefaultDecimals()
+    {
+        Fixture f;
+        fill(f);
+        const report::PreparedReport r =
+            printed(f, 0, 1, [&] { f.store->exec("delete from sp1 where namea='扣件'"); });
+        QCOMPARE(memoTexts(r, "Memo10"), (QStringList{"150.000", "-60.000", "", "20.00", ""}));
+        QCOMPARE(memoTexts(r, "Memo40"), (QStringList{"90.000", "20.00"}));
     }
 
     // With the money block the page numbers print under it; without it, under the grand total.
