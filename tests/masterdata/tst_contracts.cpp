@@ -145,6 +145,34 @@ private Q_SLOTS:
         QVERIFY(s.date("d1")->isEnabled());
     }
 
+    // A new contract whose number another contract has keeps all that was typed, with the focus on
+    // the number; mended, it saves.
+    void duplicateNumberKeepsTheTypedContract()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.click("btn1_add");
+        s.set("DBEdit1", "丙公司");
+        s.set("DBEdit2", "H1");
+        s.date("d1")->setDate(QDate(2004, 5, 1));
+        s.date("d2")->setDate(QDate(2004, 8, 1));
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message"),
+                 QStringList{"有重复的数据存在，无法保存！\n合同号[H1]已经用于客户[甲公司]，请换一个合同号。"});
+        QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+        QCOMPARE(s.field("DBEdit1")->text(), QString("丙公司"));
+        QCOMPARE(s.field("DBEdit2")->text(), QString("H1"));
+        QCOMPARE(s.date("d1")->date(), QDate(2004, 5, 1));
+        QCOMPARE(s.date("d2")->date(), QDate(2004, 8, 1));
+        QCOMPARE(s.screen.focusWidget(), s.field("DBEdit2"));
+        s.set("DBEdit2", "C1");
+        s.click("btn1_add");
+        QCOMPARE(f.store->scalar("select khm||' '||begina||' '||enda from sp2 where numa='C1'").toString(),
+                 QString("丙公司 2004-05-01 2004-08-01"));
+        QCOMPARE(f.store->scalar("select count(*) from sp2").toInt(), 4);
+    }
+
     void contractNumberChanges()
     {
         Fixture f;
@@ -152,10 +180,17 @@ private Q_SLOTS:
         Open<Tsp2> s(f);
         s.screen.contracts().first();
         s.click("btn1_edit");
+        s.set("DBEdit1", "甲公司（新）");
         s.set("DBEdit2", "H2");
         s.click("btn1_edit");
-        QCOMPARE(f.ui.texts("message"), QStringList{"有重复的数据，无法保存！"});
+        QCOMPARE(f.ui.texts("message"), QStringList{"有重复的数据，无法保存！\n合同号[H2]已经用于客户[甲公司]，请换一个合同号。"});
         QCOMPARE(column(*f.store, "select numa from sp2"), (QStringList{"H1", "H2", "A12"}));
+        // The typed texts stay for the number to be mended.
+        QCOMPARE(s.button("btn1_edit")->text(), QString("保存(&S)"));
+        QCOMPARE(s.field("DBEdit1")->text(), QString("甲公司（新）"));
+        QCOMPARE(s.field("DBEdit2")->text(), QString("H2"));
+        QCOMPARE(s.screen.focusWidget(), s.field("DBEdit2"));
+        s.click("btn1_del");
         // Its own number, padded: saved, and nothing else touched.
         s.click("btn1_edit");
         s.set("DBEdit2", "H1 ");
