@@ -328,6 +328,8 @@ private Q_SLOTS:
         Fixture f;
         fill(f);
         Open<Tsp3> s(f);
+        s.screen.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.screen));
         s.click("btn1_add");
         QLineEdit *amount = s.field("DBEdit3");
         amount->setFocus();
@@ -348,6 +350,16 @@ private Q_SLOTS:
         QCOMPARE(f.store->scalar("select count(*) from sp3").toInt(), 2);
         s.date("d1")->setFocus(); // leaving the field keeps the refused text in view
         QCOMPARE(amount->text(), QString("1e300"));
+        // Typed key by key, the row holds the last number in range; the refused text stays all
+        // the same, also when the field has the focus again after the message.
+        s.set("DBEdit3", "");
+        typeText(amount, "99999999999999999999999");
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message").last(),
+                 QString("“99999999999999999999999”超出了数值的范围（最大 1000000000000）。"));
+        s.date("d1")->setFocus();
+        amount->setFocus();
+        QCOMPARE(amount->text(), QString("99999999999999999999999"));
         s.set("DBEdit3", "120.005");
         s.click("btn1_add");
         QCOMPARE(f.store->scalar("select a1 from sp3 where a1>100 and a1<200").toDouble(), 120.01);
