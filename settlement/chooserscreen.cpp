@@ -226,6 +226,9 @@ void Tczbcx1::check2Click()
 
 void Tczbcx1::btn1_addClick()
 {
+    // A period typed that is no date is told by its field; nothing is computed meanwhile.
+    if (!ui->d1->takeTyped() || !ui->d2->takeTyped())
+        return;
     guard([this] {
         Request request;
         request.mode = DateMode(dateMode());

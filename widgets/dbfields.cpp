@@ -155,7 +155,7 @@ void DbComboBox::refresh()
         setCurrentIndex(-1);
 }
 
-DbDateEdit::DbDateEdit(QWidget *parent) : QDateEdit(parent)
+DbDateEdit::DbDateEdit(QWidget *parent) : DateField(parent)
 {
     setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     setCalendarPopup(true);

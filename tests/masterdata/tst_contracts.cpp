@@ -145,6 +145,36 @@ private Q_SLOTS:
         QVERIFY(s.date("d1")->isEnabled());
     }
 
+    // The period is typed as digits: without a year it falls in the year of the context's clock.
+    // A typed text that is no date refuses the save with its reason, in the field.
+    void periodTypedAsDigits()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.screen.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.screen));
+        s.click("btn1_add");
+        s.set("DBEdit1", "丙公司");
+        s.set("DBEdit2", "C1");
+        s.date("d1")->setFocus();
+        QTest::keyClicks(s.date("d1"), "0501");
+        QTest::keyClick(s.date("d1"), Qt::Key_Return); // on to d2
+        QCOMPARE(s.screen.focusWidget(), s.date("d2"));
+        QTest::keyClicks(s.date("d2"), "20040832");
+        s.click("btn1_add");
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.texts("message"),
+                 QStringList{"“20040832”不是有效的日期，请按年月日输入，例如 20261231、2026-12-31 或 12-31。"});
+        QCOMPARE(s.screen.focusWidget(), s.date("d2"));
+        QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+        QTest::keyClick(s.date("d2"), Qt::Key_Backspace);
+        QTest::keyClicks(s.date("d2"), "1");
+        s.click("btn1_add");
+        QCOMPARE(f.store->scalar("select begina||' '||enda from sp2 where numa='C1'").toString(),
+                 QString("2004-05-01 2004-08-31"));
+    }
+
     // A new contract whose number another contract has keeps all that was typed, with the focus on
     // the number; mended, it saves.
     void duplicateNumberKeepsTheTypedContract()
