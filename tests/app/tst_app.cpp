@@ -3,7 +3,7 @@
 #include "app/screens.h"
 #include "app/splash.h"
 #include "app/startup.h"
-#include "fixture.h"
+#include "screens.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -44,6 +44,25 @@ struct Login {
 class TestApp : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // Tab goes from the name list to the password, then to "确定(&Y)" and "退出(&X)"; a name chosen
+    // with the keys leaves the focus on the list, one chosen with the mouse moves it to the password.
+    void tabOrderAndTheNameList()
+    {
+        Fixture f;
+        Login login(f);
+        login.window.show();
+        login.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&login.window));
+        login.names()->setFocus();
+        QTest::keyClick(login.names(), Qt::Key_Down);
+        QCOMPARE(login.names()->currentText(), QString("录入员"));
+        QCOMPARE(QApplication::focusWidget(), login.names());
+        QCOMPARE(tabOrder(login.names(), 4), (QStringList{"combobox1", "Edit1", "BitBtn1", "BitBtn2", "combobox1"}));
+        chooseWithMouse(login.names(), 0);
+        QCOMPARE(login.names()->currentText(), QString("管理员"));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("Edit1"));
+    }
+
     void severalUsersNeedTheirName()
     {
         Fixture f;
