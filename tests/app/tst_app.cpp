@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStyle>
+#include <QTranslator>
 #include <QtTest>
 
 using namespace tolva;
@@ -44,6 +45,20 @@ struct Login {
 class TestApp : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The desktop's standard dialogs speak Chinese: Qt's own buttons and file-dialog texts.
+    void standardDialogsInChinese()
+    {
+        const QLocale before;
+        QVERIFY(speakChinese(*QCoreApplication::instance()));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QString("确定"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("查找范围："));
+        QCOMPARE(QLocale().language(), QLocale::Chinese);
+        for (QTranslator *t : QCoreApplication::instance()->findChildren<QTranslator *>())
+            QCoreApplication::removeTranslator(t);
+        QLocale::setDefault(before);
+    }
+
     // Tab goes from the name list to the password, then to "确定(&Y)" and "退出(&X)"; a name chosen
     // with the keys leaves the focus on the list, one chosen with the mouse moves it to the password.
     void tabOrderAndTheNameList()
