@@ -88,7 +88,11 @@ private Q_SLOTS:
         QTest::newRow("1: date cell") << 0 << "Memo5"
                                       << QStringList{"2004-03-01", "2004-03-11", "2004-03-31", "2004-03-05",
                                                      "2004-03-31"};
-        QTest::newRow("1: days") << 0 << "MemoD9" << QStringList{"", "10.00", "20.00", "", "26.00"};
+        // Days print whole where they are whole; the titles of the narrow columns take two lines.
+        QTest::newRow("1: days") << 0 << "MemoD9" << QStringList{"", "10", "20", "", "26"};
+        QTest::newRow("1: title of the unit") << 0 << "MemoH6" << QStringList{"换算\n单位"};
+        QTest::newRow("1: title of the days") << 0 << "MemoH9" << QStringList{"租用\n天数"};
+        QTest::newRow("1: title of the days stopped") << 0 << "MemoH10" << QStringList{"报停\n天数"};
         QTest::newRow("1: subtotal balances") << 0 << "Memo40" << QStringList{"90.000", "20"};
         QTest::newRow("1: subtotals") << 0 << "MemoF12" << QStringList{"330.00", "5.20"};
         QTest::newRow("1: grand total") << 0 << "MemoT12" << QStringList{"335.20"};
@@ -96,6 +100,7 @@ private Q_SLOTS:
         QTest::newRow("2: sent") << 1 << "Memo10" << QStringList{"150.000", "", "", "20", ""};
         QTest::newRow("2: returned, positive") << 1 << "Memo20" << QStringList{"", "60.000", "", "", ""};
         QTest::newRow("2: balance") << 1 << "Memo30" << QStringList{"150.000", "90.000", "90.000", "20", "20"};
+        QTest::newRow("2: days") << 1 << "MemoD7" << QStringList{"", "10", "20", "", "26"};
         QTest::newRow("2: running rent") << 1 << "MemoD10" << QStringList{"", "150.00", "330.00", "", "5.20"};
         QTest::newRow("2: subtotals") << 1 << "MemoF9" << QStringList{"330.00", "5.20"};
         QTest::newRow("2: grand total") << 1 << "MemoT9" << QStringList{"335.20"};
@@ -104,7 +109,7 @@ private Q_SLOTS:
             << QStringList{"", "2004-03-01", "2004-03-11", "", "2004-03-05"};
         QTest::newRow("3: interval end") << 2 << "Memo1042"
             << QStringList{"", "2004-03-11", "2004-03-31", "", "2004-03-31"};
-        QTest::newRow("3: days") << 2 << "Memo8" << QStringList{"", "10.00", "20.00", "", "26.00"};
+        QTest::newRow("3: days") << 2 << "Memo8" << QStringList{"", "10", "20", "", "26"};
         QTest::newRow("3: grand total") << 2 << "MemoT11" << QStringList{"335.20"};
 
         // The money block: no rent received prints an empty cell; a contract without an other
