@@ -157,6 +157,10 @@ private Q_SLOTS:
         QCOMPARE(m->text(1, 2), QString("1500.50"));
         QCOMPARE(m->data(m->index(1, 0), Qt::BackgroundRole).value<QColor>(), colours::aqua());
         QCOMPARE(grid.palette().color(QPalette::Highlight), colours::selected());
+        // Every column centred down its row, whatever its alignment across.
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(m->data(m->index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignVertical_Mask,
+                     Qt::AlignVCenter);
 
         ds.moveTo(1);
         QCOMPARE(grid.currentIndex().row(), 1);
