@@ -83,6 +83,8 @@ Tkccx1::Tkccx1(Context &context, QWidget *parent)
     ui->setupUi(this);
     excel::offerExport(context, this);
     setUpFrame(nullptr, true);
+    // The title bar has the system menu and the maximise button; the window is not minimised.
+    setWindowFlag(Qt::WindowMinimizeButtonHint, false);
     ui->check1->addItems({QStringLiteral("客户名称"), QStringLiteral("材料名称")});
     ui->DBGrid2->setColumns({{QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 90},
                              {QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 160}});
