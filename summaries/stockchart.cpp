@@ -10,7 +10,6 @@
 #include <QStackedBarSeries>
 #include <QValueAxis>
 
-
 #include <algorithm>
 #include <cmath>
 
