@@ -322,10 +322,14 @@ void Tczblrnowcx::btn1_printClick()
     auto decimals = std::make_shared<int>(-1);
     auto materials = std::make_shared<settlement::MaterialDecimals>(context().store());
     static const QRegularExpression copy(QStringLiteral("^Memo([1-6])0([0-4])$"), QRegularExpression::CaseInsensitiveOption);
+    // The report adds up each material in its group: it walks the rows material by material, each
+    // in the order of contract, date and specification, so a material gets one subtotal.
+    Dataset printed(context().store());
+    printed.open(QStringLiteral("select * from czbnow1 order by namea, numa, datea, gg"));
     report::Sources sources;
-    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    sources.datasets.insert(QStringLiteral("Query1"), &printed);
     sources.datasets.insert(QStringLiteral("Qsrf"), &context().settings());
-    sources.hook = [this, decimals, materials](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+    sources.hook = [&printed, decimals, materials](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
         const auto m = copy.match(memo.name);
         // The footers name "Decimals" (an empty text) so that they are asked too: their sums alone
         // read no field.
@@ -336,12 +340,12 @@ void Tczblrnowcx::btn1_printClick()
             return answer;
         const int group = m.captured(1).toInt();
         if (group <= 3)
-            *decimals = materials->of(query1_.text(QStringLiteral("namea")));
+            *decimals = materials->of(printed.text(QStringLiteral("namea")));
         if (*decimals >= 0)
             memo.visible = m.captured(2).toInt() == *decimals;
         return answer;
     };
-    printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
+    printAction(context(), this, printed, ui->DBGrid1, layout, sources);
 }
 
 } // namespace tolva
