@@ -195,6 +195,9 @@ private Q_SLOTS:
         QCOMPARE(s.field("DBEdit2")->text(), QString("H1"));
         QCOMPARE(s.date("d1")->date(), QDate(2004, 5, 1));
         QCOMPARE(s.date("d2")->date(), QDate(2004, 8, 1));
+        // The pending row in the list shows the period picked.
+        QCOMPARE(s.screen.contracts().date("begina"), QDate(2004, 5, 1));
+        QCOMPARE(s.screen.contracts().date("enda"), QDate(2004, 8, 1));
         QCOMPARE(s.screen.focusWidget(), s.field("DBEdit2"));
         s.set("DBEdit2", "C1");
         s.click("btn1_add");
