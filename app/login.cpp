@@ -76,10 +76,7 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
 
     ui->combobox1->setEditable(false);
     connect(ui->combobox1, &QComboBox::currentIndexChanged, this, &Tsbpass::combobox1Change);
-    connect(ui->combobox1, &QComboBox::activated, this, [this] {
-        if (!ui->combobox1->currentText().isEmpty())
-            ui->Edit1->setFocus();
-    });
+    MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->Edit1);
     connect(ui->BitBtn1, &QPushButton::clicked, this, &Tsbpass::BitBtn1Click);
     connect(ui->BitBtn2, &QPushButton::clicked, this, &Tsbpass::end);
     connect(ui->BitBtn3, &QPushButton::clicked, this, &Tsbpass::BitBtn3Click);

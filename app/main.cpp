@@ -49,6 +49,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);
+    tolva::speakChinese(app);
     tolva::DesktopInteraction interaction;
 
     tolva::Tsbstart splash;

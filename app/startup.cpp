@@ -6,6 +6,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include <exception>
 
@@ -86,6 +89,19 @@ Opened openFolder(const QString &folder, Interaction &interaction) {
         run.lock.reset();
     }
     return run;
+}
+
+bool speakChinese(QCoreApplication &app)
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto *qt = new QTranslator(&app);
+    if (!qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                  QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete qt;
+        return false;
+    }
+    QCoreApplication::installTranslator(qt);
+    return true;
 }
 
 } // namespace tolva

@@ -3,6 +3,7 @@
 #include "store/store.h"
 #include "widgets/context.h"
 
+#include <QCoreApplication>
 #include <QLockFile>
 #include <QString>
 
@@ -41,5 +42,10 @@ void removeFile(const QString &folder, const QString &name);
 
 // Removes the tables' auxiliary files and the update program's leftover from the folder.
 void cleanFolder(const QString &folder);
+
+// The desktop's standard dialogs (messages, file dialogs, the calendar) in Chinese, whatever the
+// machine's language: Qt's own translations and the Chinese locale. False when the translations
+// are not installed; the dialogs then stay in Qt's English.
+bool speakChinese(QCoreApplication &app);
 
 } // namespace tolva

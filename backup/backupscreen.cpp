@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLocale>
 
 namespace tolva {
 
@@ -21,14 +20,10 @@ struct Busy {
     ~Busy() { QApplication::restoreOverrideCursor(); }
 };
 
-// The desktop's short date and long time, as the restore question shows an archive's age.
+// When an archive was made, as a Chinese desktop writes a date and time: "2026年12月10日 20:17".
 QString localStamp(const QDateTime &when)
 {
-    const QLocale locale;
-    QString time = locale.timeFormat(QLocale::LongFormat);
-    time.remove(QLatin1Char('t')); // the time zone says nothing here
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           when.time().toString(time.trimmed());
+    return when.toString(QStringLiteral("yyyy'年'M'月'd'日' HH:mm"));
 }
 
 } // namespace

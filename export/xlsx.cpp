@@ -328,7 +328,7 @@ Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const Q
     };
     constexpr double near = 3;
     QList<QList<Line>> lines;
-    QList<double> lefts;
+    QList<double> lefts, allLefts;
     for (const SheetPage &page : pages) {
         QList<SheetText> texts;
         for (const SheetText &t : page.texts)
@@ -345,8 +345,16 @@ Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const Q
                 top = t.rect.top();
             }
             pageLines.last().texts << t;
-            lefts << t.rect.left();
         }
+        // Columns come from the lines of a table (several texts side by side). A line of one text
+        // (a title, the print date at the right) goes in the column it starts in and makes none
+        // of its own, or the date would split a group of columns.
+        for (const Line &line : pageLines)
+            for (const SheetText &t : line.texts) {
+                allLefts << t.rect.left();
+                if (line.texts.size() > 1)
+                    lefts << t.rect.left();
+            }
         for (Line &line : pageLines) {
             std::stable_sort(line.texts.begin(), line.texts.end(), [](const SheetText &a, const SheetText &b) {
                 return a.rect.left() < b.rect.left();
@@ -362,8 +370,10 @@ Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const Q
         }
         lines << pageLines;
     }
-    if (lefts.isEmpty())
+    if (allLefts.isEmpty())
         return Outcome::refused(QStringLiteral("没有数据,无法导出！"));
+    if (lefts.isEmpty())
+        lefts = allLefts; // no table: every line is one text
 
     // Columns: the distinct left edges, those a few units apart taken as one.
     std::sort(lefts.begin(), lefts.end());

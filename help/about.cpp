@@ -27,11 +27,7 @@ Tsbabout::Tsbabout(Context &context, QWidget *parent)
 
     ui->Label3->setText(Context::webAddress());
     ui->Label5->setText(Context::mailAddress());
-    for (LinkLabel *link : {ui->Label3, ui->Label5, ui->Label12, ui->Label14})
-        link->setNormalColor(Qt::black);
-    // Only the two addresses also turn bold and underlined under the mouse.
-    ui->Label12->setHoverEmphasis(false);
-    ui->Label14->setHoverEmphasis(false);
+    // The links show as the update window shows its own: blue, red and underlined under the mouse.
     placeLink(ui->Label11, ui->Label12);
     placeLink(ui->Label13, ui->Label14);
 

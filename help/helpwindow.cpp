@@ -8,8 +8,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
 #include <QSplitter>
 #include <QTextBrowser>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 namespace tolva {
@@ -63,9 +65,17 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     split->addWidget(browser_);
     split->setStretchFactor(1, 1);
     split->setSizes({220, 640});
+    auto *back = new QPushButton(QStringLiteral("返回(&X)"));
+    back->setObjectName(QStringLiteral("btn1_exit"));
+    back->setAutoDefault(false);
+    connect(back, &QPushButton::clicked, this, &QDialog::accept);
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(back);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(note_);
     layout->addWidget(split, 1);
+    layout->addLayout(buttons);
 
     connect(contents_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
         if (item && page() != item->data(Qt::UserRole).toString())

@@ -41,11 +41,17 @@ Outcome save(Store &store, Dataset &contracts, const Change &change)
                                     QStringLiteral("d2"));
     }
 
+    // A number another contract has: what was typed stays, for the number to be mended.
     const int same = count(store, QStringLiteral("select count(*) from sp2 where numa=:g1"), {{"g1", numa}});
-    if (change.adding && same > 0)
-        return Outcome::refused(QStringLiteral("有重复的数据存在，无法保存！"), QString(), Outcome::Pending::Discard);
-    if (!change.adding && same > 0 && oldNuma != numa)
-        return Outcome::refused(QStringLiteral("有重复的数据，无法保存！"), QString(), Outcome::Pending::Discard);
+    if (same > 0 && (change.adding || oldNuma != numa)) {
+        const QString holder =
+            store.scalar(QStringLiteral("select khm from sp2 where numa=:g1 order by rowid limit 1"), {{"g1", numa}})
+                .toString();
+        return Outcome::refused((change.adding ? QStringLiteral("有重复的数据存在，无法保存！")
+                                               : QStringLiteral("有重复的数据，无法保存！")) +
+                                    QStringLiteral("\n合同号[%1]已经用于客户[%2]，请换一个合同号。").arg(numa, holder),
+                                QStringLiteral("numa"));
+    }
 
     store.transaction([&] {
         if (!change.adding) {

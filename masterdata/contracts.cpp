@@ -44,6 +44,14 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
             showDates();
     });
     connect(ui->box1, &QComboBox::currentTextChanged, this, &Tsp2::settledChanged);
+    // The pending row shows the period as it is picked or typed.
+    for (QDateEdit *date : {ui->d1, ui->d2})
+        connect(date, &QDateEdit::dateChanged, this, [this] {
+            if (showing_ || !query1_.isEditing())
+                return;
+            query1_.setValue(QStringLiteral("begina"), ui->d1->date());
+            query1_.setValue(QStringLiteral("enda"), ui->d2->date());
+        });
 }
 
 Tsp2::~Tsp2() = default;

@@ -89,6 +89,17 @@ int Tczbcx1::dateMode() const
 
 void Tczbcx1::FormActivate()
 {
+    if (shown_) {
+        // Back from the statement: the list its search shows, the contract that was open and the
+        // period stay as the clerk left them.
+        const QString numa = query1_.currentRow() >= 0 ? query1_.text(QStringLiteral("numa")) : QString();
+        openContracts();
+        if (!numa.isEmpty())
+            query1_.locate(QStringLiteral("numa"), numa);
+        showPrices();
+        return;
+    }
+    shown_ = true;
     query1_.close();
     query1_.open(Open);
     if (!query1_.isEmpty()) {
@@ -168,15 +179,18 @@ bool Tczbcx1::eventFilter(QObject *watched, QEvent *event)
 
 void Tczbcx1::Edit1Change()
 {
-    guard([this] {
-        const QString text = ui->Edit1->text().trimmed();
-        query1_.close();
-        if (text.isEmpty())
-            query1_.open(Open);
-        else
-            query1_.open(Open + QStringLiteral(" and ") + contractContains(QStringLiteral("g1")),
-                         {{QStringLiteral("g1"), containsPattern(text)}});
-    });
+    guard([this] { openContracts(); });
+}
+
+void Tczbcx1::openContracts()
+{
+    const QString text = ui->Edit1->text().trimmed();
+    query1_.close();
+    if (text.isEmpty())
+        query1_.open(Open);
+    else
+        query1_.open(Open + QStringLiteral(" and ") + contractContains(QStringLiteral("g1")),
+                     {{QStringLiteral("g1"), containsPattern(text)}});
 }
 
 void Tczbcx1::DBGrid1Click()
@@ -212,6 +226,9 @@ void Tczbcx1::check2Click()
 
 void Tczbcx1::btn1_addClick()
 {
+    // A period typed that is no date is told by its field; nothing is computed meanwhile.
+    if (!ui->d1->takeTyped() || !ui->d2->takeTyped())
+        return;
     guard([this] {
         Request request;
         request.mode = DateMode(dateMode());

@@ -41,6 +41,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The unsettled contracts that the search text finds (all of them when it is empty).
+    void openContracts();
     void showPrices();
     void priceEdited(QTableWidgetItem *item);
     void leavePrices();
@@ -52,6 +54,7 @@ private:
     std::unique_ptr<Tczbcx> statement_;
     bool fillingPrices_ = false;
     bool checkingPrices_ = false;
+    bool shown_ = false;
 };
 
 } // namespace tolva

@@ -35,8 +35,9 @@ const QString &quantityPattern(int decimals)
 }
 
 struct RowState {
-    QHash<QString, int> decimals; // sp1.numsb by lower-case name
-    int shown = 2;                // the decimals while a material is not found
+    explicit RowState(Store &store) : decimals(store) {}
+    MaterialDecimals decimals;
+    int shown = MaterialDecimals::Default; // the decimals of the row being printed
     QHash<QString, QVariant> values;
 };
 
@@ -66,12 +67,7 @@ report::Template statementTemplate(const PrintData &data)
 report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract, Dataset &titles,
                                  const PrintData &data)
 {
-    auto state = std::make_shared<RowState>();
-    for (const auto &r : store.select(QStringLiteral("select namea,numsb from sp1")).rows) {
-        const QString key = r[0].toString().trimmed().toLower();
-        if (!state->decimals.contains(key))
-            state->decimals.insert(key, qBound(0, r[1].toInt(), 4));
-    }
+    auto state = std::make_shared<RowState>(store);
     const QString dateForm = QStringLiteral("yyyy-mm-dd");
     auto &v = state->values;
     v.insert(QStringLiteral("Memo24"), QStringLiteral("日期从") + format::date(data.start, dateForm) +
@@ -137,12 +133,10 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
             kind = kinds->insert(memo.name, kindOf(memo.name));
         const bool quantity = *kind == Kind::Quantity;
         // The quantity cells (movement sent or returned, balance, the group's balance) show the
-        // decimals of their material; one that is not found keeps those of the row before.
+        // decimals of their material.
         if (quantity && r != *lastRow) {
             *lastRow = r;
-            const auto found = state->decimals.constFind(rows.valueAt(r, f.numa).toString().trimmed().toLower());
-            if (found != state->decimals.constEnd())
-                state->shown = found.value();
+            state->shown = state->decimals.of(rows.valueAt(r, f.numa).toString());
         }
         auto shown = [&](const QVariant &v) -> QVariant {
             if (!quantity || v.isNull())

@@ -1,6 +1,7 @@
 #include "statementrules.h"
 
 #include "store/dataset.h"
+#include "store/store.h"
 
 #include <cmath>
 
@@ -121,6 +122,20 @@ void setMoneyBlock(Store &store, bool printed)
 {
     store.exec(QStringLiteral("update srf set b5=:b5, b3=:b3"),
                {{QStringLiteral("b5"), printed ? 1.0 : 0.0}, {QStringLiteral("b3"), printed ? 21.0 : 43.0}});
+}
+
+MaterialDecimals::MaterialDecimals(Store &store)
+{
+    for (const auto &r : store.select(QStringLiteral("select namea,numsb from sp1")).rows) {
+        const QString key = r[0].toString().trimmed().toLower();
+        if (!decimals_.contains(key))
+            decimals_.insert(key, qBound(0, r[1].toInt(), 4));
+    }
+}
+
+int MaterialDecimals::of(const QString &material) const
+{
+    return decimals_.value(material.trimmed().toLower(), Default);
 }
 
 } // namespace tolva::settlement

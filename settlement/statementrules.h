@@ -3,6 +3,7 @@
 #include "settlement.h"
 #include "base/outcome.h"
 
+#include <QHash>
 #include <QString>
 
 namespace tolva {
@@ -47,5 +48,18 @@ Outcome setRowHeight(Store &store, int height);
 // Whether the money block prints (b5), with the grand-total band's height (b3) to match: 21
 // when the block carries the foot line, 43 when the grand total does.
 void setMoneyBlock(Store &store, bool printed);
+
+// The decimals of a material's printed quantities (sp1.numsb, 0 to 4), found by name without
+// regard to letter case. A material sp1 does not hold (renamed or removed since its movements were
+// entered) prints with the default, never with the decimals of the material printed before it.
+class MaterialDecimals {
+public:
+    static constexpr int Default = 2;
+    explicit MaterialDecimals(Store &store);
+    int of(const QString &material) const;
+
+private:
+    QHash<QString, int> decimals_;
+};
 
 } // namespace tolva::settlement

@@ -11,8 +11,22 @@
 #include <QValueAxis>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tolva {
+
+namespace {
+
+// Round steps on a value axis, printed without decimals when they are whole ("5000", not "5000.0").
+void roundSteps(QValueAxis *axis)
+{
+    axis->applyNiceNumbers();
+    const double step = (axis->max() - axis->min()) / std::max(1, axis->tickCount() - 1);
+    const bool whole = step == std::floor(step) && axis->min() == std::floor(axis->min());
+    axis->setLabelFormat(whole ? QStringLiteral("%.0f") : QStringLiteral("%.2f"));
+}
+
+} // namespace
 
 QChart *stockChart(const Dataset &stock)
 {
@@ -43,7 +57,7 @@ QChart *stockChart(const Dataset &stock)
     quantities->setTitleText(QStringLiteral("数量"));
     chart->addAxis(quantities, Qt::AlignLeft);
     series->attachAxis(quantities);
-    quantities->applyNiceNumbers();
+    roundSteps(quantities);
     chart->legend()->setAlignment(Qt::AlignBottom);
     return chart;
 }
@@ -62,7 +76,7 @@ QChart *barChart(const QString &title, QAbstractBarSeries *series, const QString
     chart->addAxis(values, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
     series->attachAxis(names);
     series->attachAxis(values);
-    values->applyNiceNumbers(); // round steps on the value axis
+    roundSteps(values);
     chart->legend()->setVisible(false);
     return chart;
 }

@@ -6,6 +6,7 @@
 #include "base/searchpattern.h"
 #include "printing/printaction.h"
 #include "printing/template.h"
+#include "settlement/statementrules.h"
 #include "export/chartwindow.h"
 #include "export/exportaction.h"
 #include "stockchart.h"
@@ -82,6 +83,8 @@ Tkccx1::Tkccx1(Context &context, QWidget *parent)
     ui->setupUi(this);
     excel::offerExport(context, this);
     setUpFrame(nullptr, true);
+    // The title bar has the system menu and the maximise button; the window is not minimised.
+    setWindowFlag(Qt::WindowMinimizeButtonHint, false);
     ui->check1->addItems({QStringLiteral("客户名称"), QStringLiteral("材料名称")});
     ui->DBGrid2->setColumns({{QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 90},
                              {QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 160}});
@@ -317,12 +320,16 @@ void Tczblrnowcx::btn1_printClick()
     // Each quantity shows with its material's decimals: of the five copies of a group, the one with
     // numsb decimals is visible. A footer keeps the decimals of the rows above it.
     auto decimals = std::make_shared<int>(-1);
-    Store &store = context().store();
+    auto materials = std::make_shared<settlement::MaterialDecimals>(context().store());
     static const QRegularExpression copy(QStringLiteral("^Memo([1-6])0([0-4])$"), QRegularExpression::CaseInsensitiveOption);
+    // The report adds up each material in its group: it walks the rows material by material, each
+    // in the order of contract, date and specification, so a material gets one subtotal.
+    Dataset printed(context().store());
+    printed.open(QStringLiteral("select * from czbnow1 order by namea, numa, datea, gg"));
     report::Sources sources;
-    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    sources.datasets.insert(QStringLiteral("Query1"), &printed);
     sources.datasets.insert(QStringLiteral("Qsrf"), &context().settings());
-    sources.hook = [this, decimals, &store](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+    sources.hook = [&printed, decimals, materials](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
         const auto m = copy.match(memo.name);
         // The footers name "Decimals" (an empty text) so that they are asked too: their sums alone
         // read no field.
@@ -332,17 +339,13 @@ void Tczblrnowcx::btn1_printClick()
         if (!m.hasMatch())
             return answer;
         const int group = m.captured(1).toInt();
-        if (group <= 3) {
-            const QVariant numsb = store.scalar(QStringLiteral("select numsb from sp1 where lower(namea)=lower(:g1)"),
-                                                {{QStringLiteral("g1"), query1_.text(QStringLiteral("namea"))}});
-            if (!numsb.isNull())
-                *decimals = qBound(0, numsb.toInt(), 4);
-        }
+        if (group <= 3)
+            *decimals = materials->of(printed.text(QStringLiteral("namea")));
         if (*decimals >= 0)
             memo.visible = m.captured(2).toInt() == *decimals;
         return answer;
     };
-    printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
+    printAction(context(), this, printed, ui->DBGrid1, layout, sources);
 }
 
 } // namespace tolva

@@ -92,6 +92,8 @@ void SummaryWindow::UpDown5Click(int value)
 
 void SummaryWindow::btn1_addClick()
 {
+    if (!ui->d1->takeTyped())
+        return; // the field tells why
     // The date part only, as a picker's value is written and read back.
     const QDate cutoff = ui->d1->date();
     const QVector<Contract> contracts = contractsOf(list_);

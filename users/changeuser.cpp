@@ -20,10 +20,7 @@ Tsbpassb::Tsbpassb(Context &context, QWidget *parent)
     ui->Label3->setText(QStringLiteral("初次使用密码为") + Context::defaultPassword() +
                         QStringLiteral("，进入系统后您可以修改密码。"));
     connect(ui->combobox1, &QComboBox::currentIndexChanged, this, &Tsbpassb::combobox1Change);
-    connect(ui->combobox1, &QComboBox::activated, this, [this] {
-        if (!ui->combobox1->currentText().isEmpty())
-            ui->Edit1->setFocus();
-    });
+    MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->Edit1);
     connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
     connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);

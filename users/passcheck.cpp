@@ -22,9 +22,9 @@ Tsbpassjc::Tsbpassjc(Context &context, QWidget *parent)
     users::starEcho(ui->edit1, users::PasswordLength);
     connect(ui->combobox1, &QComboBox::activated, this, [this] {
         ui->edit1->setEnabled(true);
-        ui->edit1->setFocus();
         ui->btn_login->setEnabled(true);
     });
+    MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->edit1);
     connect(ui->btn_login, &QPushButton::clicked, this, [this] { guard([this] { btn_loginClick(); }); });
     connect(ui->btn_exit, &QPushButton::clicked, this, &QDialog::reject);
     EnterKeyFilter::press(ui->edit1, ui->btn_login);

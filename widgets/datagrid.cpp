@@ -88,8 +88,13 @@ QVariant DatasetModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return text(index.row(), index.column());
-    case Qt::TextAlignmentRole:
-        return QVariant::fromValue(columns_[index.column()].alignment);
+    case Qt::TextAlignmentRole: {
+        // A column aligned only across is centred down its row, as every other column is.
+        Qt::Alignment a = columns_[index.column()].alignment;
+        if (!(a & Qt::AlignVertical_Mask))
+            a |= Qt::AlignVCenter;
+        return QVariant::fromValue(a);
+    }
     case Qt::BackgroundRole:
         if (rowColour_) {
             const QColor c = rowColour_(*dataset_, index.row());

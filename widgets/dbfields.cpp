@@ -114,11 +114,15 @@ void DbEdit::write(const QString &text)
 void DbEdit::focusInEvent(QFocusEvent *event)
 {
     const QVariant v = link_.value();
-    // A zero about to be typed over shows empty, so "-100" does not become "0-100" or "0100".
-    if (link_.editing() && rejection_.isEmpty() && v.typeId() == QMetaType::Double && v.toDouble() == 0)
-        setText(QString());
-    else if (!link_.editing() || !format_.isEmpty())
-        setText(plain());
+    const bool refused = link_.editing() && !rejection_.isEmpty();
+    // A text the row refused stays as typed, for the clerk to mend. A zero about to be typed over
+    // shows empty, so "-100" does not become "0-100" or "0100".
+    if (!refused) {
+        if (link_.editing() && v.typeId() == QMetaType::Double && v.toDouble() == 0)
+            setText(QString());
+        else if (!link_.editing() || !format_.isEmpty())
+            setText(plain());
+    }
     QLineEdit::focusInEvent(event);
 }
 
@@ -151,7 +155,7 @@ void DbComboBox::refresh()
         setCurrentIndex(-1);
 }
 
-DbDateEdit::DbDateEdit(QWidget *parent) : QDateEdit(parent)
+DbDateEdit::DbDateEdit(QWidget *parent) : DateField(parent)
 {
     setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     setCalendarPopup(true);

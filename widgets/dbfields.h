@@ -1,9 +1,9 @@
 #pragma once
 
+#include "datefield.h"
 #include "store/dataset.h"
 
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLineEdit>
 #include <QPointer>
 
@@ -75,7 +75,7 @@ private:
 };
 
 // A date picker bound to a date field; it shows yyyy-mm-dd.
-class DbDateEdit : public QDateEdit {
+class DbDateEdit : public DateField {
     Q_OBJECT
 public:
     explicit DbDateEdit(QWidget *parent = nullptr);

@@ -1,6 +1,8 @@
 #include "numerickey.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -79,6 +81,25 @@ bool EnterKeyFilter::eventFilter(QObject *watched, QEvent *event)
             next->setFocus(Qt::TabFocusReason);
     }
     return true;
+}
+
+void MouseChoiceFilter::moveFocusOn(QComboBox *list, QWidget *next)
+{
+    auto *filter = new MouseChoiceFilter(list);
+    list->view()->viewport()->installEventFilter(filter);
+    connect(list, &QComboBox::activated, next, [list, next, filter] {
+        const bool clicked = std::exchange(filter->clicked_, false);
+        if (clicked && !list->currentText().isEmpty())
+            next->setFocus();
+    });
+}
+
+bool MouseChoiceFilter::eventFilter(QObject *, QEvent *event)
+{
+    // The drop-down chooses on the release of the button.
+    if (event->type() == QEvent::MouseButtonRelease)
+        clicked_ = true;
+    return false;
 }
 
 } // namespace tolva

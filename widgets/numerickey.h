@@ -4,6 +4,7 @@
 #include <QString>
 
 class QAbstractButton;
+class QComboBox;
 class QLineEdit;
 class QWidget;
 
@@ -50,6 +51,22 @@ protected:
 private:
     EnterKeyFilter(QObject *parent, QAbstractButton *button) : QObject(parent), button_(button) {}
     QAbstractButton *button_;
+};
+
+// A name chosen from a list's drop-down with the mouse moves the focus on to `next` (the password
+// after the user's name). A choice made with the keys leaves the focus on the list, so that Tab
+// goes on from it as the clerk expects.
+class MouseChoiceFilter : public QObject {
+    Q_OBJECT
+public:
+    static void moveFocusOn(QComboBox *list, QWidget *next);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit MouseChoiceFilter(QObject *parent) : QObject(parent) {}
+    bool clicked_ = false;
 };
 
 } // namespace tolva

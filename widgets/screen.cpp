@@ -1,5 +1,6 @@
 #include "screen.h"
 
+#include "datefield.h"
 #include "dbfields.h"
 
 #include "context.h"
@@ -32,6 +33,15 @@ void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing)
                        Qt::WindowCloseButtonHint);
     if (statusBar)
         new StatusMirror(statusBar, context_);
+    // Dates typed without a year fall in the context's year; a typed text that is no date is told
+    // and the clerk is back in the field.
+    for (DateField *field : findChildren<DateField *>()) {
+        field->setToday([this] { return context_.today(); });
+        connect(field, &DateField::refused, this, [this, field](const QString &text) {
+            message(text);
+            field->setFocus();
+        });
+    }
 }
 
 bool Screen::guard(const std::function<void()> &handler)
@@ -164,6 +174,9 @@ void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *
 
 bool MaintenanceScreen::typedValuesHold()
 {
+    for (DateField *field : findChildren<DateField *>())
+        if (!field->takeTyped())
+            return false; // the field tells why
     for (DbEdit *field : findChildren<DbEdit *>()) {
         if (!field->rejection().isEmpty()) {
             message(field->rejection());

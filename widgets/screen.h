@@ -104,8 +104,9 @@ protected:
     void runActivation() override;
 
 private:
-    // A field whose text could not be written into the row (not a number, out of range) refuses
-    // the save with its reason and takes the focus; the typed text stays.
+    // A field whose text could not be written into the row (not a number, out of range), or a date
+    // typed that is no date, refuses the save with its reason and takes the focus; the typed text
+    // stays.
     bool typedValuesHold();
     MaintenanceButtons *buttons_ = nullptr;
 };

@@ -45,12 +45,16 @@ void StatusMirror::addPanels(QStatusBar *bar, ElidedLabel *panels[3])
         panels[i]->setFrameShape(QFrame::Panel);
         panels[i]->setFrameShadow(QFrame::Sunken);
     }
+    // The clock keeps room for its whole text; the fixed text takes what the window has beside the
+    // user and the clock, at least 500 pixels, and is cut only where even that is not enough.
     panels[0]->setFixedWidth(115);
-    panels[1]->setFixedWidth(500);
+    panels[1]->setMinimumWidth(500);
     panels[1]->setAlignment(Qt::AlignCenter);
+    const QFontMetrics clock(panels[2]->font());
+    panels[2]->setMinimumWidth(clock.horizontalAdvance(QStringLiteral("0000年00月00日  00:00:00 星期三")) + 12);
     bar->addWidget(panels[0]);
-    bar->addWidget(panels[1]);
-    bar->addWidget(panels[2], 1);
+    bar->addWidget(panels[1], 1);
+    bar->addWidget(panels[2]);
 }
 
 StatusMirror::StatusMirror(QStatusBar *bar, Context &context) : QObject(bar), context_(context)

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "fixture.h"
 #include "store/server.h"
+#include "screens.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QUrl>
+#include <QTranslator>
 #include <QtTest>
 
 using namespace tolva;
@@ -46,6 +48,41 @@ struct Login {
 class TestApp : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The desktop's standard dialogs speak Chinese: Qt's own buttons and file-dialog texts.
+    void standardDialogsInChinese()
+    {
+        const QLocale before;
+        QVERIFY(speakChinese(*QCoreApplication::instance()));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "OK"), QString("确定"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QString("取消"));
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Look in:"), QString("查找范围："));
+        QCOMPARE(QLocale().language(), QLocale::Chinese);
+        for (QTranslator *t : QCoreApplication::instance()->findChildren<QTranslator *>())
+            QCoreApplication::removeTranslator(t);
+        QLocale::setDefault(before);
+    }
+
+    // Tab goes from the name list to the password, then to "确定(&Y)", "退出(&X)" and "服务器(&S)…"; a name chosen
+    // with the keys leaves the focus on the list, one chosen with the mouse moves it to the password.
+    void tabOrderAndTheNameList()
+    {
+        Fixture f;
+        Login login(f);
+        login.window.show();
+        login.window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&login.window));
+        login.names()->setCurrentIndex(0);
+        login.names()->setFocus();
+        QTest::keyClick(login.names(), Qt::Key_Down);
+        QCOMPARE(login.names()->currentText(), QString("录入员"));
+        QCOMPARE(QApplication::focusWidget(), login.names());
+        QCOMPARE(tabOrder(login.names(), 5),
+                 (QStringList{"combobox1", "Edit1", "BitBtn1", "BitBtn2", "BitBtn3", "combobox1"}));
+        chooseWithMouse(login.names(), 0);
+        QCOMPARE(login.names()->currentText(), QString("管理员"));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QString("Edit1"));
+    }
+
     void severalUsersNeedTheirName()
     {
         Fixture f;

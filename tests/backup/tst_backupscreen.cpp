@@ -128,9 +128,15 @@ private Q_SLOTS:
 
             f.ui.clear();
             f.ui.answers << out.path() + "/right.zip" << true;
+            {
+                QFile archive(out.path() + "/right.zip");
+                QVERIFY(archive.open(QIODevice::ReadWrite));
+                QVERIFY(archive.setFileTime(QDateTime(QDate(2026, 12, 10), QTime(20, 17, 36)),
+                                            QFileDevice::FileModificationTime));
+            }
             w.click("btn3");
-            QVERIFY(f.ui.texts("confirm").first().startsWith("您现在恢复的是["));
-            QVERIFY(f.ui.texts("confirm").first().endsWith("]备份的数据，\n系统将覆盖当前数据，是否确定？"));
+            QCOMPARE(f.ui.texts("confirm").first(),
+                     QString("您现在恢复的是[2026年12月10日 20:17]备份的数据，\n系统将覆盖当前数据，是否确定？"));
             QCOMPARE(f.ui.texts("message"), QStringList{"数据已恢复完毕！"});
             w.click("btn_close");
         }

@@ -175,14 +175,15 @@ private Q_SLOTS:
         for (const report::PlacedText &t : r.pages.first().texts)
             memos[t.memo] << t.lines.join("");
         QCOMPARE(memos["Memo1"], QStringList{"赔偿结算单"});
-        QCOMPARE(memos["Memo2"], QStringList{"客户名称:甲公司 合计号:H1"});
+        QCOMPARE(memos["Memo2"], QStringList{"客户名称:甲公司 合同号:H1"});
         QCOMPARE(memos["Memo5"], QStringList{"赔偿原因"});
         QCOMPARE(memos["Memo9"], (QStringList{"钢管", "扣件"}));
         QCOMPARE(memos["Memo10"], (QStringList{"丢失", "损坏"}));
         QCOMPARE(memos["Memo11"], (QStringList{"3.00", "10.00"}));
         QCOMPARE(memos["Memo12"], (QStringList{"12.50", "1.20"}));
         QCOMPARE(memos["Memo13"], (QStringList{"37.50", "12.00"}));
-        QCOMPARE(memos["Memo16"] + memos["Memo17"] + memos["Memo18"], (QStringList{"13.00", "13.70", "49.50"}));
+        // The total adds quantities and amounts; unit prices have no sum.
+        QCOMPARE(memos["Memo16"] + memos["Memo17"] + memos["Memo18"], (QStringList{"13.00", "", "49.50"}));
         QCOMPARE(memos["Memo19"] + memos["Memo20"], (QStringList{"经办人：", "客户签字：", }));
         QCOMPARE(memos["Memo21"], QStringList{" 第1页 共1页"});
         // The grid is attached again.

@@ -174,6 +174,37 @@ private Q_SLOTS:
         QCOMPARE(readBack(path + ".xlsx").value("rows").toInt(), 4);
     }
 
+    // A group of columns under one title stays together: the print date at the right, alone on
+    // its line, goes in the column it starts in and makes no column of its own.
+    void reportColumnsFollowTheTable()
+    {
+        Fixture f;
+        excel::SheetPage page;
+        auto text = [&](double left, double top, double width, const QString &t) {
+            page.texts.append({QRectF(left, top, width, 20), t});
+        };
+        text(88, 4, 946, "租赁费结算汇总表");
+        text(774, 58, 260, "2004年03月31日");
+        text(88, 78, 150, "单位名称");
+        text(740, 78, 214, "已交租金");
+        for (const auto &[left, title] : {std::pair<double, QString>{740, "银行"}, {810, "现金"}, {880, "合计"}})
+            text(left, 100, 70, title);
+        text(88, 122, 150, "甲公司");
+        text(740, 122, 70, "100.00");
+        text(810, 122, 70, "20.00");
+        text(880, 122, 74, "120.00");
+        const QString path = f.dir.filePath("汇总.xlsx");
+        QVERIFY(excel::writeReport("租赁费结算汇总表", {page}, path).ok());
+        const QJsonObject book = readBack(path);
+        QCOMPARE(cell(book, "B2").value(1), QString("2004年03月31日"));
+        QCOMPARE(cell(book, "B3").value(1), QString("已交租金"));
+        QCOMPARE(cell(book, "B4").value(1) + cell(book, "C4").value(1) + cell(book, "D4").value(1),
+                 QString("银行现金合计"));
+        QCOMPARE(cell(book, "B5").value(1).toDouble() + cell(book, "C5").value(1).toDouble(),
+                 cell(book, "D5").value(1).toDouble());
+        QVERIFY(!book.value("cells").toObject().contains("E5"));
+    }
+
     // A report of several pages is one sheet: title first, column titles once, every payment a
     // row, the grand total a number with the decimals it prints.
     void reportToExcel()

@@ -484,9 +484,16 @@ private Q_SLOTS:
         QCOMPARE(contents->currentItem()->text(), QString("三种计算方法"));
         for (const char *figure : {"154.00", "160.00", "164.00"})
             QVERIFY(browser->toPlainText().contains(figure));
+        // "返回(&X)" closes the window, also by its key.
+        auto *back = w.findChild<QPushButton *>("btn1_exit");
+        QCOMPARE(back->text(), QString("返回(&X)"));
+        QCOMPARE(back->shortcut(), QKeySequence("Alt+X"));
+        back->click();
+        QVERIFY(!w.isVisible());
     }
 
-    // Links open the home page or a mail through the desktop and light up under the mouse.
+    // Links open the home page or a mail through the desktop and light up under the mouse; they
+    // look alike in every window.
     void links()
     {
         Setup s;
@@ -502,8 +509,8 @@ private Q_SLOTS:
         };
         const QString home = Context::webAddress(), mail = "mailto:" + Context::mailAddress();
         const QList<Case> cases = {
-            {&about, "Label3", home, Qt::black, true},   {&about, "Label5", mail, Qt::black, true},
-            {&about, "Label12", home, Qt::black, false}, {&about, "Label14", mail, Qt::black, false},
+            {&about, "Label3", home, Qt::blue, true},    {&about, "Label5", mail, Qt::blue, true},
+            {&about, "Label12", home, Qt::blue, true},   {&about, "Label14", mail, Qt::blue, true},
             {&update, "Label12", home, Qt::blue, true},  {&update, "Label14", mail, Qt::blue, true},
             {&guide, "Label12", home, Qt::blue, true},   {&guide, "Label14", mail, Qt::blue, true},
         };

@@ -145,6 +145,67 @@ private Q_SLOTS:
         QVERIFY(s.date("d1")->isEnabled());
     }
 
+    // The period is typed as digits: without a year it falls in the year of the context's clock.
+    // A typed text that is no date refuses the save with its reason, in the field.
+    void periodTypedAsDigits()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.screen.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.screen));
+        s.click("btn1_add");
+        s.set("DBEdit1", "丙公司");
+        s.set("DBEdit2", "C1");
+        s.date("d1")->setFocus();
+        QTest::keyClicks(s.date("d1"), "0501");
+        QTest::keyClick(s.date("d1"), Qt::Key_Return); // on to d2
+        QCOMPARE(s.screen.focusWidget(), s.date("d2"));
+        QTest::keyClicks(s.date("d2"), "20040832");
+        s.click("btn1_add");
+        QCoreApplication::processEvents();
+        QCOMPARE(f.ui.texts("message"),
+                 QStringList{"“20040832”不是有效的日期，请按年月日输入，例如 20261231、2026-12-31 或 12-31。"});
+        QCOMPARE(s.screen.focusWidget(), s.date("d2"));
+        QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+        QTest::keyClick(s.date("d2"), Qt::Key_Backspace);
+        QTest::keyClicks(s.date("d2"), "1");
+        s.click("btn1_add");
+        QCOMPARE(f.store->scalar("select begina||' '||enda from sp2 where numa='C1'").toString(),
+                 QString("2004-05-01 2004-08-31"));
+    }
+
+    // A new contract whose number another contract has keeps all that was typed, with the focus on
+    // the number; mended, it saves.
+    void duplicateNumberKeepsTheTypedContract()
+    {
+        Fixture f;
+        fill(f);
+        Open<Tsp2> s(f);
+        s.click("btn1_add");
+        s.set("DBEdit1", "丙公司");
+        s.set("DBEdit2", "H1");
+        s.date("d1")->setDate(QDate(2004, 5, 1));
+        s.date("d2")->setDate(QDate(2004, 8, 1));
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message"),
+                 QStringList{"有重复的数据存在，无法保存！\n合同号[H1]已经用于客户[甲公司]，请换一个合同号。"});
+        QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+        QCOMPARE(s.field("DBEdit1")->text(), QString("丙公司"));
+        QCOMPARE(s.field("DBEdit2")->text(), QString("H1"));
+        QCOMPARE(s.date("d1")->date(), QDate(2004, 5, 1));
+        QCOMPARE(s.date("d2")->date(), QDate(2004, 8, 1));
+        // The pending row in the list shows the period picked.
+        QCOMPARE(s.screen.contracts().date("begina"), QDate(2004, 5, 1));
+        QCOMPARE(s.screen.contracts().date("enda"), QDate(2004, 8, 1));
+        QCOMPARE(s.screen.focusWidget(), s.field("DBEdit2"));
+        s.set("DBEdit2", "C1");
+        s.click("btn1_add");
+        QCOMPARE(f.store->scalar("select khm||' '||begina||' '||enda from sp2 where numa='C1'").toString(),
+                 QString("丙公司 2004-05-01 2004-08-01"));
+        QCOMPARE(f.store->scalar("select count(*) from sp2").toInt(), 4);
+    }
+
     void contractNumberChanges()
     {
         Fixture f;
@@ -152,10 +213,17 @@ private Q_SLOTS:
         Open<Tsp2> s(f);
         s.screen.contracts().first();
         s.click("btn1_edit");
+        s.set("DBEdit1", "甲公司（新）");
         s.set("DBEdit2", "H2");
         s.click("btn1_edit");
-        QCOMPARE(f.ui.texts("message"), QStringList{"有重复的数据，无法保存！"});
+        QCOMPARE(f.ui.texts("message"), QStringList{"有重复的数据，无法保存！\n合同号[H2]已经用于客户[甲公司]，请换一个合同号。"});
         QCOMPARE(column(*f.store, "select numa from sp2"), (QStringList{"H1", "H2", "A12"}));
+        // The typed texts stay for the number to be mended.
+        QCOMPARE(s.button("btn1_edit")->text(), QString("保存(&S)"));
+        QCOMPARE(s.field("DBEdit1")->text(), QString("甲公司（新）"));
+        QCOMPARE(s.field("DBEdit2")->text(), QString("H2"));
+        QCOMPARE(s.screen.focusWidget(), s.field("DBEdit2"));
+        s.click("btn1_del");
         // Its own number, padded: saved, and nothing else touched.
         s.click("btn1_edit");
         s.set("DBEdit2", "H1 ");
@@ -293,6 +361,8 @@ private Q_SLOTS:
         Fixture f;
         fill(f);
         Open<Tsp3> s(f);
+        s.screen.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&s.screen));
         s.click("btn1_add");
         QLineEdit *amount = s.field("DBEdit3");
         amount->setFocus();
@@ -313,6 +383,16 @@ private Q_SLOTS:
         QCOMPARE(f.store->scalar("select count(*) from sp3").toInt(), 2);
         s.date("d1")->setFocus(); // leaving the field keeps the refused text in view
         QCOMPARE(amount->text(), QString("1e300"));
+        // Typed key by key, the row holds the last number in range; the refused text stays all
+        // the same, also when the field has the focus again after the message.
+        s.set("DBEdit3", "");
+        typeText(amount, "99999999999999999999999");
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message").last(),
+                 QString("“99999999999999999999999”超出了数值的范围（最大 1000000000000）。"));
+        s.date("d1")->setFocus();
+        amount->setFocus();
+        QCOMPARE(amount->text(), QString("99999999999999999999999"));
         s.set("DBEdit3", "120.005");
         s.click("btn1_add");
         QCOMPARE(f.store->scalar("select a1 from sp3 where a1>100 and a1<200").toDouble(), 120.01);
@@ -361,7 +441,7 @@ private Q_SLOTS:
         const QStringList texts = previewWindow(*f.context).preparedReport().pages.first().strings();
         QVERIFY(texts.contains("599.75"));
         QVERIFY(texts.contains("2004年03月09日"));
-        QVERIFY(texts.contains("客户名称:甲公司 合计号:H1"));
+        QVERIFY(texts.contains("客户名称:甲公司 合同号:H1"));
         QVERIFY(texts.contains(f.store->scalar("select sp3 from dwm").toString()));
 
         Open<Tsp4> rent(f);

@@ -51,7 +51,7 @@ QStringList memoTexts(const report::PreparedReport &r, const QString &memo)
 }
 
 // The statement of H1 in contract dates, method 0, printed with the layout and money block given.
-report::PreparedReport printed(Fixture &f, int layout, int moneyBlock)
+report::PreparedReport printed(Fixture &f, int layout, int moneyBlock, const std::function<void()> &beforePrint = {})
 {
     f.store->exec("update srf set b1=0, b6=:b6, b5=:b5, b3=:b3",
                   {{"b6", layout}, {"b5", moneyBlock}, {"b3", moneyBlock ? 21 : 43}});
@@ -60,6 +60,8 @@ report::PreparedReport printed(Fixture &f, int layout, int moneyBlock)
     if (!p.ok())
         qFatal("preparation refused");
     const Result result = compute(*f.store, req, {Method::StartDayFree, QString()});
+    if (beforePrint)
+        beforePrint();
     Dataset contract(*f.store);
     contract.open("select * from sp2 where numa='H1'");
     return prepareStatement(*f.store, result, contract, f.context->titles(), req.start, req.end, p.totals,
@@ -86,7 +88,11 @@ private Q_SLOTS:
         QTest::newRow("1: date cell") << 0 << "Memo5"
                                       << QStringList{"2004-03-01", "2004-03-11", "2004-03-31", "2004-03-05",
                                                      "2004-03-31"};
-        QTest::newRow("1: days") << 0 << "MemoD9" << QStringList{"", "10.00", "20.00", "", "26.00"};
+        // Days print whole where they are whole; the titles of the narrow columns take two lines.
+        QTest::newRow("1: days") << 0 << "MemoD9" << QStringList{"", "10", "20", "", "26"};
+        QTest::newRow("1: title of the unit") << 0 << "MemoH6" << QStringList{"换算\n单位"};
+        QTest::newRow("1: title of the days") << 0 << "MemoH9" << QStringList{"租用\n天数"};
+        QTest::newRow("1: title of the days stopped") << 0 << "MemoH10" << QStringList{"报停\n天数"};
         QTest::newRow("1: subtotal balances") << 0 << "Memo40" << QStringList{"90.000", "20"};
         QTest::newRow("1: subtotals") << 0 << "MemoF12" << QStringList{"330.00", "5.20"};
         QTest::newRow("1: grand total") << 0 << "MemoT12" << QStringList{"335.20"};
@@ -94,6 +100,7 @@ private Q_SLOTS:
         QTest::newRow("2: sent") << 1 << "Memo10" << QStringList{"150.000", "", "", "20", ""};
         QTest::newRow("2: returned, positive") << 1 << "Memo20" << QStringList{"", "60.000", "", "", ""};
         QTest::newRow("2: balance") << 1 << "Memo30" << QStringList{"150.000", "90.000", "90.000", "20", "20"};
+        QTest::newRow("2: days") << 1 << "MemoD7" << QStringList{"", "10", "20", "", "26"};
         QTest::newRow("2: running rent") << 1 << "MemoD10" << QStringList{"", "150.00", "330.00", "", "5.20"};
         QTest::newRow("2: subtotals") << 1 << "MemoF9" << QStringList{"330.00", "5.20"};
         QTest::newRow("2: grand total") << 1 << "MemoT9" << QStringList{"335.20"};
@@ -102,7 +109,7 @@ private Q_SLOTS:
             << QStringList{"", "2004-03-01", "2004-03-11", "", "2004-03-05"};
         QTest::newRow("3: interval end") << 2 << "Memo1042"
             << QStringList{"", "2004-03-11", "2004-03-31", "", "2004-03-31"};
-        QTest::newRow("3: days") << 2 << "Memo8" << QStringList{"", "10.00", "20.00", "", "26.00"};
+        QTest::newRow("3: days") << 2 << "Memo8" << QStringList{"", "10", "20", "", "26"};
         QTest::newRow("3: grand total") << 2 << "MemoT11" << QStringList{"335.20"};
 
         // The money block: no rent received prints an empty cell; a contract without an other
@@ -132,6 +139,18 @@ private Q_SLOTS:
         QCOMPARE(memoTexts(r, memo), texts);
         QCOMPARE(f.store->scalar("select a1 from sp2 where numa='H1'").toString(), QString(" 其它 "));
         QCOMPARE(f.store->scalar("select a2 from sp2 where numa='H1'").toDouble(), 0.0);
+    }
+
+    // A material that sp1 no longer holds prints its quantities with the default decimals, not
+    // with those of the material printed before it.
+    void missingMaterialPrintsWithDefaultDecimals()
+    {
+        Fixture f;
+        fill(f);
+        const report::PreparedReport r =
+            printed(f, 0, 1, [&] { f.store->exec("delete from sp1 where namea='扣件'"); });
+        QCOMPARE(memoTexts(r, "Memo10"), (QStringList{"150.000", "-60.000", "", "20.00", ""}));
+        QCOMPARE(memoTexts(r, "Memo40"), (QStringList{"90.000", "20.00"}));
     }
 
     // With the money block the page numbers print under it; without it, under the grand total.
@@ -208,6 +227,41 @@ private Q_SLOTS:
         };
         s.click("btn1_add");
         QCOMPARE(rent, 665.2);
+    }
+
+    // Back from a statement the chooser keeps what the clerk chose: the list its search found, the
+    // contract and the period, so "确定(&Y)" again shows the same statement.
+    void chooserKeepsItsChoiceAfterTheStatement()
+    {
+        Fixture f;
+        fill(f);
+        f.now = QDateTime(QDate(2004, 4, 15), QTime(9, 0));
+        Open<Tczbcx1> s(f);
+        s.field("Edit1")->setText("H1");
+        s.screen.contracts().first();
+        s.screen.findChild<QRadioButton *>("check2_2")->click();
+        s.date("d1")->setDate(QDate(2004, 3, 5));
+        s.date("d2")->setDate(QDate(2004, 3, 20));
+        QStringList seen;
+        f.ui.windows["czbcx"] = [&](QDialog *d) {
+            seen << d->findChild<QLabel *>("Panel1")->text() + " " +
+                        QString::number(static_cast<Tczbcx *>(d)->rows().rowCount());
+            return 0;
+        };
+        s.click("btn1_add");
+        s.screen.activate(); // active again once the statement has closed
+        QCOMPARE(s.field("Edit1")->text(), QString("H1"));
+        QCOMPARE(s.screen.contracts().rowCount(), 1);
+        QCOMPARE(s.screen.contracts().text("numa"), QString("H1"));
+        QCOMPARE(s.screen.dateMode(), 2);
+        QCOMPARE(s.date("d1")->date(), QDate(2004, 3, 5));
+        QCOMPARE(s.date("d2")->date(), QDate(2004, 3, 20));
+        QVERIFY(s.date("d1")->isEnabled());
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts("message"), QStringList());
+        QCOMPARE(seen.size(), 2);
+        QVERIFY(seen[0].contains("H1"));
+        QCOMPARE(seen[1], seen[0]);
     }
 
     // In date mode 2 the window shows the period statement: brought-forward rows white, returns

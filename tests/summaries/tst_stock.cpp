@@ -113,6 +113,38 @@ private Q_SLOTS:
         QVERIFY(!texts.contains("120.0000"));
     }
 
+    // The detail print adds up each material once, however its rows lie between the others'.
+    void detailPrintGroupsEachMaterialOnce()
+    {
+        Fixture f;
+        fill(f);
+        f.store->exec("insert into czbnow(khm,numa,datea,namea,gg,dw,dw1,bl,a1,b1) values"
+                      "('丙公司','H3','2004-03-01','钢管','6米','根','米',6,10,0),"
+                      "('丙公司','H3','2004-03-10','扣件','直角','个','个',1,50,0),"
+                      "('丙公司','H3','2004-03-20','钢管','6米','根','米',6,5,0)");
+        Open<Tczblrnowcx> s(f);
+        QCOMPARE(s.screen.rows().rowCount(), 3);
+        const QStringList texts = printed(f, [&] { s.click("btn1_print"); });
+        QCOMPARE(texts.count("小  计"), 2);
+        QVERIFY(texts.contains("90.00")); // 钢管: 60 + 30 in one subtotal
+    }
+
+    // A material missing from sp1 prints its converted quantities with the default decimals, also
+    // as the first material.
+    void detailOfAMaterialMissingFromTheMaterials()
+    {
+        Fixture f;
+        fill(f);
+        f.store->exec("insert into czbnow(khm,numa,datea,namea,gg,dw,dw1,bl,a1,b1) values"
+                      "('丙公司','H3','2004-03-01','模板','半米','块','米',0.5,613,0)");
+        Open<Tczblrnowcx> s(f);
+        QCOMPARE(s.screen.contracts().text("numa"), QString("H3"));
+        QCOMPARE(s.screen.rows().rowCount(), 1);
+        const QStringList texts = printed(f, [&] { s.click("btn1_print"); });
+        QVERIFY(texts.contains("306.50"));
+        QVERIFY(!texts.contains("307"));
+    }
+
     // The stock picture: per material its stock in the yard and on hire stacked; it renders,
     // saves as PNG and prints to PDF through the print dialog.
     void stockChart()

@@ -2,6 +2,9 @@
 
 #include "fixture.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +19,27 @@ inline void typeText(QWidget *w, const QString &text)
 {
     for (const QChar c : text)
         QTest::sendKeyEvent(QTest::Click, w, Qt::Key_unknown, QString(c), Qt::NoModifier);
+}
+
+// Where Tab takes the focus, from `start` on: the names of the controls, `start` first.
+inline QStringList tabOrder(QWidget *start, int steps)
+{
+    start->setFocus(Qt::TabFocusReason);
+    QStringList out{start->objectName()};
+    for (int i = 0; i < steps; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        out << QApplication::focusWidget()->objectName();
+    }
+    return out;
+}
+
+// Chooses an entry of a list from its drop-down with the mouse.
+inline void chooseWithMouse(QComboBox *list, int index)
+{
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    const QRect r = view->visualRect(view->model()->index(index, 0));
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
 }
 
 // The first column of a query's rows, as texts.

@@ -56,6 +56,36 @@ const QStringList AllDataScreens = {"sp1", "sp2", "sp3", "sp4", "sp5"};
 class TestUsers : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // In the change of user and the password check, Tab goes from the name list to the password,
+    // then to the buttons; a name chosen with the keys leaves the focus on the list, one chosen
+    // with the mouse moves it to the password.
+    void tabOrderAndTheNameList()
+    {
+        Fixture f;
+        f.logIn("管理员");
+        Tsbpassb change(*f.context);
+        Tsbpassjc check(*f.context);
+        const QList<std::pair<QDialog *, QStringList>> windows = {
+            {&change, {"combobox1", "Edit1", "BitBtn1", "BitBtn2", "combobox1"}},
+            {&check, {"combobox1", "edit1", "btn_login", "btn_exit", "combobox1"}},
+        };
+        for (const auto &[window, order] : windows) {
+            window->show();
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window));
+            auto *names = window->findChild<QComboBox *>("combobox1");
+            names->setFocus();
+            QTest::keyClick(names, Qt::Key_Down);
+            QCOMPARE(names->currentText(), QString("录入员"));
+            QCOMPARE(QApplication::focusWidget(), names);
+            QCOMPARE(tabOrder(names, 4), order);
+            chooseWithMouse(names, 0);
+            QCOMPARE(names->currentText(), QString("管理员"));
+            QCOMPARE(QApplication::focusWidget()->objectName(), order[1]);
+            window->hide();
+        }
+    }
+
     void passwordCheckLeadsByRight_data()
     {
         QTest::addColumn<QString>("name");

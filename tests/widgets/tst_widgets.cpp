@@ -1,5 +1,6 @@
 #include "screens.h"
 #include "widgets/datagrid.h"
+#include "widgets/datefield.h"
 #include "widgets/dbfields.h"
 #include "widgets/interaction.h"
 #include "widgets/maintenance.h"
@@ -156,6 +157,10 @@ private Q_SLOTS:
         QCOMPARE(m->text(1, 2), QString("1500.50"));
         QCOMPARE(m->data(m->index(1, 0), Qt::BackgroundRole).value<QColor>(), colours::aqua());
         QCOMPARE(grid.palette().color(QPalette::Highlight), colours::selected());
+        // Every column centred down its row, whatever its alignment across.
+        for (int c = 0; c < 3; ++c)
+            QCOMPARE(m->data(m->index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignVertical_Mask,
+                     Qt::AlignVCenter);
 
         ds.moveTo(1);
         QCOMPARE(grid.currentIndex().row(), 1);
@@ -222,6 +227,98 @@ private Q_SLOTS:
         begin.setDate(QDate(2004, 6, 1));
         ds.post();
         QCOMPARE(joinedRow(*f.store, "select jz,begina from sp2 where numa='H2'", " "), QString("否 2004-06-01"));
+    }
+
+    // A date picker takes a date typed as digits, with or without separators, the year from
+    // "today" when it is left out and the month shown when only a day is typed; Right is a
+    // separator, Backspace takes a digit back. Enter takes it, and the long form shows again.
+    void dateTypedAsDigits_data()
+    {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QDate>("date");
+        const QDate last(2026, 12, 31), thisYear(2004, 12, 31);
+        QTest::newRow("eight digits") << "20261231" << last;
+        QTest::newRow("dashes") << "2026-12-31" << last;
+        QTest::newRow("dots") << "2026.12.31" << last;
+        QTest::newRow("slashes, short parts") << "2026/1/5" << QDate(2026, 1, 5);
+        QTest::newRow("right arrow between parts") << "2026>12>31" << last;
+        QTest::newRow("backspace") << "2026-12-4\b31" << last;
+        QTest::newRow("month and day") << "12-31" << thisYear;
+        QTest::newRow("month.day") << "12.31" << thisYear;
+        QTest::newRow("four digits") << "1231" << thisYear;
+        QTest::newRow("a day of the month shown") << "7" << QDate(2004, 3, 7);
+        QTest::newRow("no such day: kept") << "20260230" << QDate(2004, 3, 15);
+        QTest::newRow("no such month: kept") << "13-01" << QDate(2004, 3, 15);
+        QTest::newRow("six digits: kept") << "202612" << QDate(2004, 3, 15);
+    }
+
+    void dateTypedAsDigits()
+    {
+        QFETCH(QString, keys);
+        QFETCH(QDate, date);
+        QWidget window;
+        auto *field = new DateField(&window);
+        auto *next = new QLineEdit(&window);
+        field->setToday([] { return QDate(2004, 2, 1); });
+        field->setDate(QDate(2004, 3, 15));
+        QStringList refusals;
+        connect(field, &DateField::refused, this, [&](const QString &text) { refusals << text; });
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        for (const QChar c : keys) {
+            if (c == '>')
+                QTest::keyClick(field, Qt::Key_Right);
+            else if (c == '\b')
+                QTest::keyClick(field, Qt::Key_Backspace);
+            else
+                QTest::keyClicks(field, QString(c));
+        }
+        QTest::keyClick(field, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QCOMPARE(field->date(), date);
+        const QString typed = QString(keys).replace('>', '-').remove("4\b");
+        if (date == QDate(2004, 3, 15)) {
+            QCOMPARE(refusals, QStringList{"“" + typed + "”不是有效的日期，请按年月日输入，例如 20261231、2026-12-31 或 12-31。"});
+            QCOMPARE(field->text(), typed); // the typed text stays to be mended
+            next->setFocus(); // leaving it: still kept, told once more
+            QCoreApplication::processEvents();
+            QCOMPARE(field->text(), typed);
+            QCOMPARE(refusals.size(), 2);
+            field->setFocus();
+            QTest::keyClick(field, Qt::Key_Escape);
+            QCOMPARE(field->text(), QString("2004年3月15日"));
+        } else {
+            QCOMPARE(refusals, QStringList());
+            QCOMPARE(field->text(), date.toString("yyyy年M月d日"));
+        }
+    }
+
+    // Up and Down step the day, whichever part of the date the caret is in, also right after a
+    // typed date; Tab takes a typed date and leaves the field.
+    void dateStepsByTheDay()
+    {
+        QWidget window;
+        auto *field = new DateField(&window);
+        auto *next = new QLineEdit(&window);
+        field->setDate(QDate(2004, 12, 31));
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus(Qt::TabFocusReason); // the year part selected
+        QTest::keyClick(field, Qt::Key_Up);
+        QCOMPARE(field->date(), QDate(2005, 1, 1));
+        QTest::keyClick(field, Qt::Key_Down);
+        QTest::keyClick(field, Qt::Key_Down);
+        QCOMPARE(field->date(), QDate(2004, 12, 30));
+        QTest::keyClicks(field, "20040229");
+        QTest::keyClick(field, Qt::Key_Up);
+        QCOMPARE(field->date(), QDate(2004, 3, 1));
+        QTest::keyClicks(field, "0105");
+        QTest::keyClick(field, Qt::Key_Tab);
+        QCOMPARE(field->date(), QDate(2004, 1, 5)); // the year of the date shown
+        QCOMPARE(QApplication::focusWidget(), next);
     }
 
     // A tiny record-maintenance form: the captions are the state.
