@@ -121,6 +121,31 @@ Loaded load(Store &store, const QString &table, Rows &&rows, const QString &sql)
 
 } // namespace
 
+namespace {
+
+StoreError changedByAnother()
+{
+    return StoreError(QStringLiteral("该记录已被其他操作员修改，请刷新后重新操作。"));
+}
+
+} // namespace
+
+// The condition that a row still holds the values it was read with, its values bound in `params`.
+QString Dataset::asRead(const QVector<QVariant> &row, Params &params) const
+{
+    QString where;
+    for (int f = 0; f < fields_.size() && f < row.size(); ++f) {
+        if (row[f].isNull()) {
+            where += QStringLiteral(" and %1 is null").arg(fields_[f]);
+            continue;
+        }
+        const QString name = QStringLiteral("o%1").arg(f);
+        where += QStringLiteral(" and %1=:%2").arg(fields_[f], name);
+        params.insert(name, row[f]);
+    }
+    return where;
+}
+
 Dataset::Dataset(Store &store, QObject *parent) : QObject(parent), store_(store)
 {
     store_.attach(this);
@@ -467,9 +492,17 @@ void Dataset::post()
             sets << QStringLiteral("%1=:p%2").arg(fields_[f]).arg(f);
             params.insert(QStringLiteral("p%1").arg(f), row[f]);
         }
-        if (!sets.isEmpty())
-            store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid").arg(table_, sets.join(QLatin1Char(','))),
-                        params);
+        if (!sets.isEmpty()) {
+            // Only the row as it was read is changed: one another clerk changed or deleted since
+            // is not overwritten.
+            const int changed = store_.exec(QStringLiteral("update %1 set %2 where rowid=:rid%3")
+                                                .arg(table_, sets.join(QLatin1Char(',')), asRead(saved_, params)),
+                                            params);
+            if (changed == 0) {
+                stale_ = true;
+                throw changedByAnother();
+            }
+        }
     }
     saved_.clear();
     if (store_.inTransaction()) {
@@ -489,6 +522,11 @@ void Dataset::cancel()
         saved_.clear();
         setState(State::Browse);
         Q_EMIT rowChanged(current_);
+        if (stale_) {
+            // The row changed under the edit: the grid shows it as it is now.
+            stale_ = false;
+            refresh();
+        }
     } else if (state_ == State::Insert) {
         Q_EMIT aboutToReset();
         rows_.removeLast();
@@ -513,8 +551,14 @@ void Dataset::remove()
         cancel();
     if (current_ < 0)
         throw StoreError(QStringLiteral("没有可删除的记录。"), sql_);
-    store_.exec(QStringLiteral("delete from %1 where rowid=:rid").arg(table_),
-                {{QStringLiteral("rid"), rowids_[current_]}});
+    Params params{{QStringLiteral("rid"), rowids_[current_]}};
+    if (store_.exec(QStringLiteral("delete from %1 where rowid=:rid%2").arg(table_, asRead(rows_[current_], params)),
+                    params) == 0) {
+        stale_ = true;
+        refresh();
+        stale_ = false;
+        throw changedByAnother();
+    }
     Q_EMIT aboutToReset();
     rows_.removeAt(current_);
     rowids_.removeAt(current_);

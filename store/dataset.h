@@ -70,8 +70,9 @@ public:
 
     void edit();
     void append();
-    // Writes the pending row to the table. A refusal (too long a text, a store error) throws and
-    // leaves the row in edit or insert state with what was typed.
+    // Writes the pending row to the table. A refusal (too long a text, a store error, a row changed
+    // or deleted by another since it was read) throws and leaves the row in edit or insert state
+    // with what was typed; cancelling it then shows the row as it now is.
     void post();
     void cancel();
     // Deletes the current row from the table.
@@ -95,6 +96,7 @@ private:
     // Inside a transaction the file shows the row only once it commits: re-read it then.
     void showWhenSettled();
     QVariant normalise(int field, const QVariant &value) const;
+    QString asRead(const QVector<QVariant> &row, Params &params) const;
 
     Store &store_;
     QString sql_;
@@ -110,6 +112,7 @@ private:
     bool eof_ = true;
     State state_ = State::Inactive;
     bool attached_ = true;
+    bool stale_ = false; // the pending edit's row was changed by another since it was read
 };
 
 } // namespace tolva
