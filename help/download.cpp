@@ -15,8 +15,6 @@ Download::~Download()
         reply_->disconnect(this);
         reply_->abort();
     }
-    if (file_)
-        file_->cancelWriting();
 }
 
 QString Download::refusal(const QUrl &url)
@@ -42,9 +40,16 @@ void Download::start(const QUrl &url, const QString &file)
         QTimer::singleShot(0, this, [this] { finish(Result::Failed, refused_); });
         return;
     }
-    file_ = std::make_unique<QSaveFile>(file);
-    if (!file_->open(QIODevice::WriteOnly)) {
-        const QString why = file_->errorString();
+    QString why;
+    try {
+        output_ = std::make_unique<OutputFile>(file);
+        file_ = std::make_unique<QFile>(output_->temporaryPath());
+        if (!file_->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            why = file_->errorString();
+    } catch (const Error &e) {
+        why = e.text();
+    }
+    if (!why.isEmpty()) {
         QTimer::singleShot(0, this, [this, why] { finish(Result::Failed, why); });
         return;
     }
@@ -132,16 +137,22 @@ void Download::replyFinished()
     const qint64 stated = length.isValid() ? length.toLongLong() : -1;
     if (stated >= 0 && reply->rawHeader("Content-Encoding").isEmpty() && file_->size() != stated)
         return finish(Result::Failed, QStringLiteral("收到 %1 字节，应为 %2 字节").arg(file_->size()).arg(stated));
-    if (!file_->commit())
-        return finish(Result::Failed, QStringLiteral("下载的文件无法保存（磁盘已满？）：") + file_->errorString());
+    if (!file_->flush())
+        return finish(Result::Failed, QStringLiteral("磁盘已满或无法写入，下载的文件没有保存：") + file_->errorString());
+    file_->close();
+    try {
+        output_->commit();
+    } catch (const Error &e) {
+        return finish(Result::Failed, e.text());
+    }
     finish(Result::Done);
 }
 
 void Download::finish(Result result, const QString &reason)
 {
-    if (file_ && result != Result::Done)
-        file_->cancelWriting();
+    // An uncommitted output removes its temporary.
     file_.reset();
+    output_.reset();
     result_ = result;
     reason_ = reason;
     Q_EMIT finished();

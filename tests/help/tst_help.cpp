@@ -291,6 +291,24 @@ private Q_SLOTS:
             QVERIFY2(download.reason().contains("已拒绝"), qPrintable(download.reason()));
     }
 
+    // A link where the file lands is replaced by the file: what it points to stays as it was.
+    void downloadReplacesALinkRatherThanWritingThroughIt()
+    {
+        HttpServer server;
+        server.serve("/qhfile/a.zip", "the file");
+        QTemporaryDir dir, elsewhere;
+        writeFile(elsewhere.filePath("tolva.db"), "a ledger");
+        QVERIFY(QFile::link(elsewhere.filePath("tolva.db"), dir.filePath("a.zip")));
+        Download download;
+        QSignalSpy finished(&download, &Download::finished);
+        download.start(QUrl(server.folder() + "a.zip"), dir.filePath("a.zip"));
+        QVERIFY(finished.wait(5000));
+        QCOMPARE(download.result(), Download::Result::Done);
+        QCOMPARE(fileBytes(elsewhere.filePath("tolva.db")), QByteArray("a ledger"));
+        QVERIFY(!QFileInfo(dir.filePath("a.zip")).isSymLink());
+        QCOMPARE(fileBytes(dir.filePath("a.zip")), QByteArray("the file"));
+    }
+
     // A disk that fills up stops the download with that reason, not as a silent server.
     void downloadStoppedByAFullDisk()
     {
