@@ -139,7 +139,7 @@ void checkLedger(const QString &folder)
                 missing << table;
         if (!missing.isEmpty())
             throw Error(QStringLiteral("备份中的数据文件缺少数据表 ") + missing.join(QStringLiteral("、")) +
-                               QStringLiteral("。"));
+                        QStringLiteral("。"));
     }
     const QFileInfo journal(QDir(folder).filePath(Journal));
     if (journal.exists() && journal.size() > 0)
@@ -268,7 +268,6 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
         ZipReader zip(archive, Kind);
         zip.setPassword(password());
         QVector<int> wanted;
-        QStringList names;
         bool ledger = false;
         for (int i = 0; i < zip.entries().size(); ++i) {
             const ZipEntry &e = zip.entries()[i];

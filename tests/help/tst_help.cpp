@@ -358,6 +358,7 @@ private Q_SLOTS:
         QTest::newRow(".. inside a path") << "doc/../../outside.txt";
         QTest::newRow("absolute") << "/tmp/tolva-outside.txt";
         QTest::newRow("backslashes") << "doc\\..\\..\\outside.txt";
+        QTest::newRow("drive") << "C:/Windows/evil.exe";
         QTest::newRow("the ledger") << "tolva.db";
         QTest::newRow("a journal in a folder") << "doc/TOLVA.DB-WAL";
     }
