@@ -425,6 +425,14 @@ Outcome dailyBackup(Store &store, const QDate &today, Daily *daily, int kept)
     // else the folder holds (the person's own archives, dated or not) is none of its business.
     const QString stem = proposedName(store.folder(), today).chopped(8);
     const QRegularExpression own(QLatin1Char('^') + QRegularExpression::escape(stem) + QStringLiteral("(\\d{8})\\.zip$"));
+    // What a daily backup killed on an earlier day left behind goes first.
+    const QRegularExpression leftover(QStringLiteral("^\\.?(") + QRegularExpression::escape(stem) +
+                                      QStringLiteral("\\d{8}\\.zip)\\.(tolva-|[A-Za-z0-9]{6}$)"));
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const auto m = leftover.match(name);
+        if (m.hasMatch())
+            removeStaleTemporaries(dir.filePath(m.captured(1)));
+    }
     QVector<QPair<QDate, QString>> archives;
     for (const QString &name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files, QDir::Name)) {
         const auto m = own.match(name);

@@ -454,7 +454,7 @@ void writeZip(const QString &path, const QVector<ZipSource> &files, const QStrin
     // An archive without entries would not be written at all.
     if (files.isEmpty())
         throw fail(QStringLiteral("没有要写入的文件"));
-    removeUnfinishedLibraryTemporaries(path);
+    removeStaleTemporaries(path);
     std::unique_ptr<OutputFile> output;
     try {
         output = std::make_unique<OutputFile>(path);
@@ -499,6 +499,12 @@ void writeZip(const QString &path, const QVector<ZipSource> &files, const QStrin
     } catch (const Error &e) {
         throw fail(e.text());
     }
+}
+
+void removeStaleTemporaries(const QString &path)
+{
+    removeUnfinishedLibraryTemporaries(path);
+    OutputFile::removeStale(path);
 }
 
 // ---- unpacking ----

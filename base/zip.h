@@ -82,6 +82,11 @@ struct ZipSource {
 void writeZip(const QString &path, const QVector<ZipSource> &files, const QString &password, const QString &comment,
               const QString &kind = QStringLiteral("压缩文件"));
 
+// Removes what a killed writer of the archive `path` left beside it: the temporary of a writer no
+// longer running, the ZIP library's own temporary inside it, and an older program's unfinished
+// "NAME.XXXXXX" (an archive begun and never ended). writeZip does this itself first.
+void removeStaleTemporaries(const QString &path);
+
 // Unpacks every entry of the archive `zipFile` into `folder` (made when missing), as a whole or not
 // at all: every name is judged first (unsafeEntry, then `refuse`, which returns why a name is not
 // wanted or an empty text), everything is unpacked into a staging folder inside `folder`, and only

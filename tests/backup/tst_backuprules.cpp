@@ -617,6 +617,29 @@ private Q_SLOTS:
         for (const QString &name : users)
             QCOMPARE(fileBytes(folder + "/" + name), foreign);
     }
+
+    // What a daily backup killed on an earlier day left behind goes with the next daily backup;
+    // the leftovers of other names stay.
+    void dailyBackupRemovesWhatAKilledOneLeft()
+    {
+        Fixture f;
+        const QString folder = dailyFolder(f.store->folder());
+        QDir().mkpath(folder);
+        const QString stem = proposedName(f.store->folder(), QDate(2004, 3, 1)).chopped(8);
+        QProcess gone;
+        gone.start("true", {});
+        QVERIFY(gone.waitForFinished());
+        const QString dead = QString::number(gone.processId());
+        const QByteArray half = QByteArray("PK\x03\x04", 4) + QByteArray(5000, 'h');
+        const QString o = folder + "/";
+        writeFile(o + "." + stem + "20040301.zip.tolva-" + dead + "-Ab12Cd", half);
+        writeFile(o + "." + stem + "20040301.zip.tolva-" + dead + "-Ab12Cd.xY34zW", half);
+        writeFile(o + stem + "20040302.zip.q1W2e3", half);
+        writeFile(o + ".月底备份.zip.tolva-" + dead + "-Ab12Cd", half);
+        Daily d;
+        QVERIFY(dailyBackup(*f.store, QDate(2004, 3, 10), &d));
+        QCOMPARE(names(folder), (QStringList{".月底备份.zip.tolva-" + dead + "-Ab12Cd", stem + "20040310.zip"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBackupRules)
