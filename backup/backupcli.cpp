@@ -1,8 +1,8 @@
 #include "backupcli.h"
 
-#include "archive.h"
 #include "backuprules.h"
 #include "base/commandline.h"
+#include "base/zip.h"
 #include "store/store.h"
 
 #include <QCoreApplication>
@@ -70,7 +70,9 @@ int backupCommand(const QStringList &arguments, const QString &folder, const QDa
         if (!written)
             throw CommandFailure{written.message()};
         try {
-            verifyZip(archive, password());
+            ZipReader written(archive, QStringLiteral("备份文件"));
+            written.setPassword(password());
+            written.verify();
         } catch (const Error &e) {
             throw CommandFailure{QStringLiteral("数据备份失败！\n写好的备份文件读不回来：") + e.text()};
         }

@@ -1,13 +1,13 @@
 #include "backuprules.h"
 
-#include "archive.h"
+#include "base/outputfile.h"
+#include "base/zip.h"
 #include "store/store.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <filesystem>
@@ -33,6 +33,11 @@ QString native(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+QString systemReason(const std::error_code &ec)
+{
+    return QString::fromLocal8Bit(ec.message().c_str());
+}
+
 QString lines(const QString &head, const QString &why)
 {
     return head + QLatin1Char('\n') + why;
@@ -49,33 +54,35 @@ bool matchesPattern(const QString &name)
     return false;
 }
 
+const QString Kind = QStringLiteral("备份文件");
+
 // The work folders of a backup or restore that a crash or power cut broke off. One program works
-// on a folder at a time (its lock), so none of them is still in use.
+// on a folder at a time (its lock), so none of them is still in use. A link of such a name is
+// removed as a link: what it points to is not ours.
 void removeLeftovers(const QString &folder)
 {
     const QDir dir(folder);
     for (const QString &name : dir.entryList({QStringLiteral(".tolva-backup-*"), QStringLiteral(".tolva-restore-*")},
-                                             QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot))
-        QDir(dir.filePath(name)).removeRecursively();
+                                             QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        WorkFolder::remove(dir.filePath(name));
 }
 
 // Packs the data files, tolva.db as a snapshot taken beside them; throws with the reason.
 QStringList pack(Store &store, const QString &archive)
 {
     const QString folder = store.folder();
+    refuseDataFile(archive, folder);
     removeLeftovers(folder);
-    QTemporaryDir temp(QDir(folder).filePath(QStringLiteral(".tolva-backup-XXXXXX")));
-    if (!temp.isValid())
-        throw ArchiveError(QStringLiteral("无法在数据文件夹中建立临时文件夹：") + temp.errorString());
+    WorkFolder temp(folder, QStringLiteral(".tolva-backup-"));
     const QString copy = QDir(temp.path()).filePath(DataFile);
     store.snapshot(copy);
-    QVector<Packed> files;
+    QVector<ZipSource> files;
     QStringList names = dataFiles(folder);
     if (!names.contains(DataFile))
         names.prepend(DataFile);
     for (const QString &name : names)
         files.append({name, name == DataFile ? copy : QDir(folder).filePath(name)});
-    writeZip(archive, files, password(), comment());
+    writeZip(archive, files, password(), comment(), Kind);
     return names;
 }
 
@@ -84,7 +91,7 @@ QStringList modelTables()
 {
     QFile file(QStringLiteral(":/store/schema.sql"));
     if (!file.open(QIODevice::ReadOnly))
-        throw ArchiveError(QStringLiteral("找不到建表语句，无法检查备份中的数据。"));
+        throw Error(QStringLiteral("找不到建表语句，无法检查备份中的数据。"));
     static const QRegularExpression re(QStringLiteral("^\\s*create\\s+table\\s+([A-Za-z_][A-Za-z0-9_]*)"),
                                        QRegularExpression::CaseInsensitiveOption |
                                            QRegularExpression::MultilineOption);
@@ -95,21 +102,6 @@ QStringList modelTables()
     return names;
 }
 
-// True when the file's header carries the store's mark. Only a marked file is taken: an unmarked
-// one the store would mark or fill with new empty tables, and that is no restore.
-bool marked(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = file.read(100);
-    if (header.size() < 100 || !header.startsWith(QByteArray("SQLite format 3\0", 16)))
-        return false;
-    quint32 mark = 0;
-    for (int i = 68; i < 72; ++i)
-        mark = (mark << 8) | quint8(header[i]);
-    return mark == quint32(Store::ApplicationId);
-}
 
 // Checks the extracted tolva.db in `folder` the way the store opens a file, then reads every page
 // and looks for every table. Throws with the reason. Leaves the file standing alone (its journal,
@@ -118,25 +110,27 @@ void checkLedger(const QString &folder)
 {
     const QString path = QDir(folder).filePath(DataFile);
     if (QFileInfo(path).size() == 0)
-        throw ArchiveError(QStringLiteral("备份中的数据文件 tolva.db 是空的。"));
-    if (!marked(path))
-        throw ArchiveError(QStringLiteral("备份中的 tolva.db 不是本程序的数据文件。"));
+        throw Error(QStringLiteral("备份中的数据文件 tolva.db 是空的。"));
+    // Only a marked file is taken: an unmarked one the store would mark or fill with new empty
+    // tables, and that is no restore.
+    if (!Store::isMarked(path))
+        throw Error(QStringLiteral("备份中的 tolva.db 不是本程序的数据文件。"));
     {
         Store check(folder);
         const QString integrity = check.integrity();
         if (integrity != QLatin1String("ok"))
-            throw ArchiveError(QStringLiteral("备份中的数据文件已损坏（") + integrity + QStringLiteral("）。"));
+            throw Error(QStringLiteral("备份中的数据文件已损坏（") + integrity + QStringLiteral("）。"));
         QStringList missing;
         for (const QString &table : modelTables())
             if (!check.hasTable(table))
                 missing << table;
         if (!missing.isEmpty())
-            throw ArchiveError(QStringLiteral("备份中的数据文件缺少数据表 ") + missing.join(QStringLiteral("、")) +
-                               QStringLiteral("。"));
+            throw Error(QStringLiteral("备份中的数据文件缺少数据表 ") + missing.join(QStringLiteral("、")) +
+                        QStringLiteral("。"));
     }
     const QFileInfo journal(QDir(folder).filePath(Journal));
     if (journal.exists() && journal.size() > 0)
-        throw ArchiveError(QStringLiteral("备份中的数据文件的日志无法并入。"));
+        throw Error(QStringLiteral("备份中的数据文件的日志无法并入。"));
     QFile::remove(journal.filePath());
     QFile::remove(QDir(folder).filePath(SharedMemory));
 }
@@ -253,37 +247,54 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
     Restored r;
 
     removeLeftovers(folder);
-    // Everything is unpacked and checked aside, before the current files are touched.
-    QTemporaryDir temp(data.filePath(QStringLiteral(".tolva-restore-XXXXXX")));
-    if (!temp.isValid())
-        return refused(QStringLiteral("无法在数据文件夹中建立临时文件夹：") + temp.errorString());
-    const QDir aside(temp.path());
+    // Everything is unpacked and checked aside, before the current files are touched; only the
+    // data files are unpacked, whatever else the archive holds is not even read.
+    std::unique_ptr<WorkFolder> temp;
     QStringList take;
     try {
+        ZipReader zip(archive, Kind);
+        zip.setPassword(password());
+        QVector<int> wanted;
         bool ledger = false;
-        for (const QString &name : extractZip(archive, password(), temp.path())) {
+        for (int i = 0; i < zip.entries().size(); ++i) {
+            const ZipEntry &e = zip.entries()[i];
+            // The program's archives hold plain file names; anything else is no backup of ours.
+            if (!unsafeEntry(e).isEmpty() || e.folder || e.name.contains(QLatin1Char('/')))
+                throw Error(QStringLiteral("备份文件中的“%1”带有文件夹或不是普通的文件名，不是本程序的备份，没有恢复。")
+                                .arg(e.name));
+            const bool isLedger = e.name.compare(DataFile, Qt::CaseInsensitive) == 0;
+            const bool isJournal = e.name.compare(Journal, Qt::CaseInsensitive) == 0;
+            if (!isLedger && !isJournal && !matchesPattern(e.name)) {
+                r.skipped << e.name;
+                continue;
+            }
+            if (isLedger && ledger)
+                throw Error(QStringLiteral("备份文件中有两个数据文件 tolva.db，不是本程序的备份。"));
+            ledger = ledger || isLedger;
+            wanted << i;
+        }
+        if (!ledger)
+            throw Error(QStringLiteral("备份文件中没有数据文件 tolva.db，不是本程序的备份。"));
+        temp = std::make_unique<WorkFolder>(folder, QStringLiteral(".tolva-restore-"));
+        const QDir aside(temp->path());
+        for (const QString &name : zip.extract(wanted, temp->path())) {
             // A ledger packed on a desktop that writes names in capitals is still the ledger.
             const auto as = [&](const QString &proper) {
                 if (name != proper && !QFile::rename(aside.filePath(name), aside.filePath(proper)))
-                    throw ArchiveError(QStringLiteral("无法改名 ") + name);
+                    throw Error(QStringLiteral("无法改名 ") + name);
             };
-            if (name.compare(DataFile, Qt::CaseInsensitive) == 0) {
+            if (name.compare(DataFile, Qt::CaseInsensitive) == 0)
                 as(DataFile);
-                ledger = true;
-            } else if (name.compare(Journal, Qt::CaseInsensitive) == 0) {
+            else if (name.compare(Journal, Qt::CaseInsensitive) == 0)
                 as(Journal); // a folder packed while the program ran: its journal belongs to the file
-            } else if (matchesPattern(name)) {
+            else
                 take << name;
-            } else {
-                r.skipped << name;
-            }
         }
-        if (!ledger)
-            throw ArchiveError(QStringLiteral("备份文件中没有数据文件 tolva.db，不是本程序的备份。"));
-        checkLedger(temp.path());
+        checkLedger(temp->path());
     } catch (const Error &e) {
         return refused(e.text());
     }
+    const QDir aside(temp->path());
     take << DataFile; // last: the other files are in place before the ledger that goes with them
 
     // The swap. Each current file keeps a second name (a hard link, a copy where the disk has
@@ -301,7 +312,8 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
             else
                 fs::rename(it->kept, it->target, ec);
             if (ec)
-                failed += QStringLiteral("\n无法放回 ") + native(QString::fromStdU16String(it->target.u16string()));
+                failed += QStringLiteral("\n无法放回 %1：%2")
+                              .arg(native(QString::fromStdU16String(it->target.u16string())), systemReason(ec));
         }
         steps.clear();
         return failed;
@@ -345,8 +357,11 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
                 fs::copy_file(step.target, step.kept, ec);
             }
             if (ec) {
-                fs::remove(step.kept, ec);
-                return reopenOld(QStringLiteral("无法保留原来的 %1：%2").arg(name, QString::fromLocal8Bit(ec.message().c_str())));
+                // The reason is taken before the clean-up, which would overwrite it.
+                const QString why = systemReason(ec);
+                std::error_code ignored;
+                fs::remove(step.kept, ignored);
+                return reopenOld(QStringLiteral("无法保留原来的 %1：%2").arg(name, why));
             }
             r.kept << QFileInfo(kept).fileName();
         }
@@ -355,7 +370,7 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
             std::error_code ignored;
             if (!step.kept.empty())
                 fs::remove(step.kept, ignored);
-            return reopenOld(QStringLiteral("无法放入 %1：%2").arg(name, QString::fromLocal8Bit(ec.message().c_str())));
+            return reopenOld(QStringLiteral("无法放入 %1：%2").arg(name, systemReason(ec)));
         }
         steps.append(step);
         r.files << name;
@@ -393,28 +408,49 @@ Outcome dailyBackup(Store &store, const QDate &today, Daily *daily, int kept)
     if (!QDir().mkpath(folder))
         return refused(QStringLiteral("无法建立文件夹 ") + native(folder));
 
-    // The archives of earlier days, newest first.
-    static const QRegularExpression dated(QStringLiteral("^.*(\\d{8})\\.zip$"), QRegularExpression::CaseInsensitiveOption);
+    // The program's own archives: its name for this folder and a day, and its mark inside. What
+    // else the folder holds (the person's own archives, dated or not) is none of its business.
+    const QString stem = proposedName(store.folder(), today).chopped(8);
+    const QRegularExpression own(QLatin1Char('^') + QRegularExpression::escape(stem) + QStringLiteral("(\\d{8})\\.zip$"));
+    // What a daily backup killed on an earlier day left behind goes first.
+    const QRegularExpression leftover(QStringLiteral("^\\.?(") + QRegularExpression::escape(stem) +
+                                      QStringLiteral("\\d{8}\\.zip)\\.(tolva-|[A-Za-z0-9]{6}$)"));
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        const auto m = leftover.match(name);
+        if (m.hasMatch())
+            removeStaleTemporaries(dir.filePath(m.captured(1)));
+    }
     QVector<QPair<QDate, QString>> archives;
     for (const QString &name : dir.entryList({QStringLiteral("*.zip")}, QDir::Files, QDir::Name)) {
-        const auto m = dated.match(name);
+        const auto m = own.match(name);
         const QDate day = m.hasMatch() ? QDate::fromString(m.captured(1), QStringLiteral("yyyyMMdd")) : QDate();
-        if (day.isValid())
-            archives.append({day, name});
+        if (!day.isValid() || QFileInfo(dir.filePath(name)).isSymLink())
+            continue;
+        try {
+            if (ZipReader(dir.filePath(name), Kind).comment() == comment())
+                archives.append({day, name});
+        } catch (const Error &) {
+            // Not readable as an archive: not provably ours.
+        }
     }
     const auto ofToday = std::find_if(archives.begin(), archives.end(), [&](const auto &a) { return a.first == today; });
     if (ofToday != archives.end()) {
         d.archive = dir.filePath(ofToday->second);
     } else {
-        d.archive = dir.filePath(proposedName(store.folder(), today) + QStringLiteral(".zip"));
+        d.archive = dir.filePath(stem + today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral(".zip"));
+        if (QFileInfo::exists(d.archive) || QFileInfo(d.archive).isSymLink())
+            return refused(QStringLiteral("文件夹 %1 中已有一个不是本程序写的同名文件 %2，没有覆盖它。")
+                               .arg(native(folder), QFileInfo(d.archive).fileName()));
         try {
             const QStringList names = pack(store, d.archive);
-            verifyZip(d.archive, password());
+            ZipReader written(d.archive, Kind);
+            written.setPassword(password());
+            written.verify();
             QStringList listed;
-            for (const Listed &entry : listZip(d.archive))
+            for (const ZipEntry &entry : written.entries())
                 listed << entry.name;
             if (listed != names)
-                throw ArchiveError(QStringLiteral("备份文件中的文件与数据文件夹中的不一致。"));
+                throw Error(QStringLiteral("备份文件中的文件与数据文件夹中的不一致。"));
         } catch (const Error &e) {
             QFile::remove(d.archive);
             return refused(e.text());

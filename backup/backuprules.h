@@ -36,7 +36,8 @@ QStringList dataFiles(const QString &folder);
 
 // Writes the archive: every data file under its plain name, tolva.db as one consistent copy of the
 // running store (never the live file), encrypted, with the comment. An archive already at `archive`
-// is replaced only by a complete new one. `files` receives the names packed.
+// is replaced only by a complete new one; an `archive` that leads to one of the data files is
+// refused. `files` receives the names packed.
 Outcome writeBackup(Store &store, const QString &archive, QStringList *files = nullptr);
 
 // Compacts the tables for good. When the store cannot have the file to itself, `retry` is asked
@@ -51,11 +52,12 @@ QStringList copyPhotos(const QString &from, const QString &to);
 struct Restored {
     QStringList files;   // put in place, by plain name
     QStringList kept;    // the files they replaced, kept under their dated names
-    QStringList skipped; // entries of the archive that are no data files, left out
+    QStringList skipped; // entries of the archive that are no data files, left out unread
 };
 
-// Restores the data files from an archive, all or nothing. The archive is extracted into a
-// temporary folder inside the data folder and its tolva.db checked (ours, whole, every table);
+// Restores the data files from an archive, all or nothing. Its data files (only they, and only
+// when they fit on the disk) are extracted into a new work folder inside the data folder and its
+// tolva.db checked (ours, whole, every table);
 // only then is the store closed (when one is given), each current file kept as
 // "NAME.before-restore-yyyyMMdd-HHmmss", the extracted files renamed into place and the store
 // reopened. Any failure, also of the reopening, puts the old files back and reopens them.
@@ -63,7 +65,8 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
                        Restored *restored = nullptr);
 
 // The automatic backups: archives in the folder "backup" of the data folder, named like the
-// proposed name, the newest `kept` of them kept.
+// proposed name and carrying the archive comment, the newest `kept` of them kept. Nothing else in
+// that folder is touched.
 inline QString dailyFolder(const QString &folder) { return folder + QStringLiteral("/backup"); }
 constexpr int keptDailyBackups = 10;
 struct Daily {

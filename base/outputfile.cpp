@@ -39,7 +39,9 @@ bool sameFile(const QString &a, const QString &b)
 #endif
 }
 
-bool processRuns(qint64 pid)
+} // namespace
+
+bool processRunning(qint64 pid)
 {
     if (pid <= 0)
         return false;
@@ -51,8 +53,6 @@ bool processRuns(qint64 pid)
     return true; // without a way to ask, a temporary is left to its owner
 #endif
 }
-
-} // namespace
 
 QStringList dataFileNames()
 {
@@ -103,11 +103,12 @@ void OutputFile::removeStale(const QString &finalPath)
     const QString prefix = prefixOf(finalPath);
     const QDir dir = target.absoluteDir();
     for (const QString &name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden | QDir::System)) {
-        if (!isTemporaryName(name))
+        static const QRegularExpression ofLibrary(QStringLiteral("\\.[A-Za-z0-9]{6}$"));
+        if (!isTemporaryName(name) && !(ofLibrary.match(name).hasMatch() && isTemporaryName(name.chopped(7))))
             continue;
         const QString rest = name.mid(prefix.size()); // PID-XXXXXX
         const qint64 pid = rest.section(QLatin1Char('-'), 0, 0).toLongLong();
-        if (!processRuns(pid))
+        if (!processRunning(pid))
             QFile::remove(dir.filePath(name));
     }
 }

@@ -15,6 +15,9 @@ QStringList dataFileNames();
 // as a second (hard) name of the same file.
 bool isDataFile(const QString &path, const QString &dataFolder);
 
+// True while a process of that id runs (this one included); where that cannot be asked, true.
+bool processRunning(qint64 pid);
+
 // Throws an Error in the program's words when `path` is one of the data folder's files: no output
 // (PDF, Excel, prepared report, archive) may be written over them.
 void refuseDataFile(const QString &path, const QString &dataFolder);
@@ -41,7 +44,8 @@ public:
     // name then keeps what it held.
     void commit();
 
-    // Removes the temporaries of `finalPath` whose writer is no longer running.
+    // Removes the temporaries of `finalPath` whose writer is no longer running, and the temporaries
+    // a library made of them in turn ("TEMPORARY.XXXXXX", as the ZIP library writes).
     static void removeStale(const QString &finalPath);
     // True for a name this class gives its temporaries.
     static bool isTemporaryName(const QString &fileName);

@@ -3,6 +3,7 @@
 #include "ui_revizevar2.h"
 
 #include "labels.h"
+#include "signature.h"
 #include "updaterules.h"
 
 #include "widgets/context.h"
@@ -19,7 +20,7 @@ using help::Download;
 
 DownloadWindow::DownloadWindow(Context &context, help::Shell *shell, QWidget *parent)
     : Screen(context, parent), ownShell_(shell ? nullptr : std::make_unique<help::Shell>()),
-      shell_(shell ? shell : ownShell_.get())
+      shell_(shell ? shell : ownShell_.get()), signingKey_(help::makerKey())
 {
 }
 
@@ -104,6 +105,18 @@ Download::Result DownloadWindow::fetch(const QString &file)
     return download.result();
 }
 
+Download::Result DownloadWindow::fetchSigned(const QString &file)
+{
+    const Download::Result archive = fetch(file);
+    if (archive != Download::Result::Done)
+        return archive;
+    const Download::Result signature = fetch(help::signatureOf(file));
+    // An archive without its signature is of no use: the next attempt fetches both again.
+    if (signature != Download::Result::Done)
+        QFile::remove(working(file));
+    return signature;
+}
+
 // ---- online update ----
 
 Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::Shell *shell)
@@ -127,7 +140,7 @@ QString Trevizevar1::failure()
 
 void Trevizevar1::BitBtn1Click()
 {
-    const Download::Result fetched = fetch(help::updateZip());
+    const Download::Result fetched = fetchSigned(help::updateZip());
     if (fetched == Download::Result::Cancelled)
         return;
     if (fetched != Download::Result::Done) {
@@ -136,7 +149,7 @@ void Trevizevar1::BitBtn1Click()
     }
     const QString zip = working(help::updateZip());
     if (QFile::exists(zip)) {
-        const Outcome unpacked = help::unpackDownload(zip, shell().programFolder());
+        const Outcome unpacked = help::unpackDownload(zip, shell().programFolder(), signingKey());
         if (!unpacked) {
             context().interaction().message(this, unpacked.message(), title());
             return;
@@ -183,7 +196,7 @@ QString Trevizevar2::failure()
 
 bool Trevizevar2::fetchGuide()
 {
-    const Download::Result fetched = fetch(help::guideZip());
+    const Download::Result fetched = fetchSigned(help::guideZip());
     if (fetched == Download::Result::Done)
         return true;
     if (fetched == Download::Result::Failed)
@@ -196,7 +209,7 @@ bool Trevizevar2::unpackGuide()
     const QString zip = working(help::guideZip());
     if (!QFile::exists(zip))
         return true;
-    return accepted(help::unpackDownload(zip, shell().programFolder()));
+    return accepted(help::unpackDownload(zip, shell().programFolder(), signingKey()));
 }
 
 void Trevizevar2::startGuide()
@@ -221,11 +234,12 @@ void Trevizevar2::BitBtn1Click()
 void Trevizevar2::BitBtn3Click()
 {
     message(QStringLiteral("如果演示程序正在运行,请先关闭后再升级！"));
-    if (shell().running(help::guideProgram())) {
+    if (shell().running(programs(help::guideProgram()))) {
         message(QStringLiteral("您需要升级的程序正在使用,请先关闭后再升级！"));
         return;
     }
     QFile::remove(working(help::guideZip()));
+    QFile::remove(working(help::signatureOf(help::guideZip())));
     if (!fetchGuide() || !unpackGuide())
         return;
     message(arrived());

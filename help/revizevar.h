@@ -31,6 +31,9 @@ public:
     help::Shell &shell() const { return *shell_; }
     // A transfer that receives nothing for this long fails.
     void setTimeout(int milliseconds) { timeout_ = milliseconds; }
+    // The key a downloaded archive's signature must verify under; the maker's unless set.
+    void setSigningKey(const QByteArray &publicKey) { signingKey_ = publicKey; }
+    QByteArray signingKey() const { return signingKey_; }
     // The file F of the working folder, and of the program folder.
     QString working(const QString &file) const;
     QString programs(const QString &file) const;
@@ -44,12 +47,15 @@ protected:
                     QStatusBar *bar);
     // Fetches `file` of the download folder into the working folder.
     help::Download::Result fetch(const QString &file);
+    // Fetches the archive `file` and its signature; Done only when both arrived.
+    help::Download::Result fetchSigned(const QString &file);
 
 private:
     std::unique_ptr<help::Shell> ownShell_;
     help::Shell *shell_;
     ElidedLabel *panels_[3] = {};
     int timeout_ = 30000;
+    QByteArray signingKey_;
     QString reason_;
 };
 

@@ -10,6 +10,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <functional>
+
 #ifdef Q_OS_WIN
 #include <windows.h>
 #endif
@@ -79,9 +81,17 @@ bool Shell::start(const QString &program)
 
 namespace {
 
-// A process started from a file of that name: its program, or the script an interpreter runs.
-bool processRunning(const QString &fileName)
+// A process started from the file `program`: its program, or the script an interpreter runs. A
+// relative name in a process's command line is taken from that process's folder.
+bool processRunning(const QString &program)
 {
+    const QString wanted = QDir::cleanPath(QFileInfo(program).absoluteFilePath());
+    const QString name = QFileInfo(program).fileName();
+    const auto same = [&](const QString &arg, const std::function<QString()> &folder) {
+        if (QFileInfo(arg).fileName() != name)
+            return false;
+        return QDir::cleanPath(QDir::isAbsolutePath(arg) ? arg : QDir(folder()).absoluteFilePath(arg)) == wanted;
+    };
     const QDir proc(QStringLiteral("/proc"));
     if (proc.exists()) {
         const QString self = QString::number(QCoreApplication::applicationPid());
@@ -92,13 +102,15 @@ bool processRunning(const QString &fileName)
             if (!cmdline.open(QIODevice::ReadOnly))
                 continue;
             const QList<QByteArray> args = cmdline.readAll().split('\0');
+            const auto folder = [&] { return QFileInfo(proc.filePath(pid + QStringLiteral("/cwd"))).symLinkTarget(); };
             for (int i = 0; i < qMin(2, int(args.size())); ++i)
-                if (QFileInfo(QString::fromLocal8Bit(args[i])).fileName() == fileName)
+                if (same(QString::fromLocal8Bit(args[i]), folder))
                     return true;
         }
         return false;
     }
 #ifdef Q_OS_WIN
+    const QString fileName = QFileInfo(program).fileName();
     QProcess tasklist;
     tasklist.start(QStringLiteral("tasklist"),
                    {QStringLiteral("/FI"), QStringLiteral("IMAGENAME eq ") + fileName, QStringLiteral("/NH")});
@@ -111,7 +123,7 @@ bool processRunning(const QString &fileName)
     for (const QString &line : QString::fromLocal8Bit(ps.readAllStandardOutput()).split(QLatin1Char('\n'))) {
         const QStringList args = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
         for (int i = 0; i < qMin(2, int(args.size())); ++i)
-            if (QFileInfo(args[i]).fileName() == fileName)
+            if (QDir::isAbsolutePath(args[i]) && same(args[i], [] { return QString(); }))
                 return true;
     }
     return false;
@@ -120,13 +132,14 @@ bool processRunning(const QString &fileName)
 
 } // namespace
 
-bool Shell::running(const QString &fileName) const
+bool Shell::running(const QString &program) const
 {
 #ifdef Q_OS_WIN
+    const QString fileName = QFileInfo(program).fileName();
     if (FindWindowW(nullptr, reinterpret_cast<LPCWSTR>(fileName.utf16())))
         return true;
 #endif
-    return processRunning(fileName);
+    return processRunning(program);
 }
 
 void Shell::endProgram(const QString &program)

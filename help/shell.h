@@ -30,9 +30,9 @@ public:
     virtual bool openDocument(const QString &file);
     // Starts a program beside this one, in its own folder; false when it could not be started.
     virtual bool start(const QString &program);
-    // True while a program of that file name runs: its window where the desktop can find windows
-    // by title, otherwise a process started from a file of that name.
-    virtual bool running(const QString &fileName) const;
+    // True while the program file `program` runs: a window titled with its file name where the
+    // desktop can find windows by title, otherwise a process started from that very file.
+    virtual bool running(const QString &program) const;
     // Ends this program; `program` is started as it ends.
     virtual void endProgram(const QString &program);
 };

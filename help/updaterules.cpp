@@ -1,5 +1,6 @@
 #include "updaterules.h"
 
+#include "signature.h"
 #include "unzip.h"
 
 #include "store/store.h"
@@ -8,10 +9,15 @@
 
 namespace tolva::help {
 
-Outcome unpackDownload(const QString &zipFile, const QString &folder)
+Outcome unpackDownload(const QString &zipFile, const QString &folder, const QByteArray &publicKey)
 {
-    const Outcome unpacked = unpack(zipFile, folder);
+    const QString signature = signatureOf(zipFile);
+    const QString forged = checkSignature(zipFile, signature, publicKey);
+    const Outcome unpacked = forged.isEmpty()
+                                 ? unpack(zipFile, folder)
+                                 : Outcome::refused(QStringLiteral("下载文件失败！") + QLatin1Char('\n') + forged);
     QFile::remove(zipFile);
+    QFile::remove(signature);
     return unpacked;
 }
 

@@ -17,9 +17,10 @@ inline QString updateProgram() { return QStringLiteral("revizevar.exe"); }
 inline QString guideZip() { return QStringLiteral("tolvaguide_readme.zip"); }
 inline QString guideProgram() { return QStringLiteral("tolvaguide_readme.exe"); }
 
-// Unpacks a downloaded ZIP into `folder` and deletes it; a refused archive is deleted too, so the
-// next attempt fetches it again, and nothing of it is written.
-Outcome unpackDownload(const QString &zipFile, const QString &folder);
+// Unpacks a downloaded ZIP into `folder` once its signature (signatureOf, beside it) verifies under
+// `publicKey`, then deletes both; a refused archive is deleted too, so the next attempt fetches it
+// again, and nothing of it is written.
+Outcome unpackDownload(const QString &zipFile, const QString &folder, const QByteArray &publicKey);
 
 // Writes the running program's file name into srf.qhsoftnow, where the update program finds the
 // file it replaces.

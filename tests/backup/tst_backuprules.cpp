@@ -1,11 +1,14 @@
-#include "backup/archive.h"
 #include "backup/backupcli.h"
 #include "backup/backuprules.h"
+#include "base/zip.h"
 #include "fixture.h"
 #include "store/dataset.h"
 
 #include <QProcess>
+
+#include <unistd.h>
 #include "files.h"
+#include "zipbuilder.h"
 
 #include <QtTest>
 
@@ -13,6 +16,21 @@ using namespace tolva;
 using namespace tolva::backup;
 
 namespace {
+
+// Reads every entry of an archive with the password; throws what the reader throws.
+void verifyZip(const QString &path, const QString &password)
+{
+    ZipReader zip(path);
+    zip.setPassword(password);
+    zip.verify();
+}
+
+QStringList extractZip(const QString &path, const QString &password, const QString &folder)
+{
+    ZipReader zip(path);
+    zip.setPassword(password);
+    return zip.extractAll(folder);
+}
 
 // Every row of every table, in stored order: what "the data" is for the refusals.
 QString contents(Store &store)
@@ -185,6 +203,9 @@ private Q_SLOTS:
         QTest::newRow("not a ledger") << "text" << "不是本程序的数据文件";
         QTest::newRow("damaged ledger") << "damaged" << "损坏";
         QTest::newRow("missing table") << "table" << "缺少数据表 czbnow";
+        QTest::newRow("data file larger than the disk") << "huge" << "磁盘空间不足";
+        QTest::newRow("data file larger than it says") << "inflating" << "大小";
+        QTest::newRow("link") << "link" << "不是普通的文件";
     }
     void refusalsLeaveDataAlone()
     {
@@ -238,6 +259,17 @@ private Q_SLOTS:
             db.write(QByteArray(4096, '\x5a'));
             db.close();
             zip({"-j", "-P", password(), archive, "tolva.db"}, w);
+        } else if (kind == "huge" || kind == "inflating" || kind == "link") {
+            otherLedger(w, "THEIRS");
+            ZipBuilder zip;
+            zip.add("tolva.db", fileBytes(w + "/tolva.db"));
+            if (kind == "huge")
+                zip.add({"setup.ini", "x", 0100644, qint64(1) << 50});
+            else if (kind == "inflating")
+                zip.add({"setup.ini", QByteArray(100000, 'x'), 0100644, 10});
+            else
+                zip.add("setup.ini", "/etc/passwd", 0120777);
+            writeFile(archive, zip.bytes());
         } else if (kind == "table") {
             {
                 otherLedger(w, "THEIRS");
@@ -435,14 +467,177 @@ private Q_SLOTS:
             try {
                 verifyZip(archive, QString("other%1").arg(i));
                 QFAIL("read with a wrong password");
-            } catch (const ArchiveError &e) {
+            } catch (const ZipError &e) {
                 QVERIFY2(e.text().contains("密码不对"), qPrintable(e.text()));
             }
         }
         QByteArray all = fileBytes(archive);
         all[60] = char(all[60] ^ 0x55); // inside the entry's data
         writeFile(archive, all);
-        QVERIFY_THROWS_EXCEPTION(ArchiveError, verifyZip(archive, password()));
+        QVERIFY_THROWS_EXCEPTION(ZipError, verifyZip(archive, password()));
+    }
+
+    // Only the data files of an archive are unpacked: an entry that is none is left in the archive
+    // unread, however large it claims to be.
+    void entriesThatAreNoDataFilesStayInTheArchive()
+    {
+        Fixture f;
+        QTemporaryDir w;
+        otherLedger(w.path(), "THEIRS");
+        const QString archive = w.path() + "/x.zip";
+        writeFile(archive, ZipBuilder()
+                               .add({"film.mp4", "short", 0100644, qint64(1) << 50})
+                               .add("tolva.db", fileBytes(w.path() + "/tolva.db"))
+                               .add("setup.ini", "theirs")
+                               .bytes());
+        Restored r;
+        const Outcome o = restoreArchive(f.store->folder(), archive, f.now, f.store.get(), &r);
+        QVERIFY2(o.ok(), qPrintable(o.message()));
+        QCOMPARE(r.files, (QStringList{"setup.ini", "tolva.db"}));
+        QCOMPARE(r.skipped, QStringList{"film.mp4"});
+        QCOMPARE(f.store->select("select numa from sp2").rows.value(0).value(0).toString(), QString("THEIRS"));
+    }
+
+    // A file that cannot be kept stops the restore with the reason the system gave.
+    void aFileThatCannotBeKeptIsNamedWithItsReason()
+    {
+        Fixture f;
+        QVERIFY(QDir(f.store->folder()).mkdir("setup.ini")); // a folder where the archive has a file
+        QTemporaryDir w;
+        otherLedger(w.path(), "THEIRS");
+        writeFile(w.path() + "/setup.ini", "theirs");
+        QCOMPARE(tool("zip", {"-q", "-j", "-P", password(), w.path() + "/o.zip", "tolva.db", "setup.ini"}, w.path()), 0);
+        const Outcome o = restoreArchive(f.store->folder(), w.path() + "/o.zip", f.now, f.store.get());
+        QVERIFY(!o.ok());
+        QVERIFY2(o.message().contains("无法保留原来的 setup.ini："), qPrintable(o.message()));
+        QVERIFY2(!o.message().contains("Success"), qPrintable(o.message()));
+        QVERIFY(f.store->isOpen());
+        QVERIFY(QFileInfo(f.store->folder() + "/setup.ini").isDir());
+    }
+
+    // An archive is never written over a data file, whatever name leads there.
+    void backupRefusesToWriteOverADataFile_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("link to the ledger") << "link";
+        QTest::newRow("second name of the journal") << "hard";
+    }
+    void backupRefusesToWriteOverADataFile()
+    {
+        QFETCH(QString, how);
+        Fixture f;
+        addContract(*f.store, "MINE");
+        const QString folder = f.store->folder();
+        QTemporaryDir out;
+        const QString archive = out.path() + "/night.zip";
+        if (how == "link")
+            QVERIFY(QFile::link(folder + "/tolva.db", archive));
+        else
+            QCOMPARE(::link(QFile::encodeName(folder + "/tolva.db-wal").constData(), QFile::encodeName(archive).constData()), 0);
+        const QString before = contents(*f.store);
+        const QByteArray ledger = fileBytes(folder + "/tolva.db");
+        const Outcome o = writeBackup(*f.store, archive);
+        QVERIFY(!o.ok());
+        QVERIFY2(o.message().contains("数据文件"), qPrintable(o.message()));
+        QCOMPARE(fileBytes(folder + "/tolva.db"), ledger);
+        QCOMPARE(contents(*f.store), before);
+        QCOMPARE(names(out.path()), QStringList{"night.zip"});
+    }
+
+    // What a killed backup left beside its archive (its own temporary and the ZIP library's inside
+    // it, or an older program's half-written one) goes with the next backup to that name; the
+    // files of others stay.
+    void backupRemovesWhatAKilledOneLeft()
+    {
+        QTemporaryDir data, out;
+        otherLedger(data.path(), "A1");
+        QProcess gone;
+        gone.start("true", {});
+        QVERIFY(gone.waitForFinished());
+        const QString dead = QString::number(gone.processId());
+        const QByteArray half = QByteArray("PK\x03\x04", 4) + QByteArray(5000, 'h');
+        const QByteArray whole = ZipBuilder().add("a.txt", "a").bytes();
+        const QString o = out.path() + "/";
+        writeFile(o + ".night.zip.tolva-" + dead + "-Ab12Cd", half);
+        writeFile(o + ".night.zip.tolva-" + dead + "-Ab12Cd.xY34zW", half);
+        writeFile(o + "night.zip.q1W2e3", half);
+        writeFile(o + "night.zip.backup", whole);      // a copy the user made
+        writeFile(o + "other.zip.q1W2e3", half);       // another archive's
+        QString printed, errors;
+        QTextStream so(&printed), se(&errors);
+        QCOMPARE(backupCommand({"tolva", "--backup", o + "night"}, data.path(), QDateTime(QDate(2004, 5, 6), QTime(7, 8, 9)), so, se), 0);
+        QCOMPARE(names(out.path()), (QStringList{"night.zip", "night.zip.backup", "other.zip.q1W2e3"}));
+    }
+
+    // A work folder's name that is a link to elsewhere is removed as a link: what it points to stays.
+    void linksInTheDataFolderAreNotFollowed()
+    {
+        QTemporaryDir data, elsewhere;
+        otherLedger(data.path(), "A1");
+        for (const QString &name : {QString(".tolva-backup-x1"), QString(".tolva-restore-x2")}) {
+            QVERIFY(QDir(elsewhere.path()).mkdir(name));
+            writeFile(elsewhere.path() + "/" + name + "/precious.txt", "keep");
+            QVERIFY(QFile::link(elsewhere.path() + "/" + name, data.path() + "/" + name));
+        }
+        QTemporaryDir out;
+        QString printed, errors;
+        QTextStream so(&printed), se(&errors);
+        QCOMPARE(backupCommand({"tolva", "--backup", out.path() + "/a.zip"}, data.path(), QDateTime(QDate(2004, 5, 6), QTime(7, 8, 9)), so, se), 0);
+        QCOMPARE(backupCommand({"tolva", "--restore", out.path() + "/a.zip"}, data.path(), QDateTime(QDate(2004, 5, 6), QTime(7, 8, 9)), so, se), 0);
+        for (const QString &name : {QString(".tolva-backup-x1"), QString(".tolva-restore-x2")})
+            QCOMPARE(fileBytes(elsewhere.path() + "/" + name + "/precious.txt"), QByteArray("keep"));
+        QCOMPARE(names(data.path()).filter(".tolva-"), QStringList());
+    }
+
+    // The daily backup removes only its own archives: its name for the folder and the day, and
+    // the program's mark inside. Other archives in the folder, dated names included, stay, and an
+    // archive of the user's dated today is no daily backup of today.
+    void dailyBackupRemovesOnlyItsOwnArchives()
+    {
+        Fixture f;
+        const QString folder = dailyFolder(f.store->folder());
+        QDir().mkpath(folder);
+        const QString stem = proposedName(f.store->folder(), QDate(2004, 3, 1)).chopped(8);
+        const QByteArray foreign = ZipBuilder().add("letter.txt", "mine").bytes();
+        const QStringList users{"月底备份20040101.zip", "月底备份20040320.zip", stem + "20040102.zip", "x" + stem + "20040103.zip"};
+        for (const QString &name : users)
+            writeFile(folder + "/" + name, foreign);
+        QStringList written;
+        for (int day = 10; day <= 21; ++day) {
+            Daily d;
+            const Outcome o = dailyBackup(*f.store, QDate(2004, 3, day), &d);
+            QVERIFY2(o.ok(), qPrintable(o.message()));
+            QVERIFY(d.written);
+            written << QFileInfo(d.archive).fileName();
+        }
+        QStringList expected = written.mid(2) + users;
+        expected.sort();
+        QCOMPARE(names(folder), expected);
+        for (const QString &name : users)
+            QCOMPARE(fileBytes(folder + "/" + name), foreign);
+    }
+
+    // What a daily backup killed on an earlier day left behind goes with the next daily backup;
+    // the leftovers of other names stay.
+    void dailyBackupRemovesWhatAKilledOneLeft()
+    {
+        Fixture f;
+        const QString folder = dailyFolder(f.store->folder());
+        QDir().mkpath(folder);
+        const QString stem = proposedName(f.store->folder(), QDate(2004, 3, 1)).chopped(8);
+        QProcess gone;
+        gone.start("true", {});
+        QVERIFY(gone.waitForFinished());
+        const QString dead = QString::number(gone.processId());
+        const QByteArray half = QByteArray("PK\x03\x04", 4) + QByteArray(5000, 'h');
+        const QString o = folder + "/";
+        writeFile(o + "." + stem + "20040301.zip.tolva-" + dead + "-Ab12Cd", half);
+        writeFile(o + "." + stem + "20040301.zip.tolva-" + dead + "-Ab12Cd.xY34zW", half);
+        writeFile(o + stem + "20040302.zip.q1W2e3", half);
+        writeFile(o + ".月底备份.zip.tolva-" + dead + "-Ab12Cd", half);
+        Daily d;
+        QVERIFY(dailyBackup(*f.store, QDate(2004, 3, 10), &d));
+        QCOMPARE(names(folder), (QStringList{".月底备份.zip.tolva-" + dead + "-Ab12Cd", stem + "20040310.zip"}));
     }
 };
 

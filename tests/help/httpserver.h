@@ -7,11 +7,13 @@
 #include <QUrl>
 
 // A small HTTP server on the loopback address, serving files from memory, for the download tests:
-// whole files, missing ones (404), bodies cut short of their stated length, and answers that stall.
+// whole files, missing ones (404), bodies cut short of their stated length, answers that stall and
+// redirects. It also answers as a proxy (a request for a full address is served by its path), so
+// that addresses of other hosts reach it.
 class HttpServer : public QObject {
     Q_OBJECT
 public:
-    enum class Mode { Whole, Truncated, Stall, StallMidway };
+    enum class Mode { Whole, Truncated, Stall, StallMidway, Redirect };
     struct File {
         QByteArray body;
         Mode mode = Mode::Whole;
@@ -24,6 +26,9 @@ public:
     }
 
     void serve(const QString &path, const QByteArray &body, Mode mode = Mode::Whole) { files_[path] = {body, mode}; }
+    // Answers a request for `path` with a redirect to `location`.
+    void redirect(const QString &path, const QString &location) { files_[path] = {location.toUtf8(), Mode::Redirect}; }
+    quint16 port() const { return server_.serverPort(); }
     // The download folder's address on this server.
     QString folder() const { return QStringLiteral("http://127.0.0.1:%1/qhfile/").arg(server_.serverPort()); }
     // Requests received, by path.
@@ -72,6 +77,12 @@ private:
         const File &file = *it;
         if (file.mode == Mode::Stall)
             return;
+        if (file.mode == Mode::Redirect) {
+            socket->write("HTTP/1.1 302 Found\r\nLocation: " + file.body +
+                          "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n");
+            socket->disconnectFromHost();
+            return;
+        }
         const QByteArray head = "HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nConnection: close\r\nContent-Length: " +
                                 QByteArray::number(file.body.size()) + "\r\n\r\n";
         if (file.mode == Mode::Whole) {
