@@ -295,6 +295,21 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
         return refused(e.text());
     }
     const QDir aside(temp->path());
+    if (store && store->isServer()) {
+        // On a server the ledger's rows replace the server's, in one transaction; the folder's
+        // files stay as they are.
+        try {
+            Store source(temp->path());
+            store->replaceWith(source);
+        } catch (const Error &e) {
+            return refused(e.text());
+        }
+        r.files << DataFile;
+        r.skipped << take;
+        if (restored)
+            *restored = r;
+        return Outcome::done();
+    }
     take << DataFile; // last: the other files are in place before the ledger that goes with them
 
     // The swap. Each current file keeps a second name (a hard link, a copy where the disk has

@@ -87,6 +87,9 @@ public:
     // "ok", or what is damaged.
     virtual QString integrity() = 0;
 
+    // The users of other sessions on the same ledger (none for a file the program holds alone).
+    virtual QStringList otherSessions() { return {}; }
+
     virtual bool isOpen() const = 0;
     virtual void close() = 0;
     virtual void open() = 0;

@@ -703,6 +703,18 @@ void PgEngine::snapshot(const QString &path)
     }
 }
 
+QStringList PgEngine::otherSessions()
+{
+    Result r = wrap(run(QStringLiteral("select distinct usename from pg_stat_activity where datname = current_database() "
+                                       "and pid <> pg_backend_pid() and backend_type = 'client backend' "
+                                       "and usename <> $1 order by 1"),
+                        {server::namesRole()}, QStringLiteral("pg_stat_activity")));
+    QStringList names;
+    for (int i = 0; i < PQntuples(r.get()); ++i)
+        names << QString::fromUtf8(PQgetvalue(r.get(), i, 0));
+    return names;
+}
+
 void PgEngine::compact()
 {
     Result r = wrap(PQexec(connection(), "vacuum (analyze)"));

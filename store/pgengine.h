@@ -39,6 +39,8 @@ public:
     void compact() override;
     QString integrity() override;
 
+    QStringList otherSessions() override;
+
     bool isOpen() const override { return conn_ != nullptr; }
     void close() override;
     void open() override;

@@ -302,6 +302,52 @@ void Store::insertRows(const QString &table, const QStringList &columns, const Q
     insert.finish();
 }
 
+QStringList Store::otherSessions()
+{
+    return engine_->otherSessions();
+}
+
+void Store::replaceWith(Store &source)
+{
+    if (depth_ > 0)
+        throw StoreError(QStringLiteral("数据正在修改中，不能恢复数据。"));
+    const QStringList others = otherSessions();
+    if (!others.isEmpty())
+        throw StoreError(QStringLiteral("还有其他操作员在使用账本（%1），请他们退出后再恢复数据。")
+                             .arg(others.join(QStringLiteral("、"))));
+    transaction([&] {
+        for (const QString &table : source.tables()) {
+            if (!hasTable(table))
+                continue;
+            QStringList names;
+            for (const ColumnInfo &c : source.columns(table))
+                if (column(table, c.name))
+                    names << c.name;
+            exec(QStringLiteral("delete from ") + table);
+            if (names.isEmpty())
+                continue;
+            const Rows rows = source.select(QStringLiteral("select %1 from %2 order by rowid")
+                                                .arg(names.join(QLatin1Char(',')), table));
+            insertRows(table, names, rows.rows);
+        }
+    });
+    std::exception_ptr first;
+    for (Dataset *d : QVector<Dataset *>(datasets_)) {
+        if (!d->isOpen())
+            continue;
+        try {
+            if (d->isEditing())
+                d->cancel();
+            d->refresh();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
+}
+
 void Store::emptyTable(const QString &table)
 {
     if (!hasTable(table))

@@ -167,6 +167,11 @@ public:
 
     // Removes every row of a table.
     void emptyTable(const QString &table);
+    // Replaces every row of every table with those of `source` (a checked copy, such as a backup's
+    // ledger), all or nothing, while no other clerk works on the ledger; result sets are read again.
+    void replaceWith(Store &source);
+    // The users of other sessions on the ledger (on a server; none on the folder's own file).
+    QStringList otherSessions();
     // Rewrites the file compactly; needs exclusive access and no open transaction.
     void compact();
     // Reads every stored page: "ok", or what is damaged.

@@ -1,3 +1,4 @@
+#include "backup/backuprules.h"
 #include "store/dataset.h"
 #include "store/server.h"
 #include "store/store.h"
@@ -36,6 +37,18 @@ ConnectionError::Reason refusalOf(const QString &address, QString &text)
         return e.reason();
     }
     qFatal("the store opened %s", qPrintable(address));
+}
+
+QStringList joined(Store &s, const QString &sql)
+{
+    QStringList out;
+    for (const auto &row : s.select(sql).rows) {
+        QStringList texts;
+        for (const QVariant &v : row)
+            texts << v.toString();
+        out << texts.join(' ');
+    }
+    return out;
 }
 
 } // namespace
@@ -141,6 +154,33 @@ private Q_SLOTS:
             s.exec("insert into sp1(namea) values('扣件')");
         });
         QCOMPARE(s.select("select namea from sp1 order by rowid").rows.size(), 2);
+    }
+
+    // A backup of a server ledger is the same archive as a folder's; a restore puts its rows back
+    // in one transaction, and only while no other clerk works on the ledger.
+    void backupAndRestoreOnTheServer()
+    {
+        TestLedger ledger;
+        QTemporaryDir dir;
+        Store s(dir.path(), ledger.options());
+        s.exec("insert into sp1(namea,dj) values('钢管',0.01)");
+        const QString archive = dir.filePath("月底.zip");
+        QVERIFY(backup::writeBackup(s, archive).ok());
+        s.exec("update sp1 set dj=0.5");
+        s.exec("insert into sp1(namea,dj) values('扣件',1)");
+        {
+            Store::Options clerk = ledger.options();
+            clerk.server = server::withUser(clerk.server, "录入员", "1");
+            Store other(dir.path(), clerk);
+            const Outcome busy = backup::restoreArchive(dir.path(), archive, QDateTime(QDate(2024, 7, 1), QTime(9, 0)), &s);
+            QVERIFY(!busy.ok());
+            QVERIFY2(busy.message().contains("录入员"), qPrintable(busy.message()));
+            QCOMPARE(s.scalar("select dj from sp1 where namea='钢管'").toDouble(), 0.5);
+        }
+        const Outcome restored = backup::restoreArchive(dir.path(), archive, QDateTime(QDate(2024, 7, 1), QTime(9, 0)), &s);
+        QVERIFY2(restored.ok(), qPrintable(restored.message()));
+        QCOMPARE(joined(s, "select namea,dj from sp1 order by rowid"), QStringList{"钢管 0.01"});
+        QVERIFY(!QFileInfo::exists(dir.filePath("tolva.db")));
     }
 };
 
