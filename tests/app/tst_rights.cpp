@@ -179,9 +179,9 @@ void checkLocked(QDialog *d, const QStringList &names, bool allowed)
     }
 }
 
-// Alt+E, Alt+A and Alt+D in the focused control: the shortcut of a hidden or disabled button does
-// nothing, so no field takes the letter (a search box would list other rows); a visible one does
-// what its button does, and "删除(&D)" reading "取消(&C)" then ends what "编辑(&E)" began.
+// Alt+E, Alt+A, Alt+D and Alt+C in the focused control: the shortcut of a hidden or disabled
+// button does nothing, so no field takes the letter (a search box would list other rows); a shown
+// one does what its button does, and "取消(&C)" ends what "编辑(&E)" or "添加(&A)" began.
 void pressMnemonics(QDialog *d)
 {
     const auto texts = [d] {
@@ -191,10 +191,18 @@ void pressMnemonics(QDialog *d)
         return out;
     };
     const QStringList before = texts();
-    for (const Qt::Key key : {Qt::Key_E, Qt::Key_A, Qt::Key_D}) {
+    QWidget *const focused = QApplication::focusWidget();
+    for (const Qt::Key key : {Qt::Key_E, Qt::Key_A, Qt::Key_D, Qt::Key_C}) {
         QWidget *focus = QApplication::focusWidget();
         QTest::keyClick(focus && focus->window() == d ? focus : d, key, Qt::AltModifier);
+        // A shortcut shows its button pressed and clicks it a moment later.
+        const auto buttons = d->findChildren<QPushButton *>();
+        QVERIFY(QTest::qWaitFor([&] {
+            return std::none_of(buttons.begin(), buttons.end(), [](QPushButton *b) { return b->isDown(); });
+        }));
     }
+    if (focused && focused->window() == d)
+        focused->setFocus(); // a field with the focus shows its plain value
     QCOMPARE(texts(), before);
 }
 
