@@ -7,8 +7,9 @@
 namespace tolva {
 
 // What a user's right (sbpass.popedoma) allows. "录入" changes data; "录入" and "管理" change the
-// settings that change figures or prints; "管理" administers users and backups; "查询" only reads.
-// Any other value, and no user at all, allows nothing. The right is compared exactly.
+// settings (calculation method, print format, titles, printed row heights, input method); "管理"
+// administers users and backups; "查询" only reads. Any other value, and no user at all, allows
+// nothing. The right is compared exactly.
 class Rights {
 public:
     static QString administration() { return QStringLiteral("管理"); }
