@@ -1,7 +1,10 @@
 #include "app/mainmenu.h"
 #include "app/screens.h"
 #include "base/rights.h"
+#include "entry/movementrules.h"
 #include "screens.h"
+#include "settings/settingsrules.h"
+#include "settlement/statementrules.h"
 #include "summaries/stock.h"
 
 #include <QAbstractButton>
@@ -9,7 +12,6 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
-#include <QLabel>
 #include <QMenu>
 #include <QTableWidget>
 #include <QtTest>
@@ -386,6 +388,54 @@ const QList<Row> &rows()
     return list;
 }
 
+// A rule that writes, called straight over the ledger as any way into it would call it, with the
+// result set it writes into open on `rows`.
+struct Rule {
+    const char *name;
+    bool data; // a change of data; otherwise of a setting
+    const char *rows;
+    std::function<Outcome(Fixture &, Dataset &, const Rights &)> call;
+};
+
+const QList<Rule> &writingRules()
+{
+    using namespace settlement;
+    static const QList<Rule> list = {
+        {"price", true, "select * from sp1",
+         [](Fixture &, Dataset &rows, const Rights &r) { return setPrice(r, rows, "0.02"); }},
+        {"other charge", true, "select * from sp2",
+         [](Fixture &, Dataset &rows, const Rights &r) { return setOtherCharge(r, rows, "12.5"); }},
+        {"other charge's name", true, "select * from sp2",
+         [](Fixture &, Dataset &rows, const Rights &r) { return setOtherName(r, rows, "运费"); }},
+        {"remark", true, "select * from sp2",
+         [](Fixture &, Dataset &rows, const Rights &r) { return setRemark(r, rows, "备注"); }},
+        {"printed row height", false, "select * from srf",
+         [](Fixture &f, Dataset &, const Rights &r) { return setRowHeight(r, *f.store, 30); }},
+        {"money block", false, "select * from srf",
+         [](Fixture &f, Dataset &, const Rights &r) { return setMoneyBlock(r, *f.store, false); }},
+        {"method", false, "select * from srf",
+         [](Fixture &, Dataset &rows, const Rights &r) { return settings::choose(r, rows, "b1", 2); }},
+        {"print format", false, "select * from srf",
+         [](Fixture &, Dataset &rows, const Rights &r) { return settings::choose(r, rows, "b6", 1); }},
+        {"input method", false, "select * from srf",
+         [](Fixture &, Dataset &rows, const Rights &r) {
+             return settings::chooseInputMethod(r, rows, InputMethods::none());
+         }},
+        {"titles", false, "select * from dwm",
+         [](Fixture &, Dataset &rows, const Rights &r) {
+             rows.edit();
+             rows.setValue("a1", "东方租赁站");
+             const Outcome outcome = settings::saveTitles(r, rows);
+             if (rows.isEditing())
+                 QTest::qFail("the typed titles are still pending", __FILE__, __LINE__);
+             return outcome;
+         }},
+        {"date proposal", false, "select * from srf",
+         [](Fixture &, Dataset &rows, const Rights &r) { return movements::setDateProposal(r, rows, 1); }},
+    };
+    return list;
+}
+
 } // namespace
 
 // Each right over every screen of the menu: whatever a user does with the controls that write
@@ -407,6 +457,39 @@ private Q_SLOTS:
             if (action->isEnabled() && !action->menu() && !action->objectName().isEmpty() &&
                 action->objectName() != "N3")
                 QVERIFY2(items.contains(action->objectName()), qPrintable(action->objectName()));
+    }
+
+    // The rules refuse too, so that nothing is stored whichever way a change reaches them.
+    void rulesRefuseWithoutTheRight_data()
+    {
+        QTest::addColumn<int>("rule");
+        QTest::addColumn<QString>("right");
+        for (int r = 0; r < writingRules().size(); ++r)
+            for (const QString right : {"管理", "录入", "查询", ""})
+                QTest::addRow("%s %s", writingRules()[r].name, qPrintable(right)) << r << right;
+    }
+
+    void rulesRefuseWithoutTheRight()
+    {
+        QFETCH(int, rule);
+        QFETCH(QString, right);
+        const Rule &r = writingRules()[rule];
+        const Rights rights(right);
+        const bool allowed = r.data ? rights.mayEdit() : rights.mayChangeSettings();
+        Fixture f;
+        ledger(f);
+        Dataset rows(*f.store);
+        rows.open(r.rows);
+        const Dump before = dump(*f.store);
+        const Outcome outcome = r.call(f, rows, rights);
+        QCOMPARE(outcome.ok(), allowed);
+        if (allowed) {
+            QVERIFY(changes(before, dump(*f.store)).size() > 0);
+            return;
+        }
+        QCOMPARE(outcome.message(), r.data ? QString("只有录入权限的用户才能修改数据！")
+                                           : QString("只有录入或管理权限的用户才能修改设置！"));
+        QCOMPARE(changes(before, dump(*f.store)), QStringList());
     }
 
     void everyWritingControl_data()
