@@ -120,7 +120,7 @@ bool Tsbmain::contractsExist()
 
 bool Tsbmain::administrator()
 {
-    if (context_.userName() == QStringLiteral("管理员"))
+    if (context_.mayAdminister())
         return true;
     context_.interaction().message(this, QStringLiteral("只有管理员才能进行数据备份与恢复！您不是管理员,无权使用本功能!") +
                                              QLatin1Char('\n') + QStringLiteral("请以管理员的身份登陆方可使用!"));

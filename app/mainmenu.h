@@ -38,7 +38,8 @@ public:
     static QString clockText(const QDateTime &now);
     static QString fixedText();
 
-    // "(&6)押金数据录入" and "(&7)租金数据录入" need a contract; backup needs the user "管理员".
+    // "(&6)押金数据录入" and "(&7)租金数据录入" need a contract; backup needs the right "管理"
+    // (not the name "管理员", which any user could be given).
     bool contractsExist();
     bool administrator();
 

@@ -180,7 +180,7 @@ bool statementWindow(Store &store, const std::function<void()> &baselineA)
     data.end = request.end;
     data.totals = preparation.totals;
     data.settings = settlement::statementSettings(store);
-    data.other = settlement::otherChargeForPrint(sp2);
+    data.other = settlement::otherChargeForPrint(Rights(Rights::dataEntry()), sp2);
     data.totalRent = settlement::totalRent(store, settlement::Result::Czbtem);
     const report::Template layout = settlement::statementTemplate(data);
     int pages = 0;

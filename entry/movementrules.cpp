@@ -124,10 +124,12 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
     return Outcome::done();
 }
 
-void setDateProposal(Dataset &settings, int index)
+Outcome setDateProposal(const Rights &rights, Dataset &settings, int index)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
     if (!settings.isOpen() || settings.isEmpty())
-        return;
+        return Outcome::done();
     settings.edit();
     settings.setValue(QStringLiteral("b7"), index);
     try {
@@ -136,6 +138,7 @@ void setDateProposal(Dataset &settings, int index)
         settings.cancel();
         throw;
     }
+    return Outcome::done();
 }
 
 } // namespace tolva::movements

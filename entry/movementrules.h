@@ -2,6 +2,7 @@
 
 #include "contract.h"
 #include "base/outcome.h"
+#include "base/rights.h"
 
 #include <QDate>
 #include <QString>
@@ -52,7 +53,8 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
              const Before &before = Before());
 
 // Keeps the date proposal of new rows in the settings row (srf.b7): 0 the last row's date, 1 today.
-void setDateProposal(Dataset &settings, int index);
+// A setting: refused without the right "录入" or "管理".
+Outcome setDateProposal(const Rights &rights, Dataset &settings, int index);
 
 } // namespace movements
 } // namespace tolva

@@ -116,6 +116,9 @@ void Tczblrnow::FormActivate()
     filling_ = true;
     const int proposal = context().settings().isEmpty() ? 0 : int(context().settings().number(QStringLiteral("b7")));
     (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
+    // The date proposal is a setting of every user: only "录入" and "管理" change it.
+    ui->check2_0->setEnabled(mayChangeSettings());
+    ui->check2_1->setEnabled(mayChangeSettings());
     ui->RadioGroup1_0->setChecked(true);
 
     materials_.close();
@@ -209,7 +212,13 @@ void Tczblrnow::check2Click()
 {
     if (filling_)
         return;
-    guard([this] { movements::setDateProposal(context().settings(), ui->check2_1->isChecked() ? 1 : 0); });
+    guard([this] {
+        if (accepted(movements::setDateProposal(context().rights(), context().settings(),
+                                                ui->check2_1->isChecked() ? 1 : 0)))
+            return;
+        const int proposal = context().settings().isEmpty() ? 0 : int(context().settings().number(QStringLiteral("b7")));
+        (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
+    });
 }
 
 void Tczblrnow::afterAction()

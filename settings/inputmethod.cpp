@@ -47,11 +47,15 @@ void Tsrf::FormActivate()
     ui->ComboBox1->addItem(InputMethods::none());
     const QString stored = query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("srf"));
     ui->ComboBox1->setCurrentIndex(settings::inputMethodIndex(installed, stored));
+    // The input method is stored for every user of the program: "查询" reads it only.
+    ui->ComboBox1->setEnabled(mayChangeSettings());
+    ui->btn_yes->setVisible(mayChangeSettings());
 }
 
 void Tsrf::btn_yesClick()
 {
-    if (!accepted(settings::chooseInputMethod(query1_, ui->ComboBox1->currentText()), ui->ComboBox1))
+    if (!accepted(settings::chooseInputMethod(context().rights(), query1_, ui->ComboBox1->currentText()),
+                  ui->ComboBox1))
         return;
     context().reopenSettings();
     accept();

@@ -35,12 +35,19 @@ void Tczbp_setup::FormActivate()
         const int position = srf.isEmpty() ? -1 : int(srf.number(QString::fromLatin1(column)));
         if (QAbstractButton *option = group->button(position))
             option->setChecked(true);
+        // Method and print format change the statement: only "录入" and "管理" choose them.
+        for (QAbstractButton *option : group->buttons())
+            option->setEnabled(mayChangeSettings());
     }
 }
 
 void Tczbp_setup::optionClicked(const QString &column, int position)
 {
-    guard([&] { accepted(settings::choose(context().settings(), column, position)); });
+    guard([&] {
+        if (accepted(settings::choose(context().rights(), context().settings(), column, position)))
+            return;
+        FormActivate(); // the stored choice shows again
+    });
 }
 
 } // namespace tolva

@@ -33,22 +33,31 @@ int inputMethodIndex(const QStringList &installed, const QString &stored)
     return found;
 }
 
-Outcome chooseInputMethod(Dataset &srf, const QString &name)
+Outcome chooseInputMethod(const Rights &rights, Dataset &srf, const QString &name)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
     write(srf, QStringLiteral("srf"), name);
     return Outcome::done();
 }
 
-Outcome choose(Dataset &srf, const QString &column, int position)
+Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int position)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
     if (position < 0 || position > 2)
         return Outcome::refused(QStringLiteral("请选择一项！"), column);
     write(srf, column, position);
     return Outcome::done();
 }
 
-Outcome saveTitles(Dataset &titles)
+Outcome saveTitles(const Rights &rights, Dataset &titles)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed) {
+        if (titles.isEditing())
+            titles.cancel();
+        return allowed;
+    }
     if (titles.isEmpty())
         return Outcome::done(); // nothing could be typed, and the window must still be left
     if (!titles.isEditing())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/outcome.h"
+#include "base/rights.h"
 
 #include <QStringList>
 
@@ -8,7 +9,8 @@ namespace tolva {
 
 class Dataset;
 
-// The rules of the settings rows srf and dwm, without widgets.
+// The rules of the settings rows srf and dwm, without widgets. Each change needs the right "录入"
+// or "管理"; without it the change is refused and nothing is stored.
 namespace settings {
 
 // The list position of the stored input method among the installed ones, both compared after
@@ -17,16 +19,16 @@ namespace settings {
 int inputMethodIndex(const QStringList &installed, const QString &stored);
 
 // Stores the chosen input method in srf.srf of `srf` (a live "select * from srf").
-Outcome chooseInputMethod(Dataset &srf, const QString &name);
+Outcome chooseInputMethod(const Rights &rights, Dataset &srf, const QString &name);
 
 // Stores a choice of the print format window at once: `column` is "b6" (print format) or "b1"
 // (calculation method), `position` 0, 1 or 2. `srf` is the shared settings result set, so the
 // next statement uses it without reopening anything.
-Outcome choose(Dataset &srf, const QString &column, int position);
+Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int position);
 
 // Posts the company name and print titles typed into `titles` (a live "select * from dwm");
-// without a row there is nothing to post.
-Outcome saveTitles(Dataset &titles);
+// without a row there is nothing to post. Refused, the row's pending change is dropped.
+Outcome saveTitles(const Rights &rights, Dataset &titles);
 
 } // namespace settings
 } // namespace tolva

@@ -56,8 +56,9 @@ void Tdwm::reopen()
 void Tdwm::FormActivate()
 {
     reopen();
-    // Typing edits the row in place.
-    if (!context().titles().isEmpty())
+    // Typing edits the row in place; without the right to change settings the fields stay
+    // read-only, as they are while the row only browses.
+    if (!context().titles().isEmpty() && mayChangeSettings())
         context().titles().edit();
     context().applyInputMethod({ui->DBEdit_A1, ui->DBEdit_A2, ui->DBEdit_A3, ui->DBEdit_A4, ui->DBEdit_A5,
                                 ui->DBEdit_A8, ui->DBEdit_A9, ui->DBEdit_Sp2, ui->DBEdit_Sp3, ui->DBEdit_Sp4,
@@ -67,7 +68,8 @@ void Tdwm::FormActivate()
 
 void Tdwm::BitBtn1Click()
 {
-    if (!accepted(settings::saveTitles(context().titles())))
+    // "确定(&Y)" is the window's only way out: without the right it just closes.
+    if (mayChangeSettings() && !accepted(settings::saveTitles(context().rights(), context().titles())))
         return;
     reopen();
     accept();

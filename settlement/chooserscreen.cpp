@@ -127,6 +127,8 @@ void Tczbcx1::showPrices()
         auto *price = new QTableWidgetItem(
             format::number(querysp1_.value(QStringLiteral("dj")), QStringLiteral("#0.00000;-#0.00000;#")));
         price->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        if (!mayEdit()) // the prices are data: read-only without the right "录入"
+            price->setFlags(price->flags() & ~Qt::ItemIsEditable);
         ui->DBGrid2->setItem(r, 1, price);
     }
     fillingPrices_ = false;
@@ -138,7 +140,7 @@ void Tczbcx1::priceEdited(QTableWidgetItem *item)
         return;
     guard([this, item] {
         querysp1_.moveTo(item->row());
-        const Outcome outcome = setPrice(querysp1_, item->text());
+        const Outcome outcome = setPrice(context().rights(), querysp1_, item->text());
         if (!accepted(outcome, ui->DBGrid2))
             ui->DBGrid2->setCurrentItem(item);
         const QSignalBlocker block(ui->DBGrid2);

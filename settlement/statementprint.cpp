@@ -188,7 +188,7 @@ report::PreparedReport prepareStatement(Store &store, Result result, Dataset &co
     data.totals = totals;
     data.remark = remark;
     data.settings = statementSettings(store);
-    data.other = otherChargeForPrint(contract);
+    data.other = otherChargeForPrint(Rights(Rights::dataEntry()), contract);
     data.totalRent = totalRent(store, result);
     Dataset rows(store);
     rows.open(QStringLiteral("select * from ") + tableName(result));

@@ -33,7 +33,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                                  const PrintData &data);
 
 // The statement of a contract as printed, from the rows of the last method run; the other charge
-// is read (and stored when missing) as the print stores it. Throws report::ReportError.
+// is read (and stored when missing) as the print of a clerk with the right "录入" stores it: the
+// command line runs at the data folder, without a login. Throws report::ReportError.
 report::PreparedReport prepareStatement(Store &store, Result result, Dataset &contract, Dataset &titles,
                                         const QDate &start, const QDate &end, const Totals &totals,
                                         const QString &remark, const QDate &today);

@@ -44,8 +44,10 @@ Outcome checkPrices(Store &store)
     return Outcome::done();
 }
 
-Outcome setPrice(Dataset &materials, const QString &text)
+Outcome setPrice(const Rights &rights, Dataset &materials, const QString &text)
 {
+    if (const Outcome allowed = rights.toEdit(); !allowed)
+        return allowed;
     if (materials.currentRow() < 0)
         return Outcome::done();
     double price = 0;
@@ -57,8 +59,10 @@ Outcome setPrice(Dataset &materials, const QString &text)
     return Outcome::done();
 }
 
-Outcome setOtherCharge(Dataset &contract, const QString &text)
+Outcome setOtherCharge(const Rights &rights, Dataset &contract, const QString &text)
 {
+    if (const Outcome allowed = rights.toEdit(); !allowed)
+        return allowed;
     double amount = 0;
     if (!text.trimmed().isEmpty() && !toNumber(text, amount))
         return Outcome::refused(QStringLiteral("其它收费金额必须是数字,请重新输入！"), QStringLiteral("a2"));
@@ -66,28 +70,39 @@ Outcome setOtherCharge(Dataset &contract, const QString &text)
     return Outcome::done();
 }
 
-void setOtherName(Dataset &contract, const QString &text)
+Outcome setOtherName(const Rights &rights, Dataset &contract, const QString &text)
 {
+    if (const Outcome allowed = rights.toEdit(); !allowed)
+        return allowed;
     const QString name = text.trimmed();
     store(contract, QStringLiteral("a1"), name.isEmpty() ? QVariant() : QVariant(name));
+    return Outcome::done();
 }
 
-void setRemark(Dataset &contract, const QString &text)
+Outcome setRemark(const Rights &rights, Dataset &contract, const QString &text)
 {
+    if (const Outcome allowed = rights.toEdit(); !allowed)
+        return allowed;
     const QString remark = text.trimmed();
     store(contract, QStringLiteral("bz"), remark.isEmpty() ? QVariant() : QVariant(remark));
+    return Outcome::done();
 }
 
-OtherCharge otherChargeForPrint(Dataset &contract)
+OtherCharge otherChargeForPrint(const Rights &rights, Dataset &contract)
 {
     OtherCharge c;
     if (contract.currentRow() < 0)
         return c;
-    if (contract.text(QStringLiteral("a1")).isEmpty())
-        store(contract, QStringLiteral("a1"), QStringLiteral(" 其它 "));
-    if (contract.isNull(QStringLiteral("a2")))
-        store(contract, QStringLiteral("a2"), 0.0);
+    const QString other = QStringLiteral(" 其它 ");
+    if (rights.mayEdit()) {
+        if (contract.text(QStringLiteral("a1")).isEmpty())
+            store(contract, QStringLiteral("a1"), other);
+        if (contract.isNull(QStringLiteral("a2")))
+            store(contract, QStringLiteral("a2"), 0.0);
+    }
     c.name = contract.text(QStringLiteral("a1"));
+    if (c.name.isEmpty())
+        c.name = other;
     c.amount = contract.number(QStringLiteral("a2"));
     return c;
 }
@@ -110,18 +125,23 @@ StatementSettings statementSettings(Store &store)
     return s;
 }
 
-Outcome setRowHeight(Store &store, int height)
+Outcome setRowHeight(const Rights &rights, Store &store, int height)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
     if (height < 10 || height > 999)
         return Outcome::refused(QStringLiteral("打印表格高度应在10到999之间！"), QStringLiteral("b8"));
     store.exec(QStringLiteral("update srf set b8=:g1"), {{QStringLiteral("g1"), double(height)}});
     return Outcome::done();
 }
 
-void setMoneyBlock(Store &store, bool printed)
+Outcome setMoneyBlock(const Rights &rights, Store &store, bool printed)
 {
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
     store.exec(QStringLiteral("update srf set b5=:b5, b3=:b3"),
                {{QStringLiteral("b5"), printed ? 1.0 : 0.0}, {QStringLiteral("b3"), printed ? 21.0 : 43.0}});
+    return Outcome::done();
 }
 
 MaterialDecimals::MaterialDecimals(Store &store)

@@ -125,6 +125,11 @@ void Tczbcx::FormActivate()
     ui->Edit6->setText(contract_.isNull(QStringLiteral("a2")) ? QStringLiteral("0")
                                                               : total(contract_.number(QStringLiteral("a2"))));
     ui->CheckBox1->setChecked(settings.moneyBlock);
+    // The contract's print data are data; the row height and the money block are settings.
+    for (QLineEdit *field : {ui->Edit5, ui->Edit6, ui->Edit8})
+        field->setReadOnly(!mayEdit());
+    ui->UpDown5->setEnabled(mayChangeSettings());
+    ui->CheckBox1->setEnabled(mayChangeSettings());
     context().applyInputMethod({ui->Edit8});
     run(QString());
 }
@@ -177,7 +182,7 @@ void Tczbcx::btn1_delClick()
         data.totals = totals_;
         data.remark = ui->Edit8->text();
         data.settings = statementSettings(context().store());
-        data.other = otherChargeForPrint(contract_);
+        data.other = otherChargeForPrint(context().rights(), contract_);
         data.totalRent = totalRent(context().store(), result_);
         query1_.first();
         report::Sources sources = statementSources(context().store(), query1_, contract_, context().titles(), data);
@@ -187,32 +192,36 @@ void Tczbcx::btn1_delClick()
 
 void Tczbcx::Edit5Exit()
 {
-    guard([this] { setOtherName(contract_, ui->Edit5->text()); });
+    if (ui->Edit5->isReadOnly())
+        return;
+    guard([this] { accepted(setOtherName(context().rights(), contract_, ui->Edit5->text()), ui->Edit5); });
 }
 
 void Tczbcx::Edit6Exit()
 {
-    if (leaving_)
+    if (leaving_ || ui->Edit6->isReadOnly())
         return; // the refusal's message takes the focus away once more
     leaving_ = true;
     guard([this] {
         if (ui->Edit6->text().trimmed().isEmpty())
             ui->Edit6->setText(QStringLiteral("0.00"));
-        accepted(setOtherCharge(contract_, ui->Edit6->text()), ui->Edit6);
+        accepted(setOtherCharge(context().rights(), contract_, ui->Edit6->text()), ui->Edit6);
     });
     leaving_ = false;
 }
 
 void Tczbcx::Edit8Exit()
 {
-    guard([this] { setRemark(contract_, ui->Edit8->text()); });
+    if (ui->Edit8->isReadOnly())
+        return;
+    guard([this] { accepted(setRemark(context().rights(), contract_, ui->Edit8->text()), ui->Edit8); });
 }
 
 void Tczbcx::UpDown5Click(int value)
 {
     guard([this, value] {
         ui->Edit7->setText(QString::number(value));
-        if (accepted(setRowHeight(context().store(), value)))
+        if (accepted(setRowHeight(context().rights(), context().store(), value)))
             context().reopenSettings();
     });
 }
@@ -220,8 +229,10 @@ void Tczbcx::UpDown5Click(int value)
 void Tczbcx::CheckBox1Click(bool checked)
 {
     guard([this, checked] {
-        setMoneyBlock(context().store(), checked);
-        context().reopenSettings();
+        if (accepted(setMoneyBlock(context().rights(), context().store(), checked)))
+            context().reopenSettings();
+        else
+            ui->CheckBox1->setChecked(!checked);
     });
 }
 

@@ -209,6 +209,8 @@ Tczblrnowcx::Tczblrnowcx(Context &context, QWidget *parent)
         if (adjusting_)
             return;
         guard([this, value] {
+            if (!accepted(this->context().rights().toChangeSettings()))
+                return;
             ui->Edit7->setText(QString::number(value));
             Dataset &srf = this->context().settings();
             srf.edit();
@@ -240,6 +242,8 @@ void Tczblrnowcx::FormActivate()
     const int height = context().settings().value(QStringLiteral("b8")).toInt();
     ui->UpDown5->setValue(qBound(10, height, 999));
     ui->Edit7->setText(QString::number(height));
+    // The printed row height is a setting: only "录入" and "管理" change it.
+    ui->UpDown5->setEnabled(mayChangeSettings());
     query2_.close();
     query2_.open(QStringLiteral("select * from sp2 where jz=:g1"), {{QStringLiteral("g1"), QStringLiteral("否")}});
     if (!query2_.isEmpty())

@@ -56,6 +56,8 @@ void SummaryWindow::FormActivate()
     const double height = settings.number(heightColumn_);
     ui->Edit7->setText(QString::number(height, 'g', 15));
     ui->UpDown5->setValue(int(height));
+    // The printed row height is a setting: only "录入" and "管理" change it.
+    ui->UpDown5->setEnabled(mayChangeSettings());
     {
         const QSignalBlocker blockDate(ui->d1);
         ui->d1->setDate(context().today());
@@ -82,6 +84,8 @@ void SummaryWindow::d1Change()
 void SummaryWindow::UpDown5Click(int value)
 {
     guard([this, value] {
+        if (!accepted(context().rights().toChangeSettings()))
+            return;
         ui->Edit7->setText(QString::number(value));
         Dataset &settings = context().settings();
         settings.edit();

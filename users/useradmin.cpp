@@ -84,7 +84,8 @@ void Tsbpassset::write(const QString &field, const QString &value)
         const Outcome outcome = users::change(query2_, field, value);
         if (!outcome) {
             message(outcome.message());
-            showRow(); // the administrator's name and right come back
+            if (outcome.discardsPending())
+                showRow(); // the administrator's name and right come back
         }
     });
 }
@@ -108,9 +109,16 @@ void Tsbpassset::btn_addClick()
         return;
     }
     const QString name = ui->Edit1->text(), right = ui->ComboBox1->currentText(), password = ui->Edit2->text();
+    const Outcome outcome = users::add(query2_, name, right, password);
+    if (!outcome && !outcome.discardsPending()) {
+        // A name taken by another user: the typed row stays in the add mode, to be mended.
+        message(outcome.message());
+        ui->Edit1->setFocus();
+        ui->Edit1->selectAll();
+        return;
+    }
     setAdding(false);
     query2_.refresh();
-    const Outcome outcome = users::add(query2_, name, right, password);
     if (!outcome) {
         // What was typed stays in the fields.
         ui->Edit1->setText(name);

@@ -41,10 +41,28 @@ Outcome changePassword(Store &store, const QString &name, const QString &passwor
     return Outcome::done();
 }
 
+Outcome nameFree(Store &store, const QString &name, const QString &own)
+{
+    const QString wanted = name.trimmed();
+    // A blank name is no user's name: such rows go when the administration is left.
+    if (wanted.isEmpty() || wanted == own.trimmed())
+        return Outcome::done();
+    const int holders = store.scalar(QStringLiteral("select count(*) from sbpass where trim(namea)=:g1"),
+                                     {{QStringLiteral("g1"), wanted}})
+                            .toInt();
+    if (holders == 0)
+        return Outcome::done();
+    return Outcome::refused(QStringLiteral("用户名[") + wanted + QStringLiteral("]已经存在，用户名不能重复，请重新输入！"),
+                            Name);
+}
+
 Outcome add(Dataset &users, const QString &name, const QString &right, const QString &password)
 {
     if (name.trimmed().isEmpty() || right.trimmed().isEmpty() || password.trimmed().isEmpty())
-        return Outcome::refused(QStringLiteral("数据输入不完整，无法保存！"), QStringLiteral("namea"));
+        return Outcome::refused(QStringLiteral("数据输入不完整，无法保存！"), QStringLiteral("namea"),
+                                Outcome::Pending::Discard);
+    if (const Outcome free = nameFree(users.store(), name); !free)
+        return free;
     users.append();
     try {
         users.setValue(Name, name);
@@ -67,8 +85,12 @@ Outcome change(Dataset &users, const QString &field, const QString &value)
     if (firstRow(users) && protectedField) {
         if (users.text(field) == value)
             return Outcome::done();
-        return Outcome::refused(QStringLiteral("系统管理员数据不能修改，但您可以修改密码！"), field);
+        return Outcome::refused(QStringLiteral("系统管理员数据不能修改，但您可以修改密码！"), field,
+                                Outcome::Pending::Discard);
     }
+    if (field.compare(Name, Qt::CaseInsensitive) == 0)
+        if (const Outcome free = nameFree(users.store(), value, users.text(Name)); !free)
+            return free;
     users.edit();
     try {
         users.setValue(field, value);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/outcome.h"
+#include "base/rights.h"
 
 #include <QString>
 
@@ -15,9 +16,9 @@ class Store;
 // so any character in them, a quote included, is just a character.
 namespace users {
 
-inline QString administration() { return QStringLiteral("管理"); }
-inline QString dataEntry() { return QStringLiteral("录入"); }
-inline QString query() { return QStringLiteral("查询"); }
+inline QString administration() { return Rights::administration(); }
+inline QString dataEntry() { return Rights::dataEntry(); }
+inline QString query() { return Rights::query(); }
 
 // Input limits of the user windows, in characters.
 constexpr int NameLength = 8;
@@ -31,12 +32,20 @@ std::optional<QString> check(Store &store, const QString &name, const QString &p
 // blank, or when they differ in any character (a trailing blank included).
 Outcome changePassword(Store &store, const QString &name, const QString &password, const QString &confirmation);
 
+// User names are unique, compared without the blanks around them, so that the login, the change
+// of user and the backup window find a user by his name alone. Refuses a name that another user
+// already has; `own` is the name of the user being renamed (empty for a new one).
+Outcome nameFree(Store &store, const QString &name, const QString &own = QString());
+
 // Appends a user to `users` (a live "select * from sbpass"): name, right and password must all be
-// non-blank; the password is stored as typed.
+// non-blank (refused otherwise, with the pending row to be discarded) and the name free (refused,
+// the pending row kept for another name); the password is stored as typed.
 Outcome add(Dataset &users, const QString &name, const QString &right, const QString &password);
 
 // Writes one field ("namea", "popedoma" or "passa") of the current user of `users` and posts it at
-// once. The first row is the administrator's: its name and right stay as they are.
+// once. The first row is the administrator's: its name and right stay as they are (refused, the
+// typed change to be put back). A name that another user has is refused and nothing is written
+// (the typed name may stay in its field, to be mended).
 Outcome change(Dataset &users, const QString &field, const QString &value);
 
 // Whether the current user of `users` may be deleted: never the first row, and only when there is

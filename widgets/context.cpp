@@ -38,10 +38,12 @@ void Context::reopenSettings()
     settings_->open(QStringLiteral("select * from srf"));
 }
 
-bool Context::mayEdit() const
+Rights Context::rights() const
 {
-    return currentUser_->isOpen() && !currentUser_->isEmpty() && currentUser_->hasField(QStringLiteral("popedoma")) &&
-           currentUser_->text(QStringLiteral("popedoma")) == QStringLiteral("录入");
+    if (!currentUser_->isOpen() || currentUser_->isEmpty() || currentUser_->currentRow() < 0 ||
+        !currentUser_->hasField(QStringLiteral("popedoma")))
+        return Rights();
+    return Rights(currentUser_->text(QStringLiteral("popedoma")));
 }
 
 void Context::setStatus(const StatusTexts &status)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "interaction.h"
+#include "base/rights.h"
 #include "store/dataset.h"
 #include "store/store.h"
 
@@ -53,8 +54,13 @@ public:
 
     QString userName() const { return userName_; }
     void setUserName(const QString &name) { userName_ = name; }
-    // Only the right "录入" may change data.
-    bool mayEdit() const;
+    // What the current user's right allows (nothing after a failed change of user), read when a
+    // screen is activated: "录入" changes data; "录入" and "管理" change the settings that change
+    // figures or prints; "管理" administers users and backups.
+    Rights rights() const;
+    bool mayEdit() const { return rights().mayEdit(); }
+    bool mayChangeSettings() const { return rights().mayChangeSettings(); }
+    bool mayAdminister() const { return rights().mayAdminister(); }
 
     StatusTexts status() const { return status_; }
     void setStatus(const StatusTexts &status);

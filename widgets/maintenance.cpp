@@ -28,6 +28,8 @@ bool MaintenanceButtons::run(const std::function<void()> &step)
 
 void MaintenanceButtons::editClicked()
 {
+    if (mode_ == Mode::Idle && !mayEdit_)
+        return;
     if (mode_ == Mode::Idle) {
         bool started = false;
         if (run([&] { started = !startEdit || startEdit(); }) && started)
@@ -41,6 +43,8 @@ void MaintenanceButtons::editClicked()
 
 void MaintenanceButtons::addClicked()
 {
+    if (mode_ == Mode::Idle && !mayEdit_)
+        return;
     if (mode_ == Mode::Idle) {
         bool started = false;
         if (run([&] { started = !startAdd || startAdd(); }) && started)
@@ -54,6 +58,8 @@ void MaintenanceButtons::addClicked()
 
 void MaintenanceButtons::deleteClicked()
 {
+    if (mode_ == Mode::Idle && !mayEdit_)
+        return;
     if (mode_ == Mode::Idle) {
         run(remove);
         refresh();
@@ -71,6 +77,7 @@ void MaintenanceButtons::setMode(Mode mode)
 
 void MaintenanceButtons::setMayEdit(bool mayEdit)
 {
+    mayEdit_ = mayEdit;
     edit_->setVisible(mayEdit);
     add_->setVisible(mayEdit);
     del_->setVisible(mayEdit);

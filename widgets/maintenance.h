@@ -44,8 +44,10 @@ public:
     std::function<void()> afterAction; // anything the screen refreshes after each action
 
     Mode mode() const { return mode_; }
-    // Shows or hides the three changing buttons by the user's right.
+    // Shows or hides the three changing buttons by the user's right. Without it the buttons start
+    // nothing even when clicked, so no edit, addition or deletion begins by any way.
     void setMayEdit(bool mayEdit);
+    bool mayEdit() const { return mayEdit_; }
     // Puts captions and enabled states in line with the mode.
     void refresh();
 
@@ -69,6 +71,7 @@ private:
     Interaction &interaction_;
     QList<QWidget *> lists_, fields_;
     Mode mode_ = Mode::Idle;
+    bool mayEdit_ = true;
 };
 
 } // namespace tolva

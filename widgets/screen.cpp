@@ -15,12 +15,45 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QStatusBar>
 
 namespace tolva {
 
-Screen::Screen(Context &context, QWidget *parent) : QDialog(parent), context_(context) {}
+namespace {
+
+// Swallows Alt with a letter or digit in the window's fields and lists once the shortcuts have had
+// their turn: the shortcut of a hidden or disabled button must neither type its letter into the
+// focused search box (and refilter the list) nor move a list to a row starting with it.
+class UnusedMnemonics : public QObject {
+public:
+    explicit UnusedMnemonics(QWidget *window) : QObject(window), window_(window) { qApp->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        if (static_cast<QWidget *>(watched)->window() != window_)
+            return false;
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers();
+        if (!(modifiers & Qt::AltModifier) || (modifiers & (Qt::ControlModifier | Qt::MetaModifier)))
+            return false;
+        return !key->text().isEmpty() && key->text().at(0).isPrint();
+    }
+
+private:
+    QWidget *window_;
+};
+
+} // namespace
+
+Screen::Screen(Context &context, QWidget *parent) : QDialog(parent), context_(context)
+{
+    new UnusedMnemonics(this);
+}
 
 void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing)
 {
@@ -62,6 +95,11 @@ bool Screen::confirm(const QString &text)
 bool Screen::mayEdit() const
 {
     return context_.mayEdit();
+}
+
+bool Screen::mayChangeSettings() const
+{
+    return context_.mayChangeSettings();
 }
 
 bool Screen::accepted(const Outcome &outcome, QWidget *focus)
@@ -161,6 +199,7 @@ void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *
     buttons_ = new MaintenanceButtons(set.edit, set.add, set.del, set.exit, context().interaction(), this);
     buttons_->setLists(lists);
     buttons_->setFields(fields);
+    buttons_->setMayEdit(mayEdit());
     buttons_->startEdit = [this] { return startEdit(); };
     buttons_->startAdd = [this] { return startAdd(); };
     buttons_->save = [this] { return typedValuesHold() && save(); };

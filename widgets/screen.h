@@ -17,7 +17,8 @@ class Context;
 // The frame of every data screen. It runs the activation steps once when the window is shown and
 // once each time it becomes active again after another window of the program (a modal child, the
 // preview), mirrors the main menu's status texts, keeps a window with a pending row from being
-// closed or escaped, and runs handlers under guard() so that no failure ends the program.
+// closed or escaped, and runs handlers under guard() so that no failure ends the program. Alt with
+// a letter that no button of the window takes (its button hidden or disabled) does nothing at all.
 class Screen : public QDialog {
     Q_OBJECT
 public:
@@ -40,6 +41,7 @@ protected:
     void message(const QString &text);
     bool confirm(const QString &text);
     bool mayEdit() const;
+    bool mayChangeSettings() const;
     // Shows a refusal (and puts the focus on `focus`); true when the outcome is done.
     bool accepted(const Outcome &outcome, QWidget *focus = nullptr);
 

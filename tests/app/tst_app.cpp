@@ -349,7 +349,8 @@ private Q_SLOTS:
         QCOMPARE(opened, 2);
     }
 
-    void backupOnlyForTheAdministratorsName()
+    // The right decides, not the name: a user named "管理员" with the right "查询" is refused.
+    void backupOnlyForTheAdministrationRight()
     {
         Fixture f;
         Tsbmain menu(*f.context);
@@ -361,14 +362,14 @@ private Q_SLOTS:
             return d;
         });
         f.ui.windows["Tsbrestor"] = [](QDialog *) { return 0; };
-        f.store->exec("update sbpass set popedoma='管理' where namea='录入员'");
-        f.logIn("录入员");
+        f.store->exec("update sbpass set popedoma='查询' where namea='管理员'");
+        f.logIn("管理员");
         menu.item("N62")->trigger();
         QCOMPARE(opened, 0);
         QCOMPARE(f.ui.texts("message"),
                  QStringList{"只有管理员才能进行数据备份与恢复！您不是管理员,无权使用本功能!\n请以管理员的身份登陆方可使用!"});
-        f.store->exec("update sbpass set popedoma='查询' where namea='管理员'");
-        f.logIn("管理员");
+        f.store->exec("update sbpass set popedoma='管理' where namea='录入员'");
+        f.logIn("录入员");
         menu.item("N62")->trigger();
         QCOMPARE(opened, 1);
     }

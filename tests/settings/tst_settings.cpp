@@ -104,6 +104,7 @@ private Q_SLOTS:
     void inputMethodChoiceIsStored()
     {
         Fixture f;
+        f.logIn("管理员");
         f.store->exec("update srf set srf='旧的输入法'");
         {
             Open<Tsrf> s(f);
@@ -151,6 +152,7 @@ private Q_SLOTS:
     void printFormatAndMethodAreStoredOnTheClick()
     {
         Fixture f;
+        f.logIn("管理员");
         f.store->exec("update srf set b6=1, b1=2");
         f.context->reopenSettings();
         Open<Tczbp_setup> s(f);

@@ -53,6 +53,7 @@ private Q_SLOTS:
     {
         Fixture f;
         ledger(f);
+        f.logIn("管理员"); // the printed row height is a setting
         Open<Tczbhz> s(f);
         auto *list = s.screen.findChild<DataGrid *>("DBGrid100");
         auto *grid = s.screen.findChild<DataGrid *>("DBGrid2");
@@ -127,6 +128,7 @@ private Q_SLOTS:
     {
         Fixture f;
         ledger(f);
+        f.logIn("管理员"); // the printed row height is a setting
         Open<Tczbhz1> s(f);
         auto *grid = s.screen.findChild<DataGrid *>("DBGrid2");
         auto *box1 = s.screen.findChild<QComboBox *>("box1");

@@ -220,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(f.context->currentUser().isEmpty());
         QCOMPARE(editableScreens(f), QStringList());
 
-        // Backup goes by the name, which is unchanged.
+        // Backup goes by the right, which is gone with the row: the name alone opens nothing.
         Tsbmain menu(*f.context);
         int opened = 0;
         menu.setScreen("N62", [&opened](QWidget *parent) {
@@ -231,7 +231,7 @@ private Q_SLOTS:
         });
         f.ui.windows["Tsbrestor"] = [](QDialog *) { return 0; };
         menu.item("N62")->trigger();
-        QCOMPARE(opened, 1);
+        QCOMPARE(opened, 0);
 
         // A later success gives the right back; the count starts again at each opening.
         Open<Tsbpassb> again(f);
@@ -359,6 +359,62 @@ private Q_SLOTS:
         QCOMPARE(s.button("btn_add")->text(), QString("添加(&A)"));
         QCOMPARE(usersTable(*f.store).size(), 3);
         QCOMPARE(s.field("Edit1")->text(), QString("O'Neil"));
+    }
+
+    // Names are unique (compared without the blanks around them), so that a user is found by his
+    // name alone: a name another user has is refused, added or typed in place, and what was typed
+    // stays to be mended.
+    void namesAreUnique_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("refusal"); // empty: stored
+        const QString taken = "用户名[%1]已经存在，用户名不能重复，请重新输入！";
+        QTest::newRow("added: another user's name") << true << "管理员" << taken.arg("管理员");
+        QTest::newRow("added: with blanks around") << true << " 录入员 " << taken.arg("录入员");
+        QTest::newRow("added: a free name") << true << "张三" << "";
+        QTest::newRow("renamed: another user's name") << false << "管理员" << taken.arg("管理员");
+        QTest::newRow("renamed: its own name with a blank") << false << "录入员 " << "";
+        QTest::newRow("renamed: a free name") << false << "张三" << "";
+    }
+
+    void namesAreUnique()
+    {
+        QFETCH(bool, adding);
+        QFETCH(QString, name);
+        QFETCH(QString, refusal);
+        Fixture f;
+        Open<Tsbpassset> s(f);
+        s.screen.users().moveTo(1);
+        if (adding)
+            s.click("btn_add");
+        s.field("Edit1")->setFocus();
+        s.field("Edit1")->selectAll();
+        typeText(s.field("Edit1"), name);
+        if (adding) {
+            s.set("Edit2", "pw");
+            s.click("btn_add");
+        }
+        if (refusal.isEmpty()) {
+            QCOMPARE(f.ui.texts(), QStringList());
+            QCOMPARE(usersTable(*f.store).at(adding ? 2 : 1), name + (adding ? "|录入|pw" : "|录入|1"));
+            return;
+        }
+        // Refused once, on the keystroke that completed the name: in place, the row keeps what
+        // the keystrokes before stored; added, nothing is.
+        QCOMPARE(f.ui.texts(), QStringList{refusal});
+        QCOMPARE(usersTable(*f.store),
+                 (QStringList{"管理员|管理|1", adding ? "录入员|录入|1" : name.chopped(1) + "|录入|1"}));
+        QCOMPARE(s.field("Edit1")->text(), name);
+        QCOMPARE(s.screen.adding(), adding);
+        if (!adding)
+            return;
+        QCOMPARE(s.field("Edit2")->text(), QString("pw"));
+        // Mended, the same row saves.
+        s.set("Edit1", "张三");
+        s.click("btn_add");
+        QVERIFY(!s.screen.adding());
+        QCOMPARE(usersTable(*f.store).last(), QString("张三|录入|pw"));
     }
 
     void leavingRestoresTheAdministratorAndDropsIncompleteRows()

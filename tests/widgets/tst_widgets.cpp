@@ -5,10 +5,13 @@
 #include "widgets/interaction.h"
 #include "widgets/maintenance.h"
 #include "widgets/numerickey.h"
+#include "widgets/screen.h"
 #include "widgets/statusmirror.h"
 
 #include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -405,6 +408,48 @@ private Q_SLOTS:
         buttons.setMayEdit(false);
         QVERIFY(edit->isHidden() && add->isHidden() && del->isHidden());
         QVERIFY(!exit->isHidden());
+    }
+
+    // Alt with a button's letter presses a shown, enabled button; the letter of a hidden or
+    // disabled one does nothing at all: no click and no letter in the focused field or list.
+    void unusedMnemonicsDoNothing()
+    {
+        Fixture f;
+        Screen screen(*f.context);
+        auto *layout = new QVBoxLayout(&screen);
+        auto *search = new QLineEdit(&screen);
+        auto *list = new QComboBox(&screen);
+        list->addItems({"甲", "d1", "e1"});
+        auto *edit = new QPushButton("编辑(&E)", &screen);
+        auto *add = new QPushButton("添加(&A)", &screen);
+        auto *del = new QPushButton("删除(&D)", &screen);
+        for (QWidget *w : {static_cast<QWidget *>(search), static_cast<QWidget *>(list), static_cast<QWidget *>(edit),
+                           static_cast<QWidget *>(add), static_cast<QWidget *>(del)})
+            layout->addWidget(w);
+        QStringList clicked;
+        for (QPushButton *b : {edit, add, del})
+            connect(b, &QPushButton::clicked, this, [&clicked, b] { clicked << b->text(); });
+        edit->hide();
+        del->setEnabled(false);
+        screen.show();
+        screen.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&screen));
+
+        for (QWidget *focus : {static_cast<QWidget *>(search), static_cast<QWidget *>(list)}) {
+            focus->setFocus();
+            for (const Qt::Key key : {Qt::Key_E, Qt::Key_D, Qt::Key_X})
+                QTest::keyClick(focus, key, Qt::AltModifier);
+        }
+        QCOMPARE(search->text(), QString());
+        QCOMPARE(list->currentIndex(), 0);
+        QCOMPARE(clicked, QStringList());
+
+        QTest::keyClick(search, Qt::Key_A, Qt::AltModifier);
+        QVERIFY(add->isDown()); // a shortcut clicks when the button has shown itself pressed
+        QVERIFY(QTest::qWaitFor([&] { return !add->isDown(); }));
+        QCOMPARE(clicked, QStringList{"添加(&A)"});
+        QTest::keyClicks(search, "ed"); // plain letters still type
+        QCOMPARE(search->text(), QString("ed"));
     }
 
     void statusMirrorFollowsTheTexts()
