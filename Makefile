@@ -1,7 +1,7 @@
 # The two everyday commands: `make run` and `make test`. Both install what is missing first.
 BUILD_DIR ?= build
 
-.PHONY: setup build run test bench clean
+.PHONY: setup build run test bench package clean
 
 setup:
 	bash scripts/setup
@@ -17,6 +17,11 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure
+
+# The Debian package $(BUILD_DIR)/tolva_<version>_<arch>.deb, built by dpkg-buildpackage in a copy of the
+# checkout under $(BUILD_DIR)/package (scripts/package); `sudo apt install ./build/tolva_*.deb` installs it.
+package: setup
+	TOLVA_PACKAGE_OUT=$(abspath $(BUILD_DIR)) bash scripts/package
 
 # Generates the benchmark's data folders once (build/bench-data, build/bench-data-5000), then times the
 # computations on each. TOLVA_BENCH_QUICK=1 skips the larger one.

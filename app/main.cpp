@@ -5,6 +5,7 @@
 #include "screens.h"
 #include "servercli.h"
 #include "startup.h"
+#include "base/commandline.h"
 #include "backup/backupcli.h"
 #include "backup/backupscreen.h"
 #include "settlement/statementcli.h"
@@ -18,18 +19,25 @@
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <cstdio>
 #include <memory>
 
-// Program entry: splash, the data folder the program is started in (its tables created on the
-// first start), the login, then the main menu.
+// Program entry: splash, the data folder (the one the program is started in, or from the desktop's
+// menu the user's own; its tables created on the first start), the login, then the main menu.
 int main(int argc, char *argv[])
 {
+    if (tolva::startedWith(argc, argv, {"--version"})) {
+        std::printf("tolva %s\n", TOLVA_VERSION);
+        return 0;
+    }
+
     if (!tolva::takeDatabaseOption(argc, argv))
         return 1;
     if (tolva::isServerCommand(argc, argv))
         return tolva::runServerCommand(argc, argv);
+
     // A command-line mode works on the folder like a program: not while another one is using it.
     if (tolva::isStatementCommand(argc, argv) || tolva::isBackupCommand(argc, argv) ||
         tolva::summaries::isSummaryCommand(argc, argv)) {
@@ -48,9 +56,23 @@ int main(int argc, char *argv[])
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
+    QApplication::setApplicationVersion(QStringLiteral(TOLVA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tolva"));
     QApplication::setQuitOnLastWindowClosed(false);
     tolva::speakChinese(app);
     tolva::DesktopInteraction interaction;
+
+    // The menu entry says where it started the program: a menu's start folder is nobody's data.
+    if (tolva::startedWith(argc, argv, {"--desktop"})) {
+        QString refusal;
+        const QString folder =
+            tolva::desktopFolder(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation), refusal);
+        if (folder.isEmpty() || !QDir::setCurrent(folder)) {
+            interaction.error(nullptr, refusal.isEmpty() ? QStringLiteral("无法进入数据文件夹“%1”。").arg(folder)
+                                                         : refusal);
+            return 1;
+        }
+    }
 
     tolva::Tsbstart splash;
     splash.show();

@@ -53,7 +53,8 @@ Tsbmain::Tsbmain(Context &context, QWidget *parent)
     : QMainWindow(parent), context_(context), timer_(new QTimer(this))
 {
     setObjectName(QStringLiteral("sbmain"));
-    setWindowTitle(QStringLiteral("青禾软件开发中心—主菜单"));
+    // Which data the clerk works on, always in view.
+    setWindowTitle(QStringLiteral("青禾软件开发中心—主菜单 — ") + QDir::toNativeSeparators(context.folder()));
     // exit(), not quit(): quit() first asks every window to close, and the hidden login refuses.
     endProgram = [] { QCoreApplication::exit(0); };
     build();

@@ -46,6 +46,20 @@ void cleanFolder(const QString &path) {
             removeFile(path, table + QLatin1String(suffix));
 }
 
+QString desktopFolder(const QString &documents, QString &refusal)
+{
+    if (documents.isEmpty()) {
+        refusal = QStringLiteral("找不到您的文档文件夹，无法建立数据文件夹“租赁数据”。");
+        return {};
+    }
+    const QString folder = QDir(documents).filePath(QStringLiteral("租赁数据"));
+    if (!QDir().mkpath(folder)) {
+        refusal = QStringLiteral("无法建立数据文件夹“") + QDir::toNativeSeparators(folder) + QStringLiteral("”。");
+        return {};
+    }
+    return folder;
+}
+
 std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal)
 {
     auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(lockFileName()));

@@ -37,6 +37,10 @@ inline QString lockFileName() {
     return QStringLiteral("tolva.lock");
 }
 
+// The data folder of a program started from the desktop's menu: "租赁数据" in the user's documents
+// folder `documents`, made on the first start. Empty, with the reason, when it cannot be made.
+QString desktopFolder(const QString &documents, QString &refusal);
+
 // Deletes `name` from `folder`, whatever the letter case of the file's name; a missing file is no error.
 void removeFile(const QString &folder, const QString &name);
 

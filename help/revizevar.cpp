@@ -138,8 +138,20 @@ QString Trevizevar1::failure()
            QStringLiteral("请检查您是否可以连接internet！或者升级文件不存在!");
 }
 
+QString Trevizevar1::byPackageManager()
+{
+    return QStringLiteral("本软件由系统的软件包管理器安装，也由它升级，这里不下载程序。") + QLatin1Char('\n') +
+           QStringLiteral("请使用系统的软件更新，或在终端中运行：") + QLatin1Char('\n') +
+           QStringLiteral("sudo apt update && sudo apt upgrade");
+}
+
 void Trevizevar1::BitBtn1Click()
 {
+    // A program of the package manager is replaced by it alone: nothing is fetched or noted.
+    if (shell().packageManaged()) {
+        context().interaction().message(this, byPackageManager(), title());
+        return;
+    }
     const Download::Result fetched = fetchSigned(help::updateZip());
     if (fetched == Download::Result::Cancelled)
         return;

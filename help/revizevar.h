@@ -70,6 +70,8 @@ public:
     void BitBtn1Click();
     static QString failure();
     static QString title() { return QStringLiteral("智能升级"); }
+    // What the update says where the package manager updates the program.
+    static QString byPackageManager();
 
 private:
     std::unique_ptr<Ui::Trevizevar1> ui;

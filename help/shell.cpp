@@ -43,8 +43,19 @@ QUrl mailTo()
     return QUrl(QStringLiteral("mailto:") + Context::mailAddress());
 }
 
+bool Shell::packageManaged() const
+{
+#ifdef TOLVA_PACKAGED
+    return true;
+#else
+    return false;
+#endif
+}
+
 QString Shell::programFolder() const
 {
+    if (packageManaged())
+        return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
     return QCoreApplication::applicationDirPath();
 }
 

@@ -24,7 +24,11 @@ bool viewerKnown(const QString &file);
 class Shell {
 public:
     virtual ~Shell() = default;
-    // The folder of the running program file: downloads are unpacked and started there.
+    // True when the system's package manager installed the program (a build made for it) and keeps
+    // it up to date; the program's own folder then belongs to the system.
+    virtual bool packageManaged() const;
+    // The folder of the running program file: downloads are unpacked and started there. Where the
+    // package manager owns that folder, the user's own folder for the program's data instead.
     virtual QString programFolder() const;
     // Opens a document with the desktop's viewer for it; false when no viewer took it.
     virtual bool openDocument(const QString &file);

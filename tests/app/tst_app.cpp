@@ -409,6 +409,28 @@ private Q_SLOTS:
         QCOMPARE(f.store->scalar("select qhsoftnow from srf").toString(), QString("tst_app"));
     }
 
+    // The clerk sees which data he works on.
+    void menuTitleNamesTheDataFolder()
+    {
+        Fixture f;
+        Tsbmain menu(*f.context);
+        QCOMPARE(menu.windowTitle(), "青禾软件开发中心—主菜单 — " + QDir::toNativeSeparators(f.dir.path()));
+    }
+
+    // Started from the menu where no data folder can be made: refused, with the reason.
+    void desktopFolderRefusals()
+    {
+        QTemporaryDir dir;
+        QFile file(dir.filePath("文档"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        for (const QString &documents : {QString(), file.fileName()}) {
+            QString refusal;
+            QCOMPARE(desktopFolder(documents, refusal), QString());
+            QVERIFY2(refusal.contains("租赁数据"), qPrintable(refusal));
+        }
+    }
+
     void splashIsTheRightSize()
     {
         Tsbstart splash;

@@ -18,6 +18,7 @@
 #include <QNetworkProxy>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include "files.h"
@@ -135,12 +136,14 @@ QStringList filesUnder(const QString &folder)
 
 // The desktop for the tests: programs start and are found for real; the program folder is a
 // temporary one, documents go to a viewer that only notes them, and the end of the program is
-// recorded instead of ending the test.
+// recorded instead of ending the test. The program is one the package manager did not install,
+// whatever the build.
 struct TestShell : help::Shell {
     QString folder;
     bool viewerExists = true;
     QStringList documents;
     QStringList ended;
+    bool packageManaged() const override { return false; }
     QString programFolder() const override { return folder; }
     bool openDocument(const QString &file) override
     {
@@ -562,6 +565,52 @@ private Q_SLOTS:
         QCOMPARE(filesUnder(s.programs.path()), QStringList());
         QCOMPARE(filesUnder(s.f.dir.path()), QStringList());
         QVERIFY(!w.findChild<QStatusBar *>("StatusBar1")->findChildren<ElidedLabel *>()[2]->fullText().isEmpty());
+    }
+
+    // Installed by the package manager, the update leaves the program to it: it says so and fetches,
+    // unpacks, notes and ends nothing. The demonstration still arrives and starts, in the user's own
+    // folder, as the program's folder belongs to the system.
+    void packageManagedInstallation()
+    {
+        struct Packaged : TestShell {
+            bool packageManaged() const override { return true; }
+            QString programFolder() const override { return help::Shell::programFolder(); }
+        };
+        Setup s;
+        QTemporaryDir home;
+        qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
+        const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+        Packaged shell;
+        s.server.serve("/qhfile/revizevar.zip", zipBytes({{"revizevar.exe", script("/dev/null"), 0755}}));
+        Trevizevar1 update(*s.f.context, nullptr, &shell);
+        update.show();
+        button(update, "BitBtn1")->click();
+        QCOMPARE(s.f.ui.log.size(), 1);
+        QCOMPARE(s.f.ui.log[0].caption, Trevizevar1::title());
+        QCOMPARE(s.f.ui.log[0].text, Trevizevar1::byPackageManager());
+        QCOMPARE(s.server.requestCount(), 0);
+        QVERIFY(shell.ended.isEmpty());
+        QVERIFY(s.qhsoftnow().isNull());
+
+        const QString marker = s.working("started");
+        s.publish("tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", script(marker), 0755}}));
+        s.f.ui.clear();
+        s.f.ui.answers << true;
+        Trevizevar2 guide(*s.f.context, nullptr, &shell);
+        s.trust(guide);
+        guide.show();
+        button(guide, "BitBtn1")->click();
+        QCOMPARE(s.f.ui.texts(), (QStringList{Trevizevar2::ask(), Trevizevar2::arrived()}));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
+        QVERIFY(shell.programFolder().startsWith(home.path() + "/"));
+        QCOMPARE(filesUnder(home.path()), QStringList{QDir(home.path()).relativeFilePath(shell.programFolder()) +
+                                                      "/tolvaguide_readme.exe"});
+    }
+
+    // The package build, and it alone, makes a program that the package manager updates.
+    void packageManagedFollowsTheBuild()
+    {
+        QCOMPARE(help::Shell().packageManaged(), bool(TOLVA_PACKAGED_BUILD));
     }
 
     void demonstrationAlreadyPresentStartsWithoutFetching()
