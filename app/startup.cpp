@@ -65,6 +65,8 @@ Opened openFolder(const QString &folder, Interaction &interaction) {
         if (!run.lock)
             return run;
         run.store = std::make_unique<Store>(folder);
+        // Before the context opens its settings and titles result sets over them.
+        run.restored = run.store->restoreSingleRows();
         run.context = std::make_unique<Context>(*run.store, interaction);
         cleanFolder(folder);
     } catch (...) {

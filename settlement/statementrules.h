@@ -12,7 +12,7 @@ class Dataset;
 // The rules of the statement chooser and window that change tables, without widgets.
 namespace tolva::settlement {
 
-// Refuses when a material has no daily price (0 or empty).
+// Refuses when a material has no daily price (0 or empty) or one that is not a number.
 Outcome checkPrices(Store &store);
 // Writes a typed price into the current row of a live "select * from sp1" result set; a text
 // that is not a number is refused and the stored price kept.

@@ -112,6 +112,21 @@ void Statement::reset()
     sqlite3_reset(stmt_);
 }
 
+Statement::Stored Statement::stored(int column) const
+{
+    switch (sqlite3_column_type(stmt_, column)) {
+    case SQLITE_NULL:
+        return Stored::Null;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return Stored::Number;
+    case SQLITE_BLOB:
+        return Stored::Blob;
+    default:
+        return Stored::Text;
+    }
+}
+
 bool Statement::isNull(int column) const
 {
     return sqlite3_column_type(stmt_, column) == SQLITE_NULL;

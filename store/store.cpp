@@ -509,27 +509,66 @@ QSqlDatabase Store::database() const
     return QSqlDatabase::database(connection_, false);
 }
 
-void Store::create()
+namespace {
+
+// The statements of the schema and its starting rows, comment lines dropped.
+QStringList schemaStatements()
 {
     QFile file(QStringLiteral(":/store/schema.sql"));
     if (!file.open(QIODevice::ReadOnly))
         throw StoreError(QStringLiteral("找不到建表语句。"), file.fileName());
-    QString text = QString::fromUtf8(file.readAll());
-    // Drop comment lines, then run the statements one by one.
     QStringList lines;
-    for (const QString &line : text.split(QLatin1Char('\n')))
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n')))
         if (!line.trimmed().startsWith(QLatin1String("--")))
             lines << line;
-    text = lines.join(QLatin1Char('\n'));
+    QStringList statements;
+    for (const QString &statement : lines.join(QLatin1Char('\n')).split(QLatin1Char(';')))
+        if (!statement.trimmed().isEmpty())
+            statements << statement;
+    return statements;
+}
+
+} // namespace
+
+void Store::create()
+{
+    const QStringList statements = schemaStatements();
     // All or nothing: a first start killed midway leaves a file without tables, which the next
     // start sets up; the mark goes in with the tables.
     transaction([&] {
-        for (const QString &statement : text.split(QLatin1Char(';'))) {
-            if (!statement.trimmed().isEmpty())
-                exec(statement);
-        }
+        for (const QString &statement : statements)
+            exec(statement);
         exec(QStringLiteral("PRAGMA application_id=%1").arg(ApplicationId));
     });
+}
+
+QStringList Store::restoreSingleRows()
+{
+    const struct {
+        const char *table;
+        const char16_t *told;
+    } single[] = {
+        {"srf", u"设置表（srf）中的设置行不见了，已按初始设置补上（计算方法、打印格式、输入法、打印行高等），"
+                u"请到“系统维护”中核对。"},
+        {"dwm", u"单位名称表（dwm）中的记录不见了，已按初始值补上（单位名称和各报表的打印标题），"
+                u"请到“系统维护”的“单位名称设置”中核对。"},
+    };
+    QStringList told;
+    const QStringList statements = schemaStatements();
+    transaction([&] {
+        for (const auto &s : single) {
+            const QString table = QLatin1String(s.table);
+            if (!hasTable(table) || scalar(QStringLiteral("select count(*) from ") + table).toInt() > 0)
+                continue;
+            const QRegularExpression starting(QStringLiteral("^\\s*insert\\s+into\\s+") + table + QStringLiteral("\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+            for (const QString &statement : statements)
+                if (starting.match(statement).hasMatch())
+                    exec(statement);
+            told << QString::fromUtf16(s.told);
+        }
+    });
+    return told;
 }
 
 QString Store::translate(const QString &sql)

@@ -101,6 +101,11 @@ public:
     // Appends rows to a table through one prepared statement: the fast path of the computations.
     void insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows);
 
+    // Puts the single row of srf (settings) and of dwm (company name and print titles) back with
+    // its starting values when another program removed it, in one transaction. Returns a sentence
+    // for each row put back: the person is to be told.
+    QStringList restoreSingleRows();
+
     // Removes every row of a table.
     void emptyTable(const QString &table);
     // Rewrites the file compactly; needs exclusive access and no open transaction.
