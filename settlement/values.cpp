@@ -122,13 +122,30 @@ QString shown(const Statement &s, int column)
 
 void checkMovements(Store &store, const QString &where, const Params &params)
 {
+    // Reading every movement again costs about half a grouped pass over them, so a table found
+    // right is remembered on the connection (in a temporary table, gone with the connection) with
+    // SQLite's data version, which changes when another connection commits: this program writes
+    // only values it checked, another program may write anything.
+    store.exec(QStringLiteral("create temp table if not exists tolva_movements_right(version)"));
+    const QVariant version = store.scalar(QStringLiteral("PRAGMA data_version"));
+    const Params v{{QStringLiteral("v"), version}};
+    if (store.scalar(QStringLiteral("select count(*) from temp.tolva_movements_right where version=:v"), v).toInt() > 0)
+        return;
+
     QString condition = dateFault(QStringLiteral("datea"));
     for (const char *c : {"a1", "b1", "bl", "a2", "a8"})
         condition += QStringLiteral(" or ") + numberFault(QLatin1String(c));
-    QString sql = QStringLiteral("select rowid from czbnow where (") + condition + QLatin1Char(')');
-    if (!where.isEmpty())
-        sql += QStringLiteral(" and (") + where + QLatin1Char(')');
-    const QVariant rowid = store.scalar(sql + QStringLiteral(" order by rowid limit 1"), params);
+    const QString sql = QStringLiteral("select rowid from czbnow where (") + condition + QLatin1Char(')');
+    const QString first = QStringLiteral(" order by rowid limit 1");
+    if (store.scalar(sql + first).isNull()) {
+        store.exec(QStringLiteral("delete from temp.tolva_movements_right"));
+        store.exec(QStringLiteral("insert into temp.tolva_movements_right(version) values(:v)"), v);
+        return;
+    }
+    // A faulty movement somewhere: is it among those read?
+    const QVariant rowid =
+        store.scalar(sql + (where.isEmpty() ? QString() : QStringLiteral(" and (") + where + QLatin1Char(')')) + first,
+                     params);
     if (!rowid.isNull())
         badMovement(store, rowid.toLongLong());
 }

@@ -238,6 +238,26 @@ private Q_SLOTS:
             QCOMPARE(tables(*f.store), before);
     }
 
+    // The counts remember a ledger they found right, yet refuse what another program writes after;
+    // a faulty movement of a contract they do not count (a settled one) stops none of them.
+    void countsSeeLaterWritesAndOnlyTheirContracts()
+    {
+        Fixture f;
+        fill(f);
+        const QStringList counts{"stock", "balances", "details"};
+        for (const QString &entry : counts)
+            QVERIFY(!run(f, entry).refused);
+        writeAsAnotherProgram(f.dir.path(), "update czbnow set a1=:v where rowid=1", "abc");
+        for (const QString &entry : counts) {
+            const Said said = run(f, entry);
+            QVERIFY2(said.refused && said.text.contains("发出数量“abc”"), qPrintable(entry + ": " + said.text));
+        }
+        f.store->exec("update sp2 set jz='是' where numa='HT00001'");
+        QVERIFY(!run(f, "stock").refused);
+        QVERIFY(!run(f, "balances").refused);
+        QCOMPARE(f.store->scalar("select group_concat(khm) from czbtem").toString(), QString("乙公司"));
+    }
+
     // A settings or titles row removed by another program is put back with its starting values
     // before a command-line mode reads it, and the person is told.
     void missingSettingRowsAreRestored()
