@@ -537,9 +537,10 @@ using GroupKey = std::array<Text, 6>;
 struct Sum {
     bool null = true;
     double value = 0;
-    void add(const Statement &s, int column)
+    // A number as stored adds; an empty value (null, or blanks) does not.
+    void add(const Statement &s, int column, Statement::Stored stored)
     {
-        if (s.isNull(column))
+        if (stored != Statement::Stored::Number)
             return;
         null = false;
         value += s.number(column);
@@ -626,6 +627,8 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
         // czbnow1 is left as the last contract's rebuild leaves it.
         ContractGroups g, last;
         bool lastSends = false;
+        // The date last found right: the rows of one day are not parsed again.
+        std::string rightDate;
         for (int i = 0; i < contracts.size(); ++i) {
             reportProgress(progress, i, int(contracts.size()), contracts[i]);
             g.sends.clear();
@@ -633,33 +636,46 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
             read.reset();
             read.bind(0, contracts[i]);
             while (read.next()) {
-                // A value another program wrote that is no number or no date stops the rebuild.
-                if (!isDate(read, 1) || !isNumber(read, 6) || !isNumber(read, 7) || !isNumber(read, 8) ||
-                    !isNumber(read, 9) || !isNumber(read, 10))
-                    badMovement(store, qint64(read.number(11)));
-                const bool sent = !read.isNull(6) && read.number(6) > 0;
-                const bool returned = !read.isNull(7) && read.number(7) > 0;
-                if (!sent && !returned)
+                // A value another program wrote that is no number or no date stops the rebuild. The
+                // kinds of the numbers, asked once, serve the sums too.
+                using Stored = Statement::Stored;
+                Stored kind[11];
+                for (int c = 6; c <= 10; ++c) {
+                    kind[c] = read.stored(c);
+                    if (kind[c] > Stored::Number && !isNumber(read, c))
+                        badMovement(store, qint64(read.number(11)));
+                }
+                const bool sent = kind[6] == Stored::Number && read.number(6) > 0;
+                const bool returned = kind[7] == Stored::Number && read.number(7) > 0;
+                if (!sent && !returned) {
+                    if (!isDate(read, 1))
+                        badMovement(store, qint64(read.number(11)));
                     continue;
+                }
                 GroupKey key;
                 for (int c = 0; c < 6; ++c)
                     key[c] = column(read, c);
+                if (key[1].null || key[1].text != rightDate) {
+                    if (!isDate(read, 1))
+                        badMovement(store, qint64(read.number(11)));
+                    rightDate = key[1].text;
+                }
                 if (sent) {
                     Group &s = g.sends[key];
-                    s.a1.add(read, 6);
-                    s.b1.add(read, 7);
-                    s.a2.add(read, 8);
-                    s.a8.add(read, 9);
+                    s.a1.add(read, 6, kind[6]);
+                    s.b1.add(read, 7, kind[7]);
+                    s.a2.add(read, 8, kind[8]);
+                    s.a8.add(read, 9, kind[9]);
                 }
                 if (returned) {
                     Group &r = g.returns[key];
-                    r.a1.add(read, 6);
-                    r.b1.add(read, 7);
+                    r.a1.add(read, 6, kind[6]);
+                    r.b1.add(read, 7, kind[7]);
                     if (sent)
                         r.a2.add(0.0);
                     else
-                        r.a2.add(read, 8);
-                    r.a8.add(read, 9);
+                        r.a2.add(read, 8, kind[8]);
+                    r.a8.add(read, 9, kind[9]);
                 }
             }
             if (g.sends.empty()) {

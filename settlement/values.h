@@ -18,8 +18,8 @@ public:
 };
 
 // The rule of a number column: a number, or empty (null, or a text of blanks only, which is how
-// some tools store an emptied cell), which counts as 0 where the computations sum. Any other text,
-// a blob or an infinite number is a fault. Asks the statement before the value is read.
+// some tools store an emptied cell), which counts as 0 where the computations sum. Any other text
+// or a blob is a fault. Asks the statement before the value is read.
 bool isNumber(const Statement &s, int column);
 // The rule of a date column: a text yyyy-mm-dd naming a day.
 bool isDate(const Statement &s, int column);
