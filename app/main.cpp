@@ -97,6 +97,8 @@ int main(int argc, char *argv[])
     splash.close();
     if (!built)
         return 1;
+    for (const QString &restored : run.restored)
+        context.interaction().message(nullptr, restored);
 
     tolva::Tsbmain *main = menu.get();
     QObject::connect(login.get(), &tolva::Tsbpass::loggedIn, main, [main] {

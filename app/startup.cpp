@@ -94,6 +94,8 @@ Opened openFolder(const QString &folder, Interaction &interaction) {
             options.server = server::loginAddress(options.server);
         }
         run.store = std::make_unique<Store>(folder, options);
+        // Before the context opens its settings and titles result sets over them.
+        run.restored = run.store->restoreSingleRows();
         run.context = std::make_unique<Context>(*run.store, interaction);
         cleanFolder(folder);
     } catch (...) {

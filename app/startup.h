@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QLockFile>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -20,12 +21,16 @@ struct Opened {
     std::unique_ptr<Context> context;
     // Why the program cannot work on the folder (empty when everything above is there).
     QString refusal;
+    // What the start-up put back that another program had removed (the single row of srf or
+    // dwm), for the person to be told once the splash is gone.
+    QStringList restored;
     bool ok() const { return refusal.isEmpty(); }
 };
 
 // The start-up before any window: takes the folder for this program alone (a second program on it
-// is refused before it touches a table), opens the store, builds the context and clears the
-// folder of leftovers (cleanFolder). Every failure ends in a refusal, never in an exception.
+// is refused before it touches a table), opens the store, puts back a missing settings or titles
+// row, builds the context and clears the folder of leftovers (cleanFolder). Every failure ends in
+// a refusal, never in an exception.
 Opened openFolder(const QString &folder, Interaction &interaction);
 
 // Takes the folder for this program alone; nullptr and the reason when another program holds it or

@@ -1,5 +1,7 @@
 #include "settlement.h"
 
+#include "values.h"
+
 #include "store/format.h"
 #include "store/statement.h"
 
@@ -464,11 +466,15 @@ Totals totals(Store &store, const QString &numa, const QString &khm)
 {
     const Params p{{QStringLiteral("numa"), numa}, {QStringLiteral("khm"), khm}};
     auto sum = [&](const char *table, const char *column) {
-        return store
-            .scalar(QStringLiteral("select total(%1) from %2 where numa=:numa and khm=:khm")
-                        .arg(QLatin1String(column), QLatin1String(table)),
-                    p)
-            .toDouble();
+        // The sum and, in the same pass, a row whose amount is no number.
+        const QString t = QLatin1String(table);
+        const Rows r = store.select(QStringLiteral("select coalesce(sum(%1),0),max(case when %3 then rowid end) from %2 "
+                                                   "where numa=:numa and khm=:khm")
+                                        .arg(QLatin1String(column), t, moneyFault(store, t)),
+                                    p);
+        if (!r.rows.first()[1].isNull())
+            badMoney(store, t, r.rows.first()[1].toLongLong());
+        return r.rows.first()[0].toDouble();
     };
     Totals t;
     t.deposits = sum("sp3", "a1");
@@ -481,6 +487,8 @@ Totals totals(Store &store, const QString &numa, const QString &khm)
 Preparation prepare(Store &store, const Request &request, bool hasContract, const Progress &progress)
 {
     Preparation p;
+    if (const QString fault = priceFault(store); !fault.isEmpty())
+        throw BadValue(fault);
     for (const auto &row : store.select(QStringLiteral("select dj from sp1")).rows) {
         if (row[0].isNull() || row[0].toDouble() == 0) {
             p.refusal = Refusal::PriceMissing;
@@ -503,16 +511,16 @@ Preparation prepare(Store &store, const Request &request, bool hasContract, cons
         params.insert(QStringLiteral("d2"), request.end);
     }
     const Rows first = store.select(sql, params);
-    if (first.rows.first()[1].toInt() == 0) {
-        p.refusal = Refusal::NoMovements;
-        return p;
-    }
     const QDate firstDate = QDate::fromString(first.rows.first()[0].toString().left(10), Qt::ISODate);
-    if (!(request.end > firstDate)) {
-        p.refusal = Refusal::NoMovementsInPeriod;
+    if (first.rows.first()[1].toInt() == 0 || !(request.end > firstDate)) {
+        // Movements whose date or quantities cannot be read are why there seem to be none.
+        checkMovements(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
+        p.refusal = first.rows.first()[1].toInt() == 0 ? Refusal::NoMovements : Refusal::NoMovementsInPeriod;
         return p;
     }
     p.totals = totals(store, request.numa, request.khm);
+    checkOtherCharges(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
+    // The rebuild refuses a movement it cannot read.
     rebuildMovements(store, request.numa, progress);
     const QChar q(QLatin1Char('"'));
     p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
@@ -529,9 +537,10 @@ using GroupKey = std::array<Text, 6>;
 struct Sum {
     bool null = true;
     double value = 0;
-    void add(const Statement &s, int column)
+    // A number as stored adds; an empty value (null, or blanks) does not.
+    void add(const Statement &s, int column, Statement::Stored stored)
     {
-        if (s.isNull(column))
+        if (stored != Statement::Stored::Number)
             return;
         null = false;
         value += s.number(column);
@@ -566,6 +575,8 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
         {
             Statement read(store, QStringLiteral("select namea,dj from sp1 order by rowid"));
             while (read.next()) {
+                if (!isNumber(read, 1))
+                    throw BadValue(priceMessage(read.text(0), read, 1));
                 const QString key = read.text(0).toLower();
                 if (!prices.contains(key))
                     prices.insert(key, read.isNull(1) ? Empty : read.number(1));
@@ -611,11 +622,13 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
         // Each contract's rows are grouped into sends (pieces sent) and returns (pieces returned). A
         // row with both takes part in both; its net movement in conversion units counts once, with
         // the sends.
-        Statement read(store, QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8 from czbnow "
+        Statement read(store, QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8,bl,rowid from czbnow "
                                              "where numa=? order by rowid"));
         // czbnow1 is left as the last contract's rebuild leaves it.
         ContractGroups g, last;
         bool lastSends = false;
+        // The date last found right: the rows of one day are not parsed again.
+        std::string rightDate;
         for (int i = 0; i < contracts.size(); ++i) {
             reportProgress(progress, i, int(contracts.size()), contracts[i]);
             g.sends.clear();
@@ -623,29 +636,46 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
             read.reset();
             read.bind(0, contracts[i]);
             while (read.next()) {
-                const bool sent = !read.isNull(6) && read.number(6) > 0;
-                const bool returned = !read.isNull(7) && read.number(7) > 0;
-                if (!sent && !returned)
+                // A value another program wrote that is no number or no date stops the rebuild. The
+                // kinds of the numbers, asked once, serve the sums too.
+                using Stored = Statement::Stored;
+                Stored kind[11];
+                for (int c = 6; c <= 10; ++c) {
+                    kind[c] = read.stored(c);
+                    if (kind[c] > Stored::Number && !isNumber(read, c))
+                        badMovement(store, qint64(read.number(11)));
+                }
+                const bool sent = kind[6] == Stored::Number && read.number(6) > 0;
+                const bool returned = kind[7] == Stored::Number && read.number(7) > 0;
+                if (!sent && !returned) {
+                    if (!isDate(read, 1))
+                        badMovement(store, qint64(read.number(11)));
                     continue;
+                }
                 GroupKey key;
                 for (int c = 0; c < 6; ++c)
                     key[c] = column(read, c);
+                if (key[1].null || key[1].text != rightDate) {
+                    if (!isDate(read, 1))
+                        badMovement(store, qint64(read.number(11)));
+                    rightDate = key[1].text;
+                }
                 if (sent) {
                     Group &s = g.sends[key];
-                    s.a1.add(read, 6);
-                    s.b1.add(read, 7);
-                    s.a2.add(read, 8);
-                    s.a8.add(read, 9);
+                    s.a1.add(read, 6, kind[6]);
+                    s.b1.add(read, 7, kind[7]);
+                    s.a2.add(read, 8, kind[8]);
+                    s.a8.add(read, 9, kind[9]);
                 }
                 if (returned) {
                     Group &r = g.returns[key];
-                    r.a1.add(read, 6);
-                    r.b1.add(read, 7);
+                    r.a1.add(read, 6, kind[6]);
+                    r.b1.add(read, 7, kind[7]);
                     if (sent)
                         r.a2.add(0.0);
                     else
-                        r.a2.add(read, 8);
-                    r.a8.add(read, 9);
+                        r.a2.add(read, 8, kind[8]);
+                    r.a8.add(read, 9, kind[9]);
                 }
             }
             if (g.sends.empty()) {

@@ -54,18 +54,22 @@ struct Request {
 };
 
 // Checks the prices, the period and the contract's movements, sums the contract's money and
-// rebuilds czb for the contract. A refusal leaves every table as it was.
+// rebuilds czb for the contract. A refusal leaves every table as it was. A price, a movement, an
+// amount or the other charge of the contract that cannot be read as a number or a date throws
+// BadValue (values.h) naming it, the tables left as they were too.
 // `hasContract` is false when the chooser's list is empty.
 Preparation prepare(Store &store, const Request &request, bool hasContract = true,
                     const Progress &progress = {});
 
-// Sums the deposits, rent received, repair fees and compensation of a contract.
+// Sums the deposits, rent received, repair fees and compensation of a contract; an amount that is
+// not a number throws BadValue.
 Totals totals(Store &store, const QString &numa, const QString &khm);
 
 // Replaces czb with the movements per material and day of the given contracts, built from
 // czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
 // contract with no pieces sent contributes nothing. Works contract by contract, so that memory
-// holds one contract's movements at a time.
+// holds one contract's movements at a time. A movement of the contracts, or a material's price,
+// that cannot be read as a number or a date throws BadValue (values.h), czb left as it was.
 //
 // The long computations below report their progress and may be cancelled through `progress`: a
 // cancelled one throws Cancelled and leaves every table as it was.

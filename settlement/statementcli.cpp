@@ -2,6 +2,7 @@
 
 #include "printing/output.h"
 #include "statementprint.h"
+#include "values.h"
 #include "base/commandline.h"
 #include "store/dataset.h"
 
@@ -100,9 +101,14 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
             throw CommandFailure{QStringLiteral("--from 和 --to 要一起给出")};
 
         Store store(folder, Store::configured());
+        for (const QString &restored : store.restoreSingleRows())
+            out << restored << '\n';
         Dataset titles(store);
         titles.open(QStringLiteral("select * from dwm"));
         Dataset contract(store);
+        // Before a result set over the contracts refuses the row with fewer words.
+        checkOtherCharges(store, all ? QStringLiteral("jz='否'") : QStringLiteral("numa=:g1"),
+                          {{QStringLiteral("g1"), numa}});
         if (!all) {
             contract.open(QStringLiteral("select * from sp2 where numa=:g1"), {{QStringLiteral("g1"), numa}});
             if (contract.isEmpty())
@@ -136,6 +142,10 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
                                              .arg(nothing ? QStringLiteral("跳过") : QStringLiteral("失败"), n,
                                                   f.reason);
                 ++(nothing ? skipped : failed);
+            } catch (const BadValue &bad) {
+                // The other contracts' statements do not depend on this one's rows.
+                err << QStringLiteral("失败 合同号 %1：%2\n").arg(n, bad.text());
+                ++failed;
             }
         }
         out << QStringLiteral("共写入 %1 份结算单，跳过 %2 份，失败 %3 份\n").arg(written).arg(skipped).arg(failed);

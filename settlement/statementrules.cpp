@@ -1,5 +1,6 @@
 #include "statementrules.h"
 
+#include "values.h"
 #include "store/dataset.h"
 #include "store/store.h"
 
@@ -38,6 +39,8 @@ void store(Dataset &rows, const QString &field, const QVariant &value)
 
 Outcome checkPrices(Store &store)
 {
+    if (const QString fault = priceFault(store); !fault.isEmpty())
+        return Outcome::refused(fault, QStringLiteral("dj"));
     for (const auto &row : store.select(QStringLiteral("select dj from sp1")).rows)
         if (row[0].isNull() || row[0].toDouble() == 0)
             return Outcome::refused(PriceMissing, QStringLiteral("dj"));

@@ -16,7 +16,7 @@ class Dataset;
 // settings ("录入" or "管理"); without the right each is refused and nothing is stored.
 namespace tolva::settlement {
 
-// Refuses when a material has no daily price (0 or empty).
+// Refuses when a material has no daily price (0 or empty) or one that is not a number.
 Outcome checkPrices(Store &store);
 // Writes a typed price into the current row of a live "select * from sp1" result set; a text
 // that is not a number is refused and the stored price kept.

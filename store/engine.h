@@ -1,5 +1,6 @@
 #pragma once
 
+#include "statement.h"
 #include "store.h"
 
 #include <QHash>
@@ -39,6 +40,7 @@ public:
     virtual bool isNull(int column) const = 0;
     virtual double number(int column) const = 0; // null and text that is no number read as 0
     virtual std::string bytes(int column) const = 0; // text as UTF-8; empty for null
+    virtual Statement::Stored stored(int column) const = 0;
 };
 
 // Rows appended to one table in bulk: values are given column by column, row by row.
@@ -86,6 +88,16 @@ public:
     virtual void compact() = 0;
     // "ok", or what is damaged.
     virtual QString integrity() = 0;
+
+    // The condition that a stored value of `column` is no number (text or bytes another program
+    // wrote), and that it is no date of the form yyyy-mm-dd naming a real day (or empty): on an
+    // engine that holds any value in any column these find what the program cannot read.
+    virtual QString notANumber(const QString &column) const = 0;
+    virtual QString notADate(const QString &column) const = 0;
+
+    // A value that changes whenever another connection commits a change; null where the engine
+    // has none.
+    virtual QVariant dataVersion() { return QVariant(); }
 
     // The users of other sessions on the same ledger (none for a file the program holds alone).
     virtual QStringList otherSessions() { return {}; }

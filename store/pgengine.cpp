@@ -187,6 +187,27 @@ public:
         return std::string(PQgetvalue(result_.get(), row_, column), size_t(PQgetlength(result_.get(), row_, column)));
     }
 
+    Statement::Stored stored(int column) const override
+    {
+        if (isNull(column))
+            return Statement::Stored::Null;
+        switch (PQftype(result_.get(), column)) {
+        case BoolOid:
+        case Int2Oid:
+        case Int4Oid:
+        case Int8Oid:
+        case OidOid:
+        case Float4Oid:
+        case Float8Oid:
+        case NumericOid:
+            return Statement::Stored::Number;
+        case ByteaOid:
+            return Statement::Stored::Blob;
+        default:
+            return Statement::Stored::Text;
+        }
+    }
+
 private:
     bool current() const { return result_ && row_ >= 0 && row_ < PQntuples(result_.get()); }
     void set(int i, const QString &value)

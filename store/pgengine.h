@@ -20,6 +20,9 @@ public:
     ~PgEngine() override;
 
     QString dialect(const QString &sql) const override { return sql; }
+    // The server's columns hold only values of their type: only an empty date is a fault.
+    QString notANumber(const QString &) const override { return QStringLiteral("(1=0)"); }
+    QString notADate(const QString &column) const override { return QStringLiteral("(%1 is null)").arg(column); }
     int exec(const QString &sql, const Params &params, const QString &shown) override;
     Rows select(const QString &sql, const Params &params, const QString &shown) override;
     qint64 insert(const QString &sql, const Params &params, const QString &shown) override;

@@ -131,6 +131,20 @@ public:
         const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st_, column));
         return p ? std::string(p, size_t(sqlite3_column_bytes(st_, column))) : std::string();
     }
+    Statement::Stored stored(int column) const override
+    {
+        switch (sqlite3_column_type(st_, column)) {
+        case SQLITE_NULL:
+            return Statement::Stored::Null;
+        case SQLITE_INTEGER:
+        case SQLITE_FLOAT:
+            return Statement::Stored::Number;
+        case SQLITE_BLOB:
+            return Statement::Stored::Blob;
+        default:
+            return Statement::Stored::Text;
+        }
+    }
 
 private:
     void check(int rc) const
@@ -171,6 +185,26 @@ private:
 };
 
 } // namespace
+
+QString SqliteEngine::notANumber(const QString &c) const
+{
+    // Text and blobs sort after every number, so the comparison alone costs no function call on
+    // the rows that are right; a text of blanks counts as empty.
+    return QStringLiteral("(%1>1.7976931348623157e308 and (typeof(%1)='blob' or (typeof(%1)='text' and trim(%1)<>'')))")
+        .arg(c);
+}
+
+QString SqliteEngine::notADate(const QString &c) const
+{
+    // date() gives the day of a right text back unchanged, and anything else changed or null.
+    return QStringLiteral("(%1 is null or date(%1) is not %1 or %1<'0001')").arg(c);
+}
+
+QVariant SqliteEngine::dataVersion()
+{
+    const Rows rows = select(QStringLiteral("PRAGMA data_version"), {}, QStringLiteral("data_version"));
+    return rows.rows.isEmpty() ? QVariant() : rows.rows.first().value(0);
+}
 
 SqliteEngine::SqliteEngine(const QString &path, int busyTimeoutMs) : path_(path), busyTimeout_(busyTimeoutMs)
 {

@@ -13,6 +13,9 @@ public:
     ~SqliteEngine() override;
 
     QString dialect(const QString &sql) const override { return sql; }
+    QString notANumber(const QString &column) const override;
+    QString notADate(const QString &column) const override;
+    QVariant dataVersion() override;
     int exec(const QString &sql, const Params &params, const QString &shown) override;
     Rows select(const QString &sql, const Params &params, const QString &shown) override;
     qint64 insert(const QString &sql, const Params &params, const QString &shown) override;

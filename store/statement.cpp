@@ -78,6 +78,11 @@ void Statement::reset()
     cursor_->reset();
 }
 
+Statement::Stored Statement::stored(int column) const
+{
+    return cursor_->stored(column);
+}
+
 bool Statement::isNull(int column) const
 {
     return cursor_->isNull(column);

@@ -34,6 +34,10 @@ public:
     void run();
     void reset();
 
+    // What a column of the current row holds as stored. Ask before reading the value: reading a
+    // value as another kind converts it.
+    enum class Stored { Null, Number, Text, Blob };
+    Stored stored(int column) const;
     bool isNull(int column) const;
     double number(int column) const; // null reads as 0
     QString text(int column) const;

@@ -302,6 +302,50 @@ void Store::insertRows(const QString &table, const QStringList &columns, const Q
     insert.finish();
 }
 
+QStringList Store::restoreSingleRows()
+{
+    const struct {
+        const char *table;
+        const char16_t *told;
+    } single[] = {
+        {"srf", u"设置表（srf）中的设置行不见了，已按初始设置补上（计算方法、打印格式、输入法、打印行高等），"
+                u"请到“系统维护”中核对。"},
+        {"dwm", u"单位名称表（dwm）中的记录不见了，已按初始值补上（单位名称和各报表的打印标题），"
+                u"请到“系统维护”的“单位名称设置”中核对。"},
+    };
+    QStringList told;
+    const QStringList statements = engine::schemaStatements();
+    transaction([&] {
+        for (const auto &s : single) {
+            const QString table = QLatin1String(s.table);
+            if (!hasTable(table) || scalar(QStringLiteral("select count(*) from ") + table).toInt() > 0)
+                continue;
+            const QRegularExpression starting(QStringLiteral("^\\s*insert\\s+into\\s+") + table + QStringLiteral("\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+            for (const QString &statement : statements)
+                if (starting.match(statement).hasMatch())
+                    exec(statement);
+            told << QString::fromUtf16(s.told);
+        }
+    });
+    return told;
+}
+
+QString Store::notANumber(const QString &column) const
+{
+    return engine_->notANumber(column);
+}
+
+QString Store::notADate(const QString &column) const
+{
+    return engine_->notADate(column);
+}
+
+QVariant Store::dataVersion()
+{
+    return engine_->dataVersion();
+}
+
 QStringList Store::otherSessions()
 {
     return engine_->otherSessions();

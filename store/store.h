@@ -165,6 +165,11 @@ public:
     void insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows);
     BulkInsert bulkInsert(const QString &table, const QStringList &columns);
 
+    // Puts the single row of srf (settings) and of dwm (company name and print titles) back with
+    // its starting values when another program removed it, in one transaction. Returns a sentence
+    // for each row put back: the person is to be told.
+    QStringList restoreSingleRows();
+
     // Removes every row of a table.
     void emptyTable(const QString &table);
     // Replaces every row of every table with those of `source` (a checked copy, such as a backup's
@@ -183,6 +188,13 @@ public:
     // The working tables the computations fill and the screens show; on a server each session has
     // its own (temporary tables of the same names), so that clerks never see each other's.
     static QStringList workingTables();
+    // Conditions for a statement's where clause: a stored value of `column` is no number (text or
+    // bytes another program wrote), or no date yyyy-mm-dd naming a real day (or empty).
+    QString notANumber(const QString &column) const;
+    QString notADate(const QString &column) const;
+    // A value that changes whenever another program or session commits a change; null where the
+    // engine cannot tell.
+    QVariant dataVersion();
     // Every table of the ledger, by name.
     QStringList tables() const;
     const QVector<ColumnInfo> &columns(const QString &table) const;

@@ -1,6 +1,7 @@
 #include "contractlist.h"
 
 #include "base/searchpattern.h"
+#include "settlement/values.h"
 #include "store/dataset.h"
 
 namespace tolva::summaries {
@@ -58,20 +59,26 @@ settlement::Method chosenMethod(Store &store)
                    : b1 == 2 ? settlement::Method::BothDays : settlement::Method::StartDayFree;
 }
 
-MoneyTotals::MoneyTotals(Store &store)
+MoneyTotals::MoneyTotals(Store &store) : store_(store)
 {
     const QString bank = QStringLiteral("银行");
-    // Fees have no payment type: their rows group under an empty one.
+    // Fees have no payment type: their rows group under an empty one. The same pass finds a row
+    // whose amount is no number; it stops the run only of a contract that takes part.
     auto read = [&](const char *table, const char *column, auto add) {
         const bool typed = table[0] == 's';
+        const QString t = QLatin1String(table);
         const Rows rows = store.select(
-            typed ? QStringLiteral("select numa,khm,lx,coalesce(sum(%1),0) from %2 group by numa,khm,lx")
-                        .arg(QLatin1String(column), QLatin1String(table))
-                  : QStringLiteral("select numa,khm,'',coalesce(sum(%1),0) from %2 group by numa,khm")
-                        .arg(QLatin1String(column), QLatin1String(table)));
-        for (const auto &row : rows.rows)
-            add(money_[{row[0].toString(), row[1].toString()}], row[2].toString().trimmed() == bank,
-                row[3].toDouble());
+            (typed ? QStringLiteral("select numa,khm,lx,coalesce(sum(%1),0),max(case when %3 then rowid end) from %2 "
+                                    "group by numa,khm,lx")
+                   : QStringLiteral("select numa,khm,'',coalesce(sum(%1),0),max(case when %3 then rowid end) from %2 "
+                                    "group by numa,khm"))
+                .arg(QLatin1String(column), t, settlement::moneyFault(store, t)));
+        for (const auto &row : rows.rows) {
+            const QPair<QString, QString> contract{row[0].toString(), row[1].toString()};
+            add(money_[contract], row[2].toString().trimmed() == bank, row[3].toDouble());
+            if (!row[4].isNull() && !faults_.contains(contract))
+                faults_.insert(contract, {t, row[4].toLongLong()});
+        }
     };
     read("sp3", "a1", [](Money &m, bool isBank, double v) { (isBank ? m.depositsBank : m.depositsCash) += v; });
     read("sp4", "a1", [](Money &m, bool isBank, double v) { (isBank ? m.receivedBank : m.receivedCash) += v; });
@@ -81,6 +88,9 @@ MoneyTotals::MoneyTotals(Store &store)
 
 Money MoneyTotals::of(const QString &numa, const QString &khm) const
 {
+    const auto fault = faults_.constFind({numa, khm});
+    if (fault != faults_.cend())
+        settlement::badMoney(store_, fault->first, fault->second);
     return money_.value({numa, khm});
 }
 

@@ -48,10 +48,14 @@ struct Money {
 class MoneyTotals {
 public:
     explicit MoneyTotals(Store &store);
+    // Throws settlement::BadValue when an amount of the contract is not a number.
     Money of(const QString &numa, const QString &khm) const;
 
 private:
+    Store &store_;
     QHash<QPair<QString, QString>, Money> money_;
+    // Per contract, the first of its money rows whose amount is no number: table and rowid.
+    QHash<QPair<QString, QString>, QPair<QString, qint64>> faults_;
 };
 
 // What a run writes beside its progress: stage, contract i of n and the customer name.

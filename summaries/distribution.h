@@ -14,7 +14,9 @@ namespace tolva::summaries {
 //
 // Rebuilds czb for the listed contracts, runs the method into czbtem for each, condenses into
 // czbtem1 and czbhz. One transaction: refused, cancelled (Cancelled is thrown) or failed, every
-// table stays as it was. Refused when the list is empty.
+// table stays as it was. Refused when the list is empty. A value the run reads that is not a number
+// or not a date (a movement, a price, an amount of a contract that takes part) throws
+// settlement::BadValue naming it.
 Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const QDate &cutoff,
                         settlement::Method method, const Progress &progress = {});
 

@@ -15,7 +15,8 @@ namespace tolva::summaries {
 //
 // Rebuilds czb for the listed contracts first, so it never depends on what another screen left
 // there. One transaction: cancelled (Cancelled is thrown) or failed, every table stays as it was.
-// An empty list only empties the summary.
+// An empty list only empties the summary. A value the run reads that is not a number or not a
+// date throws settlement::BadValue naming it.
 Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const QDate &cutoff, settlement::Method method,
                        const QString &material = QString(), const Progress &progress = {});
 

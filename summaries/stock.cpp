@@ -1,17 +1,35 @@
 #include "stock.h"
 
 #include "base/searchpattern.h"
+#include "settlement/values.h"
 #include "store/store.h"
 
 namespace tolva {
 
 namespace stock {
 
+namespace {
+
+// The opening stock of a material is read as a number.
+void checkOpeningStock(Store &store)
+{
+    Statement read(store, QStringLiteral("select namea,kc from sp1 where ") + store.notANumber(QStringLiteral("kc")) +
+                              QStringLiteral(" order by rowid limit 1"));
+    if (read.next())
+        throw settlement::BadValue(QStringLiteral("材料%1：库存期初数“%2”不是有效的数值。")
+                                       .arg(read.text(0).trimmed(), settlement::shown(read, 1)));
+}
+
+} // namespace
+
 void compute(Store &store)
 {
     // One grouped pass: per unsettled contract and material the pieces times ratio, then summed per
     // material. A contract whose sent quantity is empty for the material does not count at all.
     store.transaction([&] {
+        const Params open{{QStringLiteral("open"), QStringLiteral("否")}};
+        checkOpeningStock(store);
+        settlement::checkMovements(store, QStringLiteral("numa in (select numa from sp2 where jz=:open)"), open);
         store.exec(QStringLiteral(
             "update sp1 set kc=coalesce(kc,0), "
             "kc1=coalesce((select sum(x.a1) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
@@ -20,7 +38,7 @@ void compute(Store &store)
             "kc2=coalesce((select sum(coalesce(x.b1,0)) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
             "  where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
             "  where x.namea=sp1.namea and x.a1 is not null),0)"),
-                   {{"open", QStringLiteral("否")}});
+                   open);
         store.exec(QStringLiteral("update sp1 set nowkc=kc-kc1+kc2"));
     });
 }
@@ -39,6 +57,8 @@ int countBalances(Store &store, const Contracts &contracts)
     }
     int rows = 0;
     store.transaction([&] {
+        settlement::checkMovements(store, QStringLiteral("numa in (select k.numa from sp2 k ") + where + QLatin1Char(')'),
+                                   params);
         store.exec(QStringLiteral("delete from czbtem"));
         // Every customer name a contract's movements carry is a group of its own, so no pieces on
         // hire drop out of the list.
@@ -124,6 +144,7 @@ int compute(Store &store, const Choice &typed)
     }
     int rows = 0;
     store.transaction([&] {
+        settlement::checkMovements(store, where.join(QStringLiteral(" and ")), params);
         store.exec(QStringLiteral("delete from czbnow1"));
         store.exec(sql, params);
         rows = store.scalar(QStringLiteral("select count(*) from czbnow1")).toInt();

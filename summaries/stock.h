@@ -7,7 +7,9 @@ namespace tolva {
 class Store;
 
 // How much material is out on hire, computed without widgets. Quantities are in the material's
-// unit: each movement by specification counts its pieces times its conversion ratio.
+// unit: each movement by specification counts its pieces times its conversion ratio. A movement
+// counted, or an opening stock, that is not a number or has no date stops the count with a
+// settlement::BadValue naming it, the tables left as they were.
 namespace stock {
 
 // Writes each material's opening stock, what was sent to and returned from the unsettled contracts,
@@ -31,7 +33,8 @@ QString balanceStatement(int order);
 
 } // namespace stock
 
-// The movements by specification listed per row or summed, into czbnow1.
+// The movements by specification listed per row or summed, into czbnow1; a movement listed that
+// is not a number or has no date stops it with a settlement::BadValue.
 namespace details {
 
 enum class Materials { All, One };

@@ -54,8 +54,9 @@ Tkccx::~Tkccx() = default;
 
 void Tkccx::FormActivate()
 {
-    stock::compute(context().store());
+    // A refused count shows no figures rather than those of before.
     query1_.close();
+    stock::compute(context().store());
     query1_.open(QStringLiteral("select * from sp1"));
 }
 
@@ -136,6 +137,9 @@ void Tkccx1::btn1_addClick()
     listed.search = ui->Edit1->text();
     listed.unsettledOnly = query1_.sql().contains(QLatin1String("jz="));
     ui->DBGrid1->setDataset(nullptr);
+    // A refused count leaves nothing to print rather than the rows of before.
+    query2_.close();
+    ui->btn1_edit->setEnabled(false);
     stock::countBalances(context().store(), listed);
     reorder();
 }

@@ -53,6 +53,8 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
             throw CommandFailure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
 
         Store store(folder, Store::configured());
+        for (const QString &restored : store.restoreSingleRows())
+            out << restored << Qt::endl;
         if (!material.isEmpty() &&
             store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{QStringLiteral("g1"), material}})
                     .toInt() == 0)

@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QProgressDialog>
 
+#include <exception>
+
 namespace tolva::summaries {
 
 SummaryWindow::SummaryWindow(Context &context, QWidget *parent, const QString &title, const QString &heightColumn)
@@ -138,18 +140,24 @@ void SummaryWindow::btn1_addClick()
     ui->DBGrid2->setEnabled(false);
     ui->DBGrid2->setDataset(nullptr);
     summary_.close();
-    bool ran = false;
-    guard([&] {
-        try {
-            if (!accepted(run(contracts, cutoff, progress)))
-                return;
-            runCutoff_ = cutoff;
-            ran = true;
-        } catch (const Cancelled &) {
-            // The run left every table as it was.
-        }
-    });
+    Outcome outcome;
+    std::exception_ptr failure;
+    try {
+        outcome = run(contracts, cutoff, progress);
+    } catch (const Cancelled &) {
+        outcome = Outcome::refused(QString()); // the run left every table as it was
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // The progress goes before a refusal or a failure is shown, so that it covers nothing.
     dialog.close();
+    const bool ran = !failure && outcome.ok();
+    if (failure)
+        guard([&] { std::rethrow_exception(failure); });
+    else if (!outcome.message().isEmpty())
+        accepted(outcome);
+    if (ran)
+        runCutoff_ = cutoff;
     running_ = false;
     for (int i = 0; i < controls.size(); ++i)
         controls[i]->setEnabled(wasEnabled[i]);

@@ -544,6 +544,34 @@ private Q_SLOTS:
         QVERIFY(openFolder(dir.path(), ui).ok());
     }
 
+    // The settings and titles rows, removed by another program, are back with their starting values
+    // before the context's result sets open, with a sentence each for the person; once only.
+    void missingSettingRowsAreRestoredAtStart()
+    {
+        QTemporaryDir dir;
+        {
+            Store store(dir.path());
+            store.exec("update srf set b8=99");
+            store.exec("delete from srf");
+            store.exec("delete from dwm");
+        }
+        ScriptedInteraction ui;
+        Opened run = openFolder(dir.path(), ui);
+        QVERIFY2(run.ok(), qPrintable(run.refusal));
+        QCOMPARE(run.restored.size(), 2);
+        QVERIFY(run.restored[0].startsWith("设置表（srf）中的设置行不见了"));
+        QVERIFY(run.restored[1].startsWith("单位名称表（dwm）中的记录不见了"));
+        QCOMPARE(run.context->settings().rowCount(), 1);
+        QCOMPARE(run.context->settings().number("b8"), 20.0);
+        QCOMPARE(run.context->settings().text("srf"), QString("不使用自动开启输入法"));
+        QCOMPARE(run.context->titles().text("a1"), QString("建筑材料租赁站"));
+
+        run = Opened();
+        run = openFolder(dir.path(), ui);
+        QVERIFY(run.ok());
+        QCOMPARE(run.restored, QStringList());
+    }
+
     void deadProgramsLockIsTakenOver()
     {
         QTemporaryDir dir;
