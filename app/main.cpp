@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tolva"));
     QApplication::setQuitOnLastWindowClosed(false);
-    tolva::DesktopInteraction interaction;
+    tolva::DesktopInteraction interaction(QDir::currentPath());
 
     tolva::Tsbstart splash;
     splash.show();
