@@ -114,7 +114,7 @@ private Q_SLOTS:
         grid.setColumnHidden(3, true);              // 回收数量 hidden
         grid.resize(200, 60);                       // fewer rows on screen than in the result set
         const QString path = f.dir.filePath("出租.xlsx");
-        QVERIFY(excel::writeGrid(grid, "动态明细", path).ok());
+        QVERIFY(excel::writeGrid(grid, "动态明细", path, f.store->folder()).ok());
 
         const QJsonObject book = readBack(path);
         QCOMPARE(book.value("name").toString(), QString("动态明细"));

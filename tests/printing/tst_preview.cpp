@@ -300,7 +300,7 @@ private Q_SLOTS:
         s.f.ui.answers << s.f.dir.filePath("三月");
         preview.findChild<QPushButton *>("BitBtn2")->click();
         QVERIFY(QFile::exists(s.f.dir.filePath("三月.frp")));
-        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp")).pageCount(), 3);
+        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp"), s.f.dir.path()).pageCount(), 3);
         QVERIFY(s.f.ui.texts("message").isEmpty());
 
         const QString nowhere = s.f.dir.filePath("没有的文件夹/三月.frp");
