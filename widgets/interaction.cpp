@@ -80,22 +80,33 @@ private:
 } // namespace
 
 // Gives every file dialog of the program, also those Qt opens on its own (the print dialog's
-// "print to file"), the icons that never open a file, before it lists anything.
+// "print to file"), the icons that never open a file and the list without the data files, before
+// it lists anything.
 struct DesktopInteraction::Guard : QObject {
-    NameIcons icons;
+    explicit Guard(const QString &dataFolder) : dataFolder(dataFolder) {}
+
+    void protect(QFileDialog &dialog)
+    {
+        if (dialog.iconProvider() != &icons)
+            dialog.setIconProvider(&icons);
+        if (!dialog.proxyModel())
+            dialog.setProxyModel(new HideDataFiles(dataFolder, &dialog));
+    }
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
         if (event->type() == QEvent::Show)
             if (auto *dialog = qobject_cast<QFileDialog *>(watched))
-                if (dialog->iconProvider() != &icons)
-                    dialog->setIconProvider(&icons);
+                protect(*dialog);
         return false;
     }
+
+    QString dataFolder;
+    NameIcons icons;
 };
 
 DesktopInteraction::DesktopInteraction(const QString &dataFolder)
-    : dataFolder_(dataFolder), guard_(std::make_unique<Guard>())
+    : guard_(std::make_unique<Guard>(dataFolder))
 {
     // A desktop's native file dialog runs in this process too and reads files to tell their types.
     QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
@@ -110,8 +121,7 @@ QString DesktopInteraction::fileName(QWidget *parent, const QString &title, cons
 {
     QFileDialog dialog(parent, title, start, filter);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setIconProvider(&guard_->icons);
-    dialog.setProxyModel(new HideDataFiles(dataFolder_, &dialog));
+    guard_->protect(dialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     return runAndReturn(dialog) == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();

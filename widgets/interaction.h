@@ -62,7 +62,6 @@ private:
                      bool save);
 
     struct Guard;
-    QString dataFolder_;
     std::unique_ptr<Guard> guard_;
 };
 
