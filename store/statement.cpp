@@ -31,7 +31,7 @@ Statement::~Statement()
 void Statement::fail() const
 {
     sqlite3 *h = handleOf(store_);
-    throw StoreError(failureText(sqlite3_errcode(h), QString::fromUtf8(sqlite3_errmsg(h))), sql_);
+    throw StoreError(failureText(h, sqlite3_extended_errcode(h), QString::fromUtf8(sqlite3_errmsg(h))), sql_);
 }
 
 void Statement::bindNull(int i)

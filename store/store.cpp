@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <exception>
 #include <limits>
 #include <memory>
@@ -276,16 +277,24 @@ sqlite3 *sqliteHandle(const QSqlDatabase &db)
     return h;
 }
 
-QString failureText(int code, const QString &engineText)
+QString failureText(int code, const QString &engineText, int systemError)
 {
+    // A write the disk had no room for: the engine says "full", or its write failed for want of
+    // space (a quota, a file grown to the largest the disk or the account allows).
+    const bool ioFailure = (code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_CANTOPEN;
+#ifdef EDQUOT
+    const bool quota = systemError == EDQUOT;
+#else
+    const bool quota = false;
+#endif
+    if ((code & 0xff) == SQLITE_FULL || (ioFailure && (systemError == ENOSPC || systemError == EFBIG || quota)))
+        return QStringLiteral("磁盘已满，数据没有保存。");
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("数据文件正被另一个程序写入，暂时不能保存。请稍后再试，输入的内容仍然保留。");
     case SQLITE_READONLY:
         return QStringLiteral("数据文件是只读的，不能保存。");
-    case SQLITE_FULL:
-        return QStringLiteral("磁盘已满，数据没有保存。");
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
         return QStringLiteral("读写数据文件时出错，数据没有保存。");
@@ -295,6 +304,11 @@ QString failureText(int code, const QString &engineText)
     default:
         return engineText;
     }
+}
+
+QString failureText(sqlite3 *handle, int code, const QString &engineText)
+{
+    return failureText(code, engineText, handle ? sqlite3_system_errno(handle) : 0);
 }
 
 namespace {
@@ -311,11 +325,24 @@ QVariant parameter(const Params &params, const QString &name, const QString &sta
     return found.value();
 }
 
-StoreError engineError(const QSqlError &error, const QString &statement)
+// The failure of a statement run through Qt's driver. Its transaction calls carry no engine code
+// (a commit on a full disk reads "database or disk is full Unable to commit transaction"): the
+// connection still holds it.
+StoreError engineError(const QSqlError &error, const QString &statement, const QSqlDatabase &db)
 {
     bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    return StoreError(ok ? failureText(code, error.text()) : error.text(), statement);
+    int code = error.nativeErrorCode().toInt(&ok);
+    sqlite3 *h = nullptr;
+    if (db.isOpen() && db.driver()) {
+        const QVariant v = db.driver()->handle();
+        if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0)
+            h = *static_cast<sqlite3 *const *>(v.constData());
+    }
+    if (!ok && h) {
+        code = sqlite3_extended_errcode(h);
+        ok = code != SQLITE_OK;
+    }
+    return StoreError(ok ? failureText(h, code, error.text()) : error.text(), statement);
 }
 
 } // namespace
@@ -376,7 +403,7 @@ void Store::open()
         for (const auto &p : pragmas) {
             QSqlQuery q(database());
             if (!q.exec(QString::fromLatin1(p.set)))
-                throw engineError(q.lastError(), QString::fromLatin1(p.set));
+                throw engineError(q.lastError(), QString::fromLatin1(p.set), database());
             q.finish();
             const QVariant value = scalar(QString::fromLatin1(p.read));
             if (value.toString().compare(QLatin1String(p.expected), Qt::CaseInsensitive) != 0)
@@ -579,7 +606,7 @@ QSqlQuery Store::prepare(const QString &sql, const Params &params) const
     QSqlQuery query(database());
     query.setForwardOnly(true);
     if (!query.prepare(translated))
-        throw engineError(query.lastError(), sql);
+        throw engineError(query.lastError(), sql, database());
 
     // Bind the parameters the statement names; a named one without a value is an error.
     QStringList names;
@@ -603,7 +630,7 @@ int Store::exec(const QString &sql, const Params &params)
 {
     QSqlQuery query = prepare(sql, params);
     if (!query.exec())
-        throw engineError(query.lastError(), sql);
+        throw engineError(query.lastError(), sql, database());
     const QString head = sql.trimmed().left(6).toLower();
     if (head == QLatin1String("alter ") || head == QLatin1String("create") || head == QLatin1String("drop t"))
         columnsLoaded_ = false;
@@ -627,7 +654,7 @@ Rows Store::select(const QString &sql, const Params &params)
     const QByteArray text = translate(statement).toUtf8();
     sqlite3_stmt *raw = nullptr;
     auto fail = [&](int rc) {
-        return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(h))), sql);
+        return StoreError(failureText(h, rc, QString::fromUtf8(sqlite3_errmsg(h))), sql);
     };
     const char *tail = nullptr;
     if (const int rc = sqlite3_prepare_v2(h, text.constData(), int(text.size()), &raw, &tail); rc != SQLITE_OK)
@@ -858,7 +885,7 @@ void Store::begin()
 {
     if (depth_ == 0) {
         if (!database().transaction())
-            throw engineError(database().lastError(), QStringLiteral("begin transaction"));
+            throw engineError(database().lastError(), QStringLiteral("begin transaction"), database());
     } else {
         exec(QStringLiteral("savepoint sp%1").arg(depth_));
     }
@@ -876,7 +903,7 @@ void Store::commit()
     }
     depth_ = 0;
     if (!database().commit()) {
-        const StoreError error = engineError(database().lastError(), QStringLiteral("commit"));
+        const StoreError error = engineError(database().lastError(), QStringLiteral("commit"), database());
         database().rollback();
         settle(false);
         throw error;
