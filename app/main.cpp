@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("com.example.tolva"));
     QApplication::setQuitOnLastWindowClosed(false);
     tolva::speakChinese(app);
-    tolva::DesktopInteraction interaction;
+    tolva::DesktopInteraction interaction(QDir::currentPath());
 
     // The menu entry says where it started the program: a menu's start folder is nobody's data.
     if (tolva::startedWith(argc, argv, {"--desktop"})) {

@@ -9,6 +9,13 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QSysInfo>
+#include <QTemporaryFile>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 #include <exception>
 
@@ -60,6 +67,36 @@ QString desktopFolder(const QString &documents, QString &refusal)
     return folder;
 }
 
+bool noRoomIn(const QString &folder)
+{
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".tolva-space-XXXXXX")));
+    if (!probe.open())
+        return false;
+#ifdef Q_OS_UNIX
+    // The reason of a failed write: no space, the account's quota, the largest file allowed.
+    const QByteArray block(4096, '\0');
+    const ssize_t written = ::write(probe.handle(), block.constData(), size_t(block.size()));
+    if (written == ssize_t(block.size()))
+        return ::fsync(probe.handle()) != 0 && errno == ENOSPC;
+    if (written >= 0)
+        return true; // a part only: the disk took what room it had
+    return errno == ENOSPC || errno == EFBIG
+#ifdef EDQUOT
+           || errno == EDQUOT
+#endif
+        ;
+#else
+    const QByteArray block(4096, '\0');
+    return !(probe.write(block) == block.size() && probe.flush()) && probe.error() == QFileDevice::ResourceError;
+#endif
+}
+
+QString fullDiskRefusal(const QString &folder)
+{
+    return QStringLiteral("数据文件夹“") + QDir::toNativeSeparators(folder) +
+           QStringLiteral("”所在的磁盘已满，程序不能启动，数据没有改动。请腾出磁盘空间后再启动。");
+}
+
 std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal)
 {
     auto lock = std::make_unique<QLockFile>(QDir(folder).filePath(lockFileName()));
@@ -68,10 +105,27 @@ std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal)
     lock->setStaleLockTime(0);
     if (lock->tryLock(0))
         return lock;
-    refusal = lock->error() == QLockFile::LockFailedError
-                  ? QStringLiteral("该数据文件夹正被另一个程序使用。")
-                  : QStringLiteral("无法在数据文件夹“") + QDir::toNativeSeparators(folder) +
-                        QStringLiteral("”中建立锁文件，程序不能使用这个文件夹。");
+    if (lock->error() != QLockFile::LockFailedError) {
+        refusal = noRoomIn(folder) ? fullDiskRefusal(folder)
+                                   : QStringLiteral("无法在数据文件夹“") + QDir::toNativeSeparators(folder) +
+                                         QStringLiteral("”中建立锁文件，程序不能使用这个文件夹。");
+        return nullptr;
+    }
+    qint64 pid = 0;
+    QString host, application;
+    lock->getLockInfo(&pid, &host, &application);
+    if (!host.isEmpty() && host != QSysInfo::machineHostName()) {
+        // Whether a program on another computer still runs cannot be told from here: its lock is
+        // never taken over.
+        refusal = QStringLiteral("该数据文件夹正被计算机“%1”上的本程序使用（进程号 %2），程序不能同时使用它。\n"
+                                 "请先关闭那台计算机上的本程序。如果那边已经没有本程序在运行（那台计算机死机或断电了，"
+                                 "或这个文件夹是从那台计算机复制来的），请删除数据文件夹“%3”中的文件“%4”后再启动。")
+                      .arg(host)
+                      .arg(pid)
+                      .arg(QDir::toNativeSeparators(folder), lockFileName());
+        return nullptr;
+    }
+    refusal = QStringLiteral("该数据文件夹正被另一个程序使用。");
     return nullptr;
 }
 
@@ -102,6 +156,9 @@ Opened openFolder(const QString &folder, Interaction &interaction) {
         run.refusal = failureOf(std::current_exception());
         run.context.reset();
         run.store.reset();
+        // A store that could not open for want of room says so, not only what failed.
+        if (run.lock && noRoomIn(folder))
+            run.refusal = fullDiskRefusal(folder);
         run.lock.reset();
     }
     return run;

@@ -33,9 +33,14 @@ struct Opened {
 // a refusal, never in an exception.
 Opened openFolder(const QString &folder, Interaction &interaction);
 
-// Takes the folder for this program alone; nullptr and the reason when another program holds it or
-// no lock file can be made.
+// Takes the folder for this program alone; nullptr and the reason when another program holds it
+// (naming the computer when that is another one, whose lock is never taken over), the disk is full
+// or no lock file can be made.
 std::unique_ptr<QLockFile> lockFolder(const QString &folder, QString &refusal);
+
+// True when a small write into `folder` fails for want of room (a full disk, a quota, a file size
+// limit).
+bool noRoomIn(const QString &folder);
 
 // The lock file that keeps a second program out of a data folder.
 inline QString lockFileName() {

@@ -2,6 +2,7 @@
 
 #include "widgets/context.h"
 #include "widgets/guard.h"
+#include "base/outputfile.h"
 
 #include <QChart>
 #include <QChartView>
@@ -13,6 +14,8 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace tolva {
 
@@ -82,15 +85,26 @@ void ChartWindow::btn_printClick()
     dialog.setObjectName(QStringLiteral("PrintDialog"));
     if (context_.interaction().exec(&dialog) != QDialog::Accepted)
         return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        context_.interaction().message(this, QStringLiteral("无法打印图表！"));
-        return;
+    // Printed into a file: written beside it and renamed over it when complete.
+    try {
+        std::unique_ptr<OutputFile> output;
+        if (!printer.outputFileName().isEmpty()) {
+            refuseDataFile(printer.outputFileName(), context_.folder());
+            output = std::make_unique<OutputFile>(printer.outputFileName());
+            printer.setOutputFileName(output->temporaryPath());
+        }
+        QPainter painter;
+        if (!painter.begin(&printer))
+            throw Error(QStringLiteral("无法打印图表！"));
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->render(&painter, printer.pageLayout().paintRectPixels(printer.resolution()).translated(
+                                   -printer.pageLayout().paintRectPixels(printer.resolution()).topLeft()));
+        painter.end();
+        if (output)
+            output->commit();
+    } catch (const Error &e) {
+        context_.interaction().message(this, e.text());
     }
-    painter.setRenderHint(QPainter::Antialiasing);
-    view->render(&painter, printer.pageLayout().paintRectPixels(printer.resolution()).translated(
-                               -printer.pageLayout().paintRectPixels(printer.resolution()).topLeft()));
-    painter.end();
 }
 
 void ChartWindow::btn_saveClick()
@@ -114,8 +128,15 @@ void ChartWindow::btn_saveClick()
     painter.setRenderHint(QPainter::Antialiasing);
     view->render(&painter, QRectF(QPointF(0, 0), QSizeF(size)));
     painter.end();
-    if (!image.save(path, "PNG"))
-        context_.interaction().message(this, QStringLiteral("无法写入图片文件“%1”！").arg(QDir::toNativeSeparators(path)));
+    try {
+        refuseDataFile(path, context_.folder());
+        OutputFile output(path);
+        if (!image.save(output.temporaryPath(), "PNG"))
+            throw Error(QStringLiteral("无法写入图片文件“%1”！").arg(QDir::toNativeSeparators(path)));
+        output.commit();
+    } catch (const Error &e) {
+        context_.interaction().message(this, e.text());
+    }
 }
 
 } // namespace tolva

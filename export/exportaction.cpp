@@ -46,7 +46,7 @@ void exportGrid(Context &context, QWidget *parent, const DataGrid &grid)
     const QString name = grid.window()->windowTitle();
     const QString path = askPath(context, parent, name);
     if (!path.isEmpty())
-        tell(context, parent, writeGrid(grid, name, path), path);
+        tell(context, parent, writeGrid(grid, name, path, context.folder()), path);
 }
 
 void exportReport(Context &context, QWidget *parent, const QString &title, const QList<SheetPage> &pages)
@@ -60,7 +60,7 @@ void exportReport(Context &context, QWidget *parent, const QString &title, const
     }
     const QString path = askPath(context, parent, title);
     if (!path.isEmpty())
-        tell(context, parent, writeReport(title, pages, path), path);
+        tell(context, parent, writeReport(title, pages, path, context.folder()), path);
 }
 
 QMenu *exportMenu(Context &context, DataGrid &grid)

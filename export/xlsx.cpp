@@ -1,6 +1,7 @@
 #include "xlsx.h"
 
 #include "widgets/datagrid.h"
+#include "base/outputfile.h"
 
 #include <QColor>
 #include <QDir>
@@ -8,14 +9,13 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <map>
+#include <memory>
 
 namespace tolva::excel {
 
@@ -108,16 +108,15 @@ double textWidth(const QString &text)
 }
 
 // A workbook written under a temporary name in the target's folder and renamed over the target
-// when complete, so a failure leaves no partial file and an old file untouched.
+// when complete, so a failure leaves no partial file and an old file untouched; never over one of
+// the data folder's own files.
 class Book {
 public:
-    explicit Book(const QString &path) : path_(path) {}
+    Book(const QString &path, const QString &dataFolder) : path_(path), dataFolder_(dataFolder) {}
     ~Book()
     {
         if (book_)
-            workbook_close(book_); // only after a failure: the result is discarded below
-        if (!temporary_.isEmpty())
-            QFile::remove(temporary_);
+            workbook_close(book_); // only after a failure: the output file removes what it wrote
     }
 
     Outcome open(const QString &sheet)
@@ -127,18 +126,13 @@ public:
             return Outcome::refused(QStringLiteral("文件夹“%1”不存在,无法导出！").arg(QDir::toNativeSeparators(target.absolutePath())));
         if (target.exists() && !target.isWritable())
             return Outcome::refused(QStringLiteral("文件“%1”是只读的,无法导出！").arg(QDir::toNativeSeparators(path_)));
-        QTemporaryFile reserve(target.absolutePath() + QStringLiteral("/.") + target.fileName() + QStringLiteral(".XXXXXX"));
-        reserve.setAutoRemove(false);
-        if (!reserve.open())
-            return Outcome::refused(QStringLiteral("无法在文件夹“%1”中写入文件,无法导出！").arg(QDir::toNativeSeparators(target.absolutePath())));
-        temporary_ = reserve.fileName();
-        reserve.close();
-        // The reserved name is private to its owner; the export gets the old file's permissions
-        // or those of an ordinary new file, so others who read the folder can open it.
-        permissions_ = target.exists() ? target.permissions()
-                                       : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                                             QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        book_ = workbook_new(QFile::encodeName(temporary_).constData());
+        try {
+            refuseDataFile(path_, dataFolder_);
+            output_ = std::make_unique<OutputFile>(path_);
+        } catch (const Error &e) {
+            return Outcome::refused(e.text());
+        }
+        book_ = workbook_new(QFile::encodeName(output_->temporaryPath()).constData());
         if (!book_)
             return Outcome::refused(QStringLiteral("无法建立 Excel 文件！"));
         QString name = sheet.left(31);
@@ -186,20 +180,17 @@ public:
         book_ = nullptr;
         if (error != LXW_NO_ERROR)
             return Outcome::refused(QStringLiteral("无法写入文件“%1”：%2").arg(QDir::toNativeSeparators(path_), QString::fromUtf8(lxw_strerror(error))));
-        std::error_code ec;
-        std::filesystem::rename(std::filesystem::path(QFile::encodeName(temporary_).toStdString()),
-                                std::filesystem::path(QFile::encodeName(path_).toStdString()), ec);
-        if (ec)
-            return Outcome::refused(QStringLiteral("无法写入文件“%1”,它也许正被别的程序打开：%2")
-                                        .arg(QDir::toNativeSeparators(path_), QString::fromLocal8Bit(ec.message().c_str())));
-        temporary_.clear();
-        QFile::setPermissions(path_, permissions_);
+        try {
+            output_->commit();
+        } catch (const Error &e) {
+            return Outcome::refused(e.text());
+        }
         return Outcome::done();
     }
 
 private:
-    QString path_, temporary_;
-    QFileDevice::Permissions permissions_;
+    QString path_, dataFolder_;
+    std::unique_ptr<OutputFile> output_;
     lxw_workbook *book_ = nullptr;
     lxw_worksheet *sheet_ = nullptr;
     QHash<QString, lxw_format *> formats_;
@@ -245,7 +236,8 @@ QString dateFormat(const QString &pattern)
     return convertSection(pattern.isEmpty() ? QStringLiteral("yyyy-mm-dd") : pattern, true);
 }
 
-Outcome writeModel(const DatasetModel &model, const QList<int> &columnOrder, const QString &sheet, const QString &path)
+Outcome writeModel(const DatasetModel &model, const QList<int> &columnOrder, const QString &sheet, const QString &path,
+                   const QString &dataFolder)
 {
     QList<int> columns = columnOrder;
     if (columns.isEmpty())
@@ -257,7 +249,7 @@ Outcome writeModel(const DatasetModel &model, const QList<int> &columnOrder, con
     if (rows + 1 > LXW_ROW_MAX) // Excel would drop the rows beyond its last one without a word
         return Outcome::refused(QStringLiteral("共 %1 行,超过了 Excel 一张表的行数,无法导出！").arg(rows));
 
-    Book book(path);
+    Book book(path, dataFolder);
     if (Outcome o = book.open(sheet); !o)
         return o;
     lxw_worksheet *ws = book.sheet();
@@ -304,7 +296,7 @@ Outcome writeModel(const DatasetModel &model, const QList<int> &columnOrder, con
     return book.finish();
 }
 
-Outcome writeGrid(const DataGrid &grid, const QString &sheet, const QString &path)
+Outcome writeGrid(const DataGrid &grid, const QString &sheet, const QString &path, const QString &dataFolder)
 {
     QList<int> columns;
     const QHeaderView *header = grid.horizontalHeader();
@@ -315,10 +307,11 @@ Outcome writeGrid(const DataGrid &grid, const QString &sheet, const QString &pat
     }
     if (columns.isEmpty())
         return Outcome::refused(QStringLiteral("没有数据,无法导出！"));
-    return writeModel(*grid.gridModel(), columns, sheet, path);
+    return writeModel(*grid.gridModel(), columns, sheet, path, dataFolder);
 }
 
-Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const QString &path)
+Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const QString &path,
+                    const QString &dataFolder)
 {
     // The printed lines of every page: texts whose tops lie within a few units form one line.
     struct Line {
@@ -394,7 +387,7 @@ Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const Q
         lineCount += int(pageLines.size());
     if (lineCount > LXW_ROW_MAX)
         return Outcome::refused(QStringLiteral("共 %1 行,超过了 Excel 一张表的行数,无法导出！").arg(lineCount));
-    Book book(path);
+    Book book(path, dataFolder);
     if (Outcome o = book.open(title.isEmpty() ? QStringLiteral("报表") : title); !o)
         return o;
     lxw_worksheet *ws = book.sheet();

@@ -21,10 +21,12 @@ QString dateFormat(const QString &pattern);
 
 // Writes the model's columns (in the given order; all when empty) with their titles and every row
 // of its result set: numbers as numbers in their column's format, dates as dates, row colours
-// kept; frozen title row, fitted widths and an auto-filter. The file appears only when complete.
-Outcome writeModel(const DatasetModel &model, const QList<int> &columns, const QString &sheet, const QString &path);
+// kept; frozen title row, fitted widths and an auto-filter. The file appears only when complete; one
+// of `dataFolder`'s own files (the ledger, its journals, the lock) is refused and left alone.
+Outcome writeModel(const DatasetModel &model, const QList<int> &columns, const QString &sheet, const QString &path,
+                   const QString &dataFolder);
 // The grid's visible columns in screen order.
-Outcome writeGrid(const DataGrid &grid, const QString &sheet, const QString &path);
+Outcome writeGrid(const DataGrid &grid, const QString &sheet, const QString &path, const QString &dataFolder);
 
 // A text of a prepared page, in design units.
 struct SheetText {
@@ -39,7 +41,8 @@ struct SheetPage {
 // with its texts in columns by their left edge. Texts that read as numbers ("1,234.50", "-3")
 // become numbers with as many decimals as they print. Lines a later page repeats from the first
 // (its column titles) are written once.
-Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const QString &path);
+Outcome writeReport(const QString &title, const QList<SheetPage> &pages, const QString &path,
+                    const QString &dataFolder);
 
 } // namespace excel
 } // namespace tolva

@@ -1,5 +1,9 @@
 #include "output.h"
 
+#include "base/outputfile.h"
+
+#include <QDir>
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
@@ -86,16 +90,30 @@ template <class Device> bool paint(const PreparedReport &report, Device &device,
 
 } // namespace
 
-bool writePdf(const PreparedReport &report, const QString &path, const QList<int> &order)
+void writePdf(const PreparedReport &report, const QString &path, const QString &dataFolder, const QList<int> &order)
 {
-    QPdfWriter pdf(path);
-    pdf.setResolution(300);
-    pdf.setTitle(report.title);
-    pdf.setCreator(QStringLiteral("tolva"));
-    const bool landscape = !report.pages.isEmpty() && report.pages.first().size.width() > report.pages.first().size.height();
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), landscape ? QPageLayout::Landscape : QPageLayout::Portrait,
-                                  QMarginsF(0, 0, 0, 0)));
-    return paint(report, pdf, order.isEmpty() ? allPages(report) : order);
+    refuseDataFile(path, dataFolder);
+    OutputFile output(path);
+    QFile file(output.temporaryPath());
+    bool written = false;
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        QPdfWriter pdf(&file);
+        pdf.setResolution(300);
+        pdf.setTitle(report.title);
+        pdf.setCreator(QStringLiteral("tolva"));
+        const bool landscape =
+            !report.pages.isEmpty() && report.pages.first().size.width() > report.pages.first().size.height();
+        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4),
+                                      landscape ? QPageLayout::Landscape : QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+        written = paint(report, pdf, order.isEmpty() ? allPages(report) : order);
+    }
+    written = file.flush() && written && file.error() == QFileDevice::NoError;
+    const bool full = file.error() == QFileDevice::ResourceError;
+    file.close();
+    if (!written)
+        throw Error(full ? QStringLiteral("磁盘已满，文件“%1”没有写成。").arg(QDir::toNativeSeparators(path))
+                         : QStringLiteral("无法写入文件“%1”！").arg(QDir::toNativeSeparators(path)));
+    output.commit();
 }
 
 void setUp(QPrinter &printer, const PreparedReport &report)

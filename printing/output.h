@@ -21,8 +21,12 @@ bool parsePageRanges(const QString &text, int pageCount, QList<int> &pages);
 QList<int> printOrder(int pageCount, const QList<int> &pages, Parity parity, int copies, bool collate,
                       bool printerMakesCopies);
 
-// Writes pages of a prepared report into a PDF file; Chinese text keeps its embedded font.
-bool writePdf(const PreparedReport &report, const QString &path, const QList<int> &order = {});
+// Writes pages of a prepared report into a PDF file; Chinese text keeps its embedded font. The file
+// is written under a temporary name and takes `path` only when complete. Throws an Error in the
+// program's words when `path` is one of `dataFolder`'s own files or cannot be written; `path` then
+// keeps what it held.
+void writePdf(const PreparedReport &report, const QString &path, const QString &dataFolder,
+              const QList<int> &order = {});
 // Sets a printer up for a report: A4 in the report's orientation, the whole sheet. Settings the
 // person chooses afterwards (the printer's own dialog) are kept by print().
 void setUp(QPrinter &printer, const PreparedReport &report);

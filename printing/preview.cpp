@@ -334,7 +334,7 @@ void Tpreview1::BitBtn1Click()
     if (path.isEmpty())
         return;
     try {
-        setReport(report::PreparedReport::load(path));
+        setReport(report::PreparedReport::load(path, context_.folder()));
         FormActivate();
     } catch (const report::ReportError &e) {
         context_.interaction().message(this, e.message());
@@ -349,8 +349,11 @@ void Tpreview1::BitBtn2Click()
         return;
     if (!path.endsWith(QLatin1String(".frp"), Qt::CaseInsensitive))
         path += QStringLiteral(".frp");
-    if (!report_.save(path))
-        context_.interaction().message(this, QStringLiteral("报表文件无法保存：%1").arg(path));
+    try {
+        report_.save(path, context_.folder());
+    } catch (const Error &e) {
+        context_.interaction().message(this, e.text());
+    }
 }
 
 void Tpreview1::BitBtn5Click()

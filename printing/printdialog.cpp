@@ -2,6 +2,7 @@
 
 #include "preview.h"
 #include "widgets/context.h"
+#include "base/outputfile.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -202,11 +203,19 @@ void TPrintDialog::PrintClick()
                                                                  QStringLiteral("PDF 文件 (*.pdf)"));
         if (path.isEmpty())
             return;
-        device.setOutputFileName(path);
         const QList<int> order = report::printOrder(report_.pageCount(), chosen, parity, copies_->value(),
                                                     collate_->isChecked(), false);
-        if (!report::print(report_, device, order)) {
-            context_.interaction().message(this, QStringLiteral("无法写入文件 %1").arg(path));
+        try {
+            // Written beside the chosen name and renamed over it when complete.
+            refuseDataFile(path, context_.folder());
+            OutputFile output(path);
+            device.setOutputFileName(output.temporaryPath());
+            const bool printed = report::print(report_, device, order);
+            if (!printed)
+                throw Error(QStringLiteral("无法写入文件 %1").arg(QDir::toNativeSeparators(path)));
+            output.commit();
+        } catch (const Error &e) {
+            context_.interaction().message(this, e.text());
             return;
         }
         printed_ = order;

@@ -3,6 +3,7 @@
 #include "expression.h"
 #include "store/dataset.h"
 #include "store/format.h"
+#include "base/outputfile.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -12,7 +13,7 @@
 #include <QJsonObject>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QDir>
 
 #include <map>
 #include <memory>
@@ -813,20 +814,30 @@ PreparedReport PreparedReport::fromJson(const QByteArray &json)
     return r;
 }
 
-bool PreparedReport::save(const QString &path) const
+void PreparedReport::save(const QString &path, const QString &dataFolder) const
 {
-    // Written whole or not at all: a failed write leaves an earlier file as it was.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    refuseDataFile(path, dataFolder);
+    const QString failed = QStringLiteral("报表文件无法保存：%1").arg(path);
+    std::unique_ptr<OutputFile> output;
+    try {
+        output = std::make_unique<OutputFile>(path);
+    } catch (const Error &) {
+        throw Error(failed);
+    }
+    QFile file(output->temporaryPath());
     const QByteArray json = toJson();
-    if (file.write(json) != json.size())
-        return false;
-    return file.commit();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size() || !file.flush())
+        throw Error(file.error() == QFileDevice::ResourceError
+                        ? QStringLiteral("磁盘已满，报表文件“%1”没有保存。").arg(QDir::toNativeSeparators(path))
+                        : failed);
+    file.close();
+    output->commit();
 }
 
-PreparedReport PreparedReport::load(const QString &path)
+PreparedReport PreparedReport::load(const QString &path, const QString &dataFolder)
 {
+    if (isDataFile(path, dataFolder))
+        throw ReportError(QStringLiteral("“%1”是本程序的数据文件,不是报表文件。").arg(QDir::toNativeSeparators(path)));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw ReportError(QStringLiteral("无法打开报表文件 %1。").arg(path));

@@ -67,8 +67,12 @@ struct PreparedReport {
 
     QByteArray toJson() const;
     static PreparedReport fromJson(const QByteArray &json);
-    bool save(const QString &path) const;
-    static PreparedReport load(const QString &path); // throws ReportError
+    // Writes the report file under a temporary name that takes `path` only when complete; throws an
+    // Error when `path` is one of `dataFolder`'s own files or cannot be written.
+    void save(const QString &path, const QString &dataFolder) const;
+    // Throws ReportError when the file cannot be read as a report, and before opening it when it
+    // is one of `dataFolder`'s own files (opening them beside the store would drop its locks).
+    static PreparedReport load(const QString &path, const QString &dataFolder);
 };
 
 // Lays the template out over the sources in two passes (so that [TOTALPAGES] is known).

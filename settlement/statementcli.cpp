@@ -4,6 +4,7 @@
 #include "statementprint.h"
 #include "values.h"
 #include "base/commandline.h"
+#include "base/outputfile.h"
 #include "store/dataset.h"
 
 #include <QDir>
@@ -52,8 +53,21 @@ void writeStatement(Store &store, Dataset &contract, Dataset &titles, const QDat
     const report::PreparedReport prepared = prepareStatement(store, result, contract, titles, request.start,
                                                              request.end, p.totals,
                                                              contract.text(QStringLiteral("bz")), today);
-    if (!report::writePdf(prepared, path))
-        throw CommandFailure{QStringLiteral("无法写入文件 %1").arg(path)};
+    report::writePdf(prepared, path, store.folder());
+}
+
+// Removes the statements' temporaries that a run broken off (killed, power cut) left in `folder`.
+void removeStaleStatements(const QString &folder)
+{
+    const QDir dir(folder);
+    const QString marker = QStringLiteral(".tolva-");
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!OutputFile::isTemporaryName(name))
+            continue;
+        const QString finalName = name.mid(1, name.lastIndexOf(marker) - 1);
+        if (finalName.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+            OutputFile::removeStale(dir.filePath(finalName));
+    }
 }
 
 } // namespace
@@ -90,8 +104,12 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
                                {QStringLiteral("--statement-all")}, usage);
         const bool all = line.has(QStringLiteral("--statement-all"));
         const QString numa = line.value(QStringLiteral("--statement"));
-        const QString pdf = line.value(QStringLiteral("--pdf"));
-        const QString pdfFolder = line.value(QStringLiteral("--pdf-folder"));
+        // Names without a folder are in the data folder, where the command runs.
+        const auto inFolder = [&](const QString &name) {
+            return name.isEmpty() ? name : QDir::cleanPath(QDir(folder).absoluteFilePath(name));
+        };
+        const QString pdf = inFolder(line.value(QStringLiteral("--pdf")));
+        const QString pdfFolder = inFolder(line.value(QStringLiteral("--pdf-folder")));
         const QDate from = line.date(QStringLiteral("--from"));
         const QDate to = line.date(QStringLiteral("--to"));
         if (all ? (pdfFolder.isEmpty() || !numa.isEmpty() || !pdf.isEmpty())
@@ -99,6 +117,10 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
             throw CommandFailure{usage};
         if (from.isValid() != to.isValid())
             throw CommandFailure{QStringLiteral("--from 和 --to 要一起给出")};
+
+        // Refused before the store opens: the ledger is left exactly as it was.
+        if (!all)
+            refuseDataFile(pdf, folder);
 
         Store store(folder, Store::configured());
         for (const QString &restored : store.restoreSingleRows())
@@ -121,6 +143,7 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
 
         if (!QDir().mkpath(pdfFolder))
             throw CommandFailure{QStringLiteral("无法建立文件夹 %1").arg(pdfFolder)};
+        removeStaleStatements(pdfFolder);
         const Outcome prices = checkPrices(store);
         if (!prices)
             throw CommandFailure{prices.message()};
@@ -142,9 +165,9 @@ int statementCommand(const QStringList &arguments, const QString &folder, const 
                                              .arg(nothing ? QStringLiteral("跳过") : QStringLiteral("失败"), n,
                                                   f.reason);
                 ++(nothing ? skipped : failed);
-            } catch (const BadValue &bad) {
-                // The other contracts' statements do not depend on this one's rows.
-                err << QStringLiteral("失败 合同号 %1：%2\n").arg(n, bad.text());
+            } catch (const Error &e) {
+                // The file could not be written (a data file's name, a full disk): the next one may.
+                err << QStringLiteral("失败 合同号 %1：%2\n").arg(n, e.text());
                 ++failed;
             }
         }

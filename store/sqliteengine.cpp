@@ -7,20 +7,29 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <limits>
 
 namespace tolva::engine {
 
-QString failureText(int code, const QString &engineText)
+QString failureText(int code, const QString &engineText, int systemError)
 {
+    // A write the disk had no room for: the engine says "full", or its write failed for want of
+    // space (a quota, a file grown to the largest the disk or the account allows).
+    const bool ioFailure = (code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_CANTOPEN;
+#ifdef EDQUOT
+    const bool quota = systemError == EDQUOT;
+#else
+    const bool quota = false;
+#endif
+    if ((code & 0xff) == SQLITE_FULL || (ioFailure && (systemError == ENOSPC || systemError == EFBIG || quota)))
+        return QStringLiteral("磁盘已满，数据没有保存。");
     switch (code & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("数据文件正被另一个程序写入，暂时不能保存。请稍后再试，输入的内容仍然保留。");
     case SQLITE_READONLY:
         return QStringLiteral("数据文件是只读的，不能保存。");
-    case SQLITE_FULL:
-        return QStringLiteral("磁盘已满，数据没有保存。");
     case SQLITE_IOERR:
     case SQLITE_CANTOPEN:
         return QStringLiteral("读写数据文件时出错，数据没有保存。");
@@ -36,9 +45,11 @@ namespace {
 
 using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
 
-StoreError failure(sqlite3 *db, int rc, const QString &shown)
+StoreError failure(sqlite3 *db, int rc, const QString &shown, int systemError = 0)
 {
-    return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(db))), shown);
+    if (systemError == 0)
+        systemError = sqlite3_system_errno(db);
+    return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(db)), systemError), shown);
 }
 
 // Binds one value as the program hands it: a null text, bytes or date binds as null; whole numbers
@@ -116,12 +127,13 @@ public:
     }
     bool next() override
     {
+        errno = 0;
         const int rc = sqlite3_step(st_);
         if (rc == SQLITE_ROW)
             return true;
         if (rc == SQLITE_DONE)
             return false;
-        throw failure(db_, rc, sql_);
+        throw failure(db_, rc, sql_, errno);
     }
     void reset() override { sqlite3_reset(st_); }
     bool isNull(int column) const override { return sqlite3_column_type(st_, column) == SQLITE_NULL; }
@@ -230,8 +242,9 @@ sqlite3 *SqliteEngine::handle() const
 void SqliteEngine::run(const char *sql)
 {
     sqlite3 *db = handle();
+    errno = 0;
     if (const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr); rc != SQLITE_OK)
-        throw failure(db, rc, QString::fromLatin1(sql));
+        throw failure(db, rc, QString::fromLatin1(sql), errno);
 }
 
 void SqliteEngine::open()
@@ -314,10 +327,13 @@ int SqliteEngine::exec(const QString &sql, const Params &params, const QString &
     sqlite3 *db = handle();
     StatementPtr st = prepareBound(db, sql, params, shown);
     int rc;
+    errno = 0;
     while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     }
+    // The reason of a failed write, taken before anything else can change it.
+    const int systemError = errno;
     if (rc != SQLITE_DONE)
-        throw failure(db, rc, shown);
+        throw failure(db, rc, shown, systemError);
     return sqlite3_stmt_readonly(st.get()) ? 0 : int(sqlite3_changes(db));
 }
 
@@ -400,8 +416,9 @@ void SqliteEngine::begin()
 void SqliteEngine::commit()
 {
     sqlite3 *db = handle();
+    errno = 0;
     if (const int rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr); rc != SQLITE_OK) {
-        const StoreError error = failure(db, rc, QStringLiteral("commit"));
+        const StoreError error = failure(db, rc, QStringLiteral("commit"), errno);
         if (!sqlite3_get_autocommit(db))
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw error;

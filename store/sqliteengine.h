@@ -53,7 +53,8 @@ private:
 
 // What a person reads for a failure of the engine: the conditions a person can act on (another
 // program writing, a read-only or full disk, a damaged file) in Chinese; any other failure is a
-// fault of a statement and keeps the engine's own text.
-QString failureText(int code, const QString &engineText);
+// fault of a statement and keeps the engine's own text. `systemError` is the errno of the failed
+// write behind an I/O failure (a disk without room).
+QString failureText(int code, const QString &engineText, int systemError = 0);
 
 } // namespace tolva::engine

@@ -5,6 +5,7 @@
 #include "summaryprint.h"
 #include "printing/output.h"
 #include "base/commandline.h"
+#include "base/outputfile.h"
 #include "store/dataset.h"
 
 #include <QDir>
@@ -40,7 +41,9 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
         const QString kind = line.value(QStringLiteral("--summary"));
         const QString cutoffArg = line.value(QStringLiteral("--cutoff"));
         const QString material = line.value(QStringLiteral("--material"));
-        const QString pdf = line.value(QStringLiteral("--pdf"));
+        // A name without a folder is in the data folder, where the command runs.
+        const QString pdfArg = line.value(QStringLiteral("--pdf"));
+        const QString pdf = pdfArg.isEmpty() ? pdfArg : QDir::cleanPath(QDir(folder).absoluteFilePath(pdfArg));
         const bool distribution = kind == QLatin1String("distribution");
         if (!distribution && kind != QLatin1String("rent"))
             throw CommandFailure{QStringLiteral("--summary 只能是 distribution 或 rent。\n%1").arg(usage)};
@@ -51,6 +54,9 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
             throw CommandFailure{QStringLiteral("缺少 --pdf 文件。\n%1").arg(usage)};
         if (distribution && !material.isEmpty())
             throw CommandFailure{QStringLiteral("材料分布表不按单一材料汇总：--material 只用于 rent。")};
+
+        // Refused before the store opens: the ledger is left exactly as it was.
+        refuseDataFile(pdf, folder);
 
         Store store(folder, Store::configured());
         for (const QString &restored : store.restoreSingleRows())
@@ -81,15 +87,14 @@ int runSummaryCommand(const QStringList &args, const QString &folder, const QDat
         p.sources.datasets.insert(QStringLiteral("dwm.Query1"), &titles);
         p.sources.today = today;
         const report::PreparedReport prepared = report::prepare(p.layout, p.sources);
-        if (!report::writePdf(prepared, pdf))
-            throw CommandFailure{QStringLiteral("无法写入 %1。").arg(pdf)};
+        report::writePdf(prepared, pdf, folder);
         out << QStringLiteral("%1: %2 个未结账合同, %3 个有截止日期前的数据, %4, %5 页写入 %6")
                         .arg(distribution ? QStringLiteral("租赁材料分布表") : QStringLiteral("租赁费结算汇总表"))
                         .arg(contracts.size())
                         .arg(summary.rowCount())
                         .arg(cutoffText(cutoff))
                         .arg(prepared.pageCount())
-                        .arg(pdf)
+                        .arg(QDir::toNativeSeparators(pdf))
             << Qt::endl;
         return 0;
     });

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QDialog;
 class QUrl;
 class QWidget;
@@ -33,9 +35,18 @@ public:
     virtual void open(const QUrl &url) = 0;
 };
 
-// The desktop's own dialogs.
+// The desktop's own dialogs. The file dialogs never open a file to tell its type or icon (the
+// desktop's provider reads a file's first bytes, and opening and closing the ledger or its journals
+// in this process drops the store's locks on them), and hide the data folder's own files; every
+// other file dialog of the program (Qt's print dialog has one) gets the same icons while an
+// instance of this class lives.
 class DesktopInteraction : public Interaction {
 public:
+    explicit DesktopInteraction(const QString &dataFolder = QString());
+    ~DesktopInteraction() override;
+    DesktopInteraction(const DesktopInteraction &) = delete;
+    DesktopInteraction &operator=(const DesktopInteraction &) = delete;
+
     void message(QWidget *parent, const QString &text, const QString &title) override;
     void error(QWidget *parent, const QString &text) override;
     bool confirm(QWidget *parent, const QString &text, const QString &title) override;
@@ -45,6 +56,13 @@ public:
                          const QString &filter) override;
     int exec(QDialog *dialog) override;
     void open(const QUrl &url) override;
+
+private:
+    QString fileName(QWidget *parent, const QString &title, const QString &start, const QString &filter,
+                     bool save);
+
+    struct Guard;
+    std::unique_ptr<Guard> guard_;
 };
 
 } // namespace tolva

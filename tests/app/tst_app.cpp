@@ -3,6 +3,7 @@
 #include "app/screens.h"
 #include "app/splash.h"
 #include "app/startup.h"
+#include "files.h"
 #include "fixture.h"
 #include "store/server.h"
 #include "screens.h"
@@ -587,6 +588,54 @@ private Q_SLOTS:
         ScriptedInteraction ui;
         Opened run = openFolder(dir.path(), ui);
         QVERIFY2(run.ok(), qPrintable(run.refusal));
+    }
+
+    // Whether a program on another computer still runs cannot be told: its lock stays, and the
+    // message names that computer and says what to do.
+    void anotherComputersLockIsNamedAndKept()
+    {
+        QTemporaryDir dir;
+        const QByteArray held = "4242\ntolva\n仓库电脑\n";
+        writeFile(dir.filePath(lockFileName()), held);
+        ScriptedInteraction ui;
+        const Opened run = openFolder(dir.path(), ui);
+        QVERIFY(!run.ok() && !run.store);
+        QVERIFY2(run.refusal.contains("计算机“仓库电脑”") && run.refusal.contains("4242") &&
+                     run.refusal.contains("请先关闭那台计算机上的本程序") && run.refusal.contains("tolva.lock"),
+                 qPrintable(run.refusal));
+        QCOMPARE(fileBytes(dir.filePath(lockFileName())), held);
+        QVERIFY(!QFile::exists(dir.filePath("tolva.db")));
+    }
+
+    // A start on a full disk says so, whether the lock file or the ledger's journal found no room,
+    // and changes nothing.
+    void fullDiskAtStartIsNamed_data()
+    {
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("no room for the lock") << qint64(0);
+        QTest::newRow("no room for the journal") << qint64(1024);
+    }
+
+    void fullDiskAtStartIsNamed()
+    {
+        QFETCH(qint64, room);
+        QTemporaryDir dir;
+        {
+            Store store(dir.path());
+            store.exec("insert into sp1(namea,dj) values('钢管',0.1)");
+        }
+        const QByteArray before = fileBytes(dir.filePath("tolva.db"));
+        ScriptedInteraction ui;
+        Opened run;
+        {
+            const NoRoomBeyond full(room);
+            run = openFolder(dir.path(), ui);
+        }
+        QVERIFY(!run.ok() && !run.store && !run.lock);
+        QVERIFY2(run.refusal.contains("磁盘已满") && run.refusal.contains("请腾出磁盘空间"), qPrintable(run.refusal));
+        QCOMPARE(fileBytes(dir.filePath("tolva.db")), before);
+        QVERIFY(!QFile::exists(dir.filePath(lockFileName())));
+        QVERIFY(openFolder(dir.path(), ui).ok());
     }
 
     void startFailuresEndInAMessage_data()

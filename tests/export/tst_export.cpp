@@ -114,7 +114,7 @@ private Q_SLOTS:
         grid.setColumnHidden(3, true);              // 回收数量 hidden
         grid.resize(200, 60);                       // fewer rows on screen than in the result set
         const QString path = f.dir.filePath("出租.xlsx");
-        QVERIFY(excel::writeGrid(grid, "动态明细", path).ok());
+        QVERIFY(excel::writeGrid(grid, "动态明细", path, f.store->folder()).ok());
 
         const QJsonObject book = readBack(path);
         QCOMPARE(book.value("name").toString(), QString("动态明细"));
@@ -194,7 +194,7 @@ private Q_SLOTS:
         text(810, 122, 70, "20.00");
         text(880, 122, 74, "120.00");
         const QString path = f.dir.filePath("汇总.xlsx");
-        QVERIFY(excel::writeReport("租赁费结算汇总表", {page}, path).ok());
+        QVERIFY(excel::writeReport("租赁费结算汇总表", {page}, path, f.dir.path()).ok());
         const QJsonObject book = readBack(path);
         QCOMPARE(cell(book, "B2").value(1), QString("2004年03月31日"));
         QCOMPARE(cell(book, "B3").value(1), QString("已交租金"));

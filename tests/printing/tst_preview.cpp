@@ -1,10 +1,12 @@
 #include "fixture.h"
+#include "export/chartwindow.h"
 #include "printing/preview.h"
 #include "printing/printaction.h"
 #include "printing/printdialog.h"
 #include "widgets/datagrid.h"
 
 #include <QApplication>
+#include <QChart>
 #include <QComboBox>
 #include <QStyle>
 #include <QFile>
@@ -16,6 +18,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QtTest>
+
+#include <unistd.h>
 
 using namespace tolva;
 using namespace tolva::report;
@@ -60,6 +64,16 @@ QString pdfInfo(const QString &path)
     p.start("pdfinfo", {path});
     p.waitForFinished(30000);
     return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// Digests of files read by another process: reading them here, beside the store, would drop its
+// locks on them.
+QByteArray digests(const QStringList &paths)
+{
+    QProcess p;
+    p.start("sha256sum", paths);
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput();
 }
 
 QString pdfText(const QString &path)
@@ -300,13 +314,77 @@ private Q_SLOTS:
         s.f.ui.answers << s.f.dir.filePath("三月");
         preview.findChild<QPushButton *>("BitBtn2")->click();
         QVERIFY(QFile::exists(s.f.dir.filePath("三月.frp")));
-        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp")).pageCount(), 3);
+        QCOMPARE(PreparedReport::load(s.f.dir.filePath("三月.frp"), s.f.dir.path()).pageCount(), 3);
         QVERIFY(s.f.ui.texts("message").isEmpty());
 
         const QString nowhere = s.f.dir.filePath("没有的文件夹/三月.frp");
         s.f.ui.answers << nowhere;
         preview.findChild<QPushButton *>("BitBtn2")->click();
         QCOMPARE(s.f.ui.texts("message"), QStringList{"报表文件无法保存：" + nowhere});
+    }
+
+    // No output chosen on a screen lands on a data file, named, through a link or by a second
+    // name, and no report is read from one: each is refused with the reason, the files keep their
+    // bytes, and the store keeps its locks (another SQLite client leaves its journal in place).
+    void screenOutputsLeaveTheDataFilesAlone_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QString>("file");
+        const struct {
+            const char *output, *file;
+        } rows[] = {{"pdf", "tolva.db"},      {"pdf", "tolva.db-wal"},   {"pdf", "out/link.pdf"},
+                    {"pdf", "out/second.pdf"}, {"report", "out/link.frp"}, {"report", "out/second.frp"},
+                    {"open", "tolva.db"},      {"open", "tolva.db-shm"},  {"open", "out/second.frp"},
+                    {"excel", "out/link.xlsx"}, {"excel", "out/second.xlsx"}, {"picture", "out/link.png"}};
+        for (const auto &row : rows)
+            QTest::newRow(qPrintable(QString("%1 %2").arg(row.output, row.file))) << row.output << row.file;
+    }
+
+    void screenOutputsLeaveTheDataFilesAlone()
+    {
+        TOLVA_SQLITE_ONLY(); // about the data folder's own files
+        QFETCH(QString, output);
+        QFETCH(QString, file);
+        Specs s(45);
+        const QDir folder(s.f.dir.path());
+        const QString ledger = folder.filePath("tolva.db");
+        QVERIFY(folder.mkpath("out"));
+        const QString path = folder.filePath(file);
+        if (file.contains("link"))
+            QVERIFY(QFile::link(ledger, path));
+        else if (file.contains("second"))
+            QCOMPARE(::link(QFile::encodeName(ledger).constData(), QFile::encodeName(path).constData()), 0);
+        const QByteArray before = digests({ledger, ledger + "-wal"});
+        QVERIFY(!before.isEmpty());
+
+        const PreparedReport r = s.prepared();
+        Tpreview1 preview(*s.f.context);
+        preview.setReport(r);
+        s.f.ui.answers << path;
+        if (output == "pdf") {
+            TPrintDialog dialog(*s.f.context, r, preview);
+            dialog.findChild<QComboBox *>("CB1")->setCurrentText(TPrintDialog::pdfEntry());
+            dialog.findChild<QPushButton *>("OkButton")->click();
+            QVERIFY(dialog.printed().isEmpty());
+        } else if (output == "picture") {
+            ChartWindow chart(*s.f.context, "图表");
+            chart.addChart("库存", new QChart);
+            chart.findChild<QPushButton *>("btn_save")->click();
+        } else {
+            const char *button = output == "report" ? "BitBtn2" : output == "open" ? "BitBtn1" : "BitBtn5";
+            preview.findChild<QPushButton *>(button)->click();
+        }
+        QCOMPARE(s.f.ui.texts("message").size(), 1);
+        QVERIFY2(s.f.ui.texts("message")[0].contains("是本程序的数据文件"), qPrintable(s.f.ui.texts("message")[0]));
+        QCOMPARE(preview.preparedReport().pageCount(), 3);
+
+        QProcess other;
+        other.start("sqlite3", {ledger, "select count(*) from sp5"});
+        QVERIFY2(other.waitForFinished(30000) && other.exitCode() == 0, "sqlite3 is needed");
+        QCOMPARE(other.readAllStandardOutput().trimmed(), QByteArray("45"));
+        QCOMPARE(digests({ledger, ledger + "-wal"}), before);
+        if (file.contains("link"))
+            QVERIFY(QFileInfo(path).isSymLink());
     }
 
     void printActionRefusesEmptyAndDetachesTheGrid()

@@ -390,12 +390,12 @@ private Q_SLOTS:
         Groups g;
         const PreparedReport r = prepare(fixture("groups"), g.sources);
         const QString path = g.f.dir.filePath("saved.report");
-        QVERIFY(r.save(path));
-        const PreparedReport back = PreparedReport::load(path);
+        r.save(path, g.f.dir.path());
+        const PreparedReport back = PreparedReport::load(path, g.f.dir.path());
         QCOMPARE(back.pageCount(), r.pageCount());
         QCOMPARE(back.pages.last().strings(), r.pages.last().strings());
         QCOMPARE(back.pages.first().lines.size(), r.pages.first().lines.size());
-        QVERIFY_THROWS_EXCEPTION(ReportError, PreparedReport::load(g.f.dir.filePath("nosuch")));
+        QVERIFY_THROWS_EXCEPTION(ReportError, PreparedReport::load(g.f.dir.filePath("nosuch"), g.f.dir.path()));
     }
 
     // Texts are measured as they are drawn and never leave their cells: a full-length customer name
@@ -419,7 +419,7 @@ private Q_SLOTS:
         t.memos << wrapped;
         const PreparedReport r = prepare(t, s);
         const QString pdf = f.dir.filePath("cells.pdf");
-        QVERIFY(writePdf(r, pdf));
+        writePdf(r, pdf, f.dir.path());
         const double right = (72 + 200) * 0.75; // points
         QString drawn;
         for (const Word &w : pdfWords(pdf))
@@ -464,7 +464,7 @@ private Q_SLOTS:
         Groups g;
         const PreparedReport r = prepare(fixture("groups"), g.sources);
         const QString pdf = g.f.dir.filePath("groups.pdf");
-        QVERIFY(writePdf(r, pdf));
+        writePdf(r, pdf, g.f.dir.path());
         QProcess text;
         text.start("pdftotext", {"-layout", pdf, "-"});
         QVERIFY2(text.waitForFinished(30000), "pdftotext (poppler-utils) is needed");

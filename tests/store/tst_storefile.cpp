@@ -1,5 +1,6 @@
 #include "store/dataset.h"
 #include "store/store.h"
+#include "files.h"
 
 #include <QCryptographicHash>
 #include <QSqlDatabase>
@@ -213,6 +214,31 @@ private Q_SLOTS:
             other.close();
         }
         QSqlDatabase::removeDatabase("writer");
+        ds.post();
+        QCOMPARE(store.scalar("select namea from sp1").toString(), QString("钢管"));
+    }
+
+    // A save on a full disk says so in the program's words and that nothing was saved; the typed
+    // row stays pending and is saved once there is room.
+    void fullDiskGivesAMessageAndKeepsThePendingRow() {
+        QTemporaryDir dir;
+        Store store(dir.path());
+        Dataset ds(store);
+        ds.open("select * from sp1");
+        ds.append();
+        ds.setValue("namea", QString("钢管"));
+        {
+            const NoRoomBeyond full(QFileInfo(dir.filePath("tolva.db-wal")).size());
+            try {
+                ds.post();
+                QFAIL("saved on a full disk");
+            } catch (const StoreError &e) {
+                QVERIFY2(e.text().startsWith("磁盘已满，数据没有保存。"), qPrintable(e.text()));
+            }
+        }
+        QCOMPARE(ds.state(), Dataset::State::Insert);
+        QCOMPARE(ds.text("namea"), QString("钢管"));
+        QCOMPARE(store.scalar("select count(*) from sp1").toInt(), 0);
         ds.post();
         QCOMPARE(store.scalar("select namea from sp1").toString(), QString("钢管"));
     }

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace tolva {
 
 // A file's bytes; "<missing>" for a file that cannot be read, so that two missing files never
@@ -21,5 +24,26 @@ inline void writeFile(const QString &path, const QByteArray &data)
     QVERIFY2(f.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(f.write(data), data.size());
 }
+
+// While it lives, no file of this process grows past `bytes`: the disk is as good as full. A write
+// over the limit fails (with EFBIG) instead of ending the process.
+struct NoRoomBeyond {
+    rlimit before{};
+    void (*handler)(int) = nullptr;
+    explicit NoRoomBeyond(qint64 bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &before);
+        handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit now = before;
+        now.rlim_cur = rlim_t(bytes);
+        setrlimit(RLIMIT_FSIZE, &now);
+    }
+    ~NoRoomBeyond()
+    {
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, handler);
+    }
+    Q_DISABLE_COPY(NoRoomBeyond)
+};
 
 } // namespace tolva
