@@ -89,6 +89,9 @@ declare
     g text;
 begin
     if tg_op = 'DELETE' then
+        if coalesce(current_setting('tolva.restoring', true), '') = 'on' then
+            return old; -- a restore puts the rows back; the logins stay as they are
+        end if;
         if old_name <> '' and old_name <> session_user and exists (select 1 from pg_roles where rolname = old_name) then
             begin
                 execute format('drop role %I', old_name);
