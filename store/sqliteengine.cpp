@@ -1,4 +1,5 @@
 #include "sqliteengine.h"
+#include "changelog.h"
 #include "sqlitefile.h"
 
 #include <QDir>
@@ -47,6 +48,9 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
 
 StoreError failure(sqlite3 *db, int rc, const QString &shown, int systemError = 0)
 {
+    // A refusal of the database's own rules (a change in the closed period) is said as it is.
+    if (rc == SQLITE_CONSTRAINT_FUNCTION)
+        return StoreError(QString::fromUtf8(sqlite3_errmsg(db)));
     if (systemError == 0)
         systemError = sqlite3_system_errno(db);
     return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(db)), systemError), shown);
@@ -196,7 +200,69 @@ private:
     int column_ = 0;
 };
 
+// The functions the log's triggers call: the time and the user of the session, and the refusal of
+// a change in the closed period.
+void nowFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    const auto *engine = static_cast<const SqliteEngine *>(sqlite3_user_data(context));
+    const QByteArray text = engine->logTime();
+    sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+void userFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    const auto *engine = static_cast<const SqliteEngine *>(sqlite3_user_data(context));
+    const QByteArray &user = engine->logUser();
+    sqlite3_result_text(context, user.constData(), int(user.size()), SQLITE_TRANSIENT);
+}
+
+void closedFunction(sqlite3_context *context, int, sqlite3_value **values)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
+    const QByteArray message = changelog::closedPattern().arg(QString::fromUtf8(text ? text : "")).toUtf8();
+    sqlite3_result_error(context, message.constData(), int(message.size()));
+    sqlite3_result_error_code(context, SQLITE_CONSTRAINT_FUNCTION);
+}
+
 } // namespace
+
+void SqliteEngine::setSession(const QString &user, const std::function<QDateTime()> &clock)
+{
+    user_ = user.toUtf8();
+    clock_ = clock;
+}
+
+QByteArray SqliteEngine::logTime() const
+{
+    const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTime();
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+}
+
+void SqliteEngine::startLog()
+{
+    sqlite3 *db = handle();
+    const struct {
+        const char *name;
+        int arguments;
+        void (*function)(sqlite3_context *, int, sqlite3_value **);
+    } functions[] = {{"tolva_now", 0, nowFunction}, {"tolva_user", 0, userFunction}, {"tolva_closed", 1, closedFunction}};
+    for (const auto &f : functions)
+        if (const int rc = sqlite3_create_function_v2(db, f.name, f.arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY, this,
+                                                      f.function, nullptr, nullptr, nullptr);
+            rc != SQLITE_OK)
+            throw failure(db, rc, QString::fromLatin1(f.name));
+    const QHash<QString, QVector<ColumnInfo>> known = tables();
+    if (!known.contains(QStringLiteral("rzb")))
+        return;
+    const auto columnsOf = [&](const QString &table) {
+        QStringList names;
+        for (const ColumnInfo &c : known.value(table))
+            names << c.name;
+        return names;
+    };
+    for (const QString &statement : changelog::sqliteTriggers(columnsOf))
+        exec(statement, {}, statement);
+}
 
 QString SqliteEngine::notANumber(const QString &c) const
 {

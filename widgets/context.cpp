@@ -21,11 +21,22 @@ Context::Context(Store &store, Interaction &interaction, QObject *parent)
       titles_(std::make_unique<Dataset>(store)), currentUser_(std::make_unique<Dataset>(store)),
       inputMethods_(std::make_unique<InputMethods>())
 {
+    // The change log's times come from this clock too.
+    store_.setClock([this] { return now(); });
     reopenSettings();
     titles_->open(QStringLiteral("select * from dwm"));
 }
 
-Context::~Context() = default;
+Context::~Context()
+{
+    store_.setClock(nullptr);
+}
+
+void Context::setUserName(const QString &name)
+{
+    userName_ = name;
+    store_.setLogUser(name);
+}
 
 void Context::setPreviewWindow(std::unique_ptr<QWidget> window)
 {

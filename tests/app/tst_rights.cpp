@@ -35,7 +35,8 @@ Dump dump(Store &store)
 {
     Dump d;
     for (const QString &table : store.tables()) {
-        if (WorkingTables.contains(table))
+        // The change log follows every change, whoever makes it: its rows are checked on their own.
+        if (WorkingTables.contains(table) || table == "rzb")
             continue;
         const Rows rows = store.select("select * from " + table + " order by rowid");
         d[table] = QStringList{QString::number(rows.rows.size())};
