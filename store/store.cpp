@@ -62,7 +62,9 @@ void startLog(engine::Engine &e, bool server)
             static const QRegularExpression made(QStringLiteral("^\\s*create\\s+table\\s+(\\w+)"),
                                                  QRegularExpression::CaseInsensitiveOption);
             const auto m = made.match(statement);
-            if (m.hasMatch() && !tables.contains(m.captured(1).toLower()))
+            // Only the log's own tables: a file without another table is no ledger of ours.
+            const QString table = m.captured(1).toLower();
+            if (m.hasMatch() && table.startsWith(QLatin1String("rzb")) && !tables.contains(table))
                 missing << statement;
         }
         const auto has = [&](const QString &column) {

@@ -21,15 +21,17 @@ Context::Context(Store &store, Interaction &interaction, QObject *parent)
       titles_(std::make_unique<Dataset>(store)), currentUser_(std::make_unique<Dataset>(store)),
       inputMethods_(std::make_unique<InputMethods>())
 {
-    // The change log's times come from this clock too.
-    store_.setClock([this] { return now(); });
     reopenSettings();
     titles_->open(QStringLiteral("select * from dwm"));
 }
 
-Context::~Context()
+Context::~Context() = default;
+
+void Context::setClock(std::function<QDateTime()> clock)
 {
-    store_.setClock(nullptr);
+    clock_ = std::move(clock);
+    // The change log's times come from the same clock.
+    store_.setClock(clock_);
 }
 
 void Context::setUserName(const QString &name)

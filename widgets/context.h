@@ -67,7 +67,7 @@ public:
     void setStatus(const StatusTexts &status);
 
     // "Now" and "today" come from here, never from the system directly, so tests can fix them.
-    void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    void setClock(std::function<QDateTime()> clock);
     QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
     QDate today() const { return now().date(); }
 
