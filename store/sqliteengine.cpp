@@ -91,6 +91,8 @@ int bindValue(sqlite3_stmt *st, int i, const QVariant &value)
 // Prepares one statement with its named parameters bound. What follows the statement is refused,
 // not silently skipped, and so is a parameter of another form ("?", "@x"), which would otherwise
 // run as null.
+void bindAll(sqlite3 *db, sqlite3_stmt *raw, const Params &params, const QString &shown);
+
 StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params, const QString &shown)
 {
     const QByteArray text = sql.toUtf8();
@@ -103,6 +105,12 @@ StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params,
         throw StoreError(QStringLiteral("没有可执行的语句。"), shown);
     if (tail && !QByteArray(tail).trimmed().isEmpty())
         throw StoreError(QStringLiteral("不能一次执行多条语句。"), shown);
+    bindAll(db, raw, params, shown);
+    return st;
+}
+
+void bindAll(sqlite3 *db, sqlite3_stmt *raw, const Params &params, const QString &shown)
+{
     for (int i = 1; i <= sqlite3_bind_parameter_count(raw); ++i) {
         const char *named = sqlite3_bind_parameter_name(raw, i);
         if (!named || named[0] != ':')
@@ -110,7 +118,6 @@ StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params,
         if (const int rc = bindValue(raw, i, namedValue(params, QString::fromUtf8(named + 1), shown)); rc != SQLITE_OK)
             throw failure(db, rc, shown);
     }
-    return st;
 }
 
 class SqliteCursor : public Cursor {
@@ -294,6 +301,7 @@ SqliteEngine::~SqliteEngine()
     if (db_) {
         if (!sqlite3_get_autocommit(db_))
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        forgetStatements();
         sqlite3_close_v2(db_);
     }
 }
@@ -364,10 +372,18 @@ void SqliteEngine::open()
     }
 }
 
+void SqliteEngine::forgetStatements()
+{
+    for (sqlite3_stmt *st : std::as_const(statements_))
+        sqlite3_finalize(st);
+    statements_.clear();
+}
+
 void SqliteEngine::close()
 {
     if (!db_)
         return;
+    forgetStatements();
     sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -391,16 +407,37 @@ void SqliteEngine::create()
 int SqliteEngine::exec(const QString &sql, const Params &params, const QString &shown)
 {
     sqlite3 *db = handle();
-    StatementPtr st = prepareBound(db, sql, params, shown);
+    // A statement run again (a save, row after row) is prepared once: with the change log's
+    // triggers coded into it, preparing costs more than running.
+    sqlite3_stmt *st = statements_.value(sql);
+    if (!st) {
+        StatementPtr made = prepareBound(db, sql, params, shown);
+        if (statements_.size() >= 64)
+            forgetStatements();
+        st = made.release();
+        statements_.insert(sql, st);
+    } else {
+        try {
+            bindAll(db, st, params, shown);
+        } catch (...) {
+            sqlite3_clear_bindings(st);
+            throw;
+        }
+    }
+    // Reset when done, so that it holds no lock and no value between runs.
+    const std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt *)> done(st, [](sqlite3_stmt *s) {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    });
     int rc;
     errno = 0;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     // The reason of a failed write, taken before anything else can change it.
     const int systemError = errno;
     if (rc != SQLITE_DONE)
         throw failure(db, rc, shown, systemError);
-    return sqlite3_stmt_readonly(st.get()) ? 0 : int(sqlite3_changes(db));
+    return sqlite3_stmt_readonly(st) ? 0 : int(sqlite3_changes(db));
 }
 
 qint64 SqliteEngine::insert(const QString &sql, const Params &params, const QString &shown)

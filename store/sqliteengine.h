@@ -3,6 +3,7 @@
 #include "engine.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tolva::engine {
 
@@ -56,6 +57,9 @@ private:
     QString path_;
     int busyTimeout_;
     sqlite3 *db_ = nullptr;
+    // The statements exec() ran, prepared, by their text; finalized before the file is closed.
+    QHash<QString, sqlite3_stmt *> statements_;
+    void forgetStatements();
     QByteArray user_;
     std::function<QDateTime()> clock_;
 };
