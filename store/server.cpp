@@ -379,9 +379,15 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
     db.begin();
     try {
         // The rows come as the folder holds them, its change log with them: the copy itself is no
-        // change of the ledger, and its closed period is no reason to refuse it.
-        for (const Table &t : tables)
-            run(db, QStringLiteral("alter table %1 disable trigger user").arg(t.name));
+        // change of the ledger, and its closed period is no reason to refuse it. The server's other
+        // rules (the users' logins) hold for the copy as for any change.
+        const auto logTriggers = [&](const char *action) {
+            for (const changelog::LoggedTable &t : changelog::loggedTables())
+                run(db, QStringLiteral("alter table %1 %2 trigger rzb_log").arg(t.name, QLatin1String(action)));
+            for (const QString &table : changelog::closedTables())
+                run(db, QStringLiteral("alter table %1 %2 trigger zz_closed").arg(table, QLatin1String(action)));
+        };
+        logTriggers("disable");
         for (const Table &t : tables) {
             const QVector<ColumnInfo> &serverColumns = target.value(t.name);
             QStringList list;
@@ -412,8 +418,7 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
             insert->finish();
             copied << QStringLiteral("%1：%2 条记录").arg(t.name).arg(t.rows.rows.size());
         }
-        for (const Table &t : tables)
-            run(db, QStringLiteral("alter table %1 enable trigger user").arg(t.name));
+        logTriggers("enable");
         // Each user logs in to the server; one without a login gets it, with his password.
         for (const Table &t : tables) {
             if (t.name != QLatin1String("sbpass"))

@@ -339,6 +339,32 @@ private Q_SLOTS:
         QCOMPARE(s.scalar("select count(*) from rzb").toInt(), 1);
     }
 
+    // A folder's ledger copied to a server brings its log and its closed rows as they are, logs
+    // nothing of the copy itself, and the closed period holds on the server from then on.
+    void aCopyToTheServerKeepsTheLogAndTheClosedPeriod()
+    {
+        if (!TestLedger::onServer())
+            QSKIP("the copy of a folder's ledger to a server");
+        QTemporaryDir folder;
+        Store file(folder.path());
+        file.setClock([] { return Now; });
+        file.exec(Movement);
+        file.exec("insert into sbpass(namea,passa,popedoma) values('张三','secret','查询')");
+        file.exec("update srf set zzrq='2024-03-31'");
+        const Rows logged = file.select("select sj,yh,bm,cz,numa,yjl,xjl from rzb order by rowid");
+        QCOMPARE(logged.rows.size(), 3);
+        QStringList problems;
+        server::copyTo(file, ledger_->options().server, problems);
+        QCOMPARE(problems, QStringList());
+        Store &s = *store_;
+        QCOMPARE(s.select("select sj,yh,bm,cz,numa,yjl,xjl from rzb order by rowid").rows, logged.rows);
+        QCOMPARE(s.scalar("select count(*) from czbnow").toInt(), 1);
+        QVERIFY(s.scalar("select passa from sbpass where namea='张三'").isNull()); // the server keeps it
+        QVERIFY_THROWS_EXCEPTION(StoreError, s.exec("delete from czbnow"));
+        s.exec("update czbnow set khm='甲公司改'");
+        QCOMPARE(s.scalar("select count(*) from rzb").toInt(), 4);
+    }
+
     // A clerk's session is named by its login, whatever user it sets, and whatever his group may
     // do to the ledger, he may read the log but neither write nor change nor empty it.
     void aClerkCannotTouchTheLog_data()
