@@ -126,6 +126,17 @@ QDate Store::closingDate()
     return v.isNull() ? QDate() : QDate::fromString(v.toString().left(10), Qt::ISODate);
 }
 
+QString Store::closedForRestore()
+{
+    // The backup's rows would rewrite the closed period: the period is opened first, by its window.
+    const QDate closing = closingDate();
+    if (!closing.isValid())
+        return QString();
+    return QStringLiteral("账已经结到%1，恢复备份会改写已结账的数据。请先在“(&4)选择明细表打印格式及计算方法”中"
+                          "取消结账（或把结账日期改回去），再恢复。")
+        .arg(closing.toString(Qt::ISODate));
+}
+
 QString Store::closedMessage(const QDate &closing)
 {
     return changelog::closedPattern().arg(closing.toString(Qt::ISODate));
@@ -451,11 +462,8 @@ void Store::replaceWith(Store &source)
     if (!others.isEmpty())
         throw StoreError(QStringLiteral("还有其他操作员在使用账本（%1），请他们退出后再恢复数据。")
                              .arg(others.join(QStringLiteral("、"))));
-    // The backup's rows would rewrite the closed period: the period is opened first, by its window.
-    if (const QDate closing = closingDate(); closing.isValid())
-        throw StoreError(QStringLiteral("账已经结到%1，恢复备份会改写已结账的数据，没有恢复。"
-                                        "请先在“系统维护”的“结账日期设置”中把结账日期改回去，再恢复。")
-                             .arg(closing.toString(Qt::ISODate)));
+    if (const QString refusal = closedForRestore(); !refusal.isEmpty())
+        throw StoreError(refusal);
     // The change log stays the ledger's own and logs the restore like any change; the settings row
     // goes in last, so that the backup's closing date holds only once its rows are in.
     QStringList order = source.tables();

@@ -240,6 +240,8 @@ public:
     // with closedMessage()). Null when no period is closed.
     QDate closingDate();
     static QString closedMessage(const QDate &closing);
+    // Why a backup may not replace the ledger now (a period is closed), or nothing.
+    QString closedForRestore();
 
     // Transactions nest: the outermost one commits or rolls back, inner ones are savepoints.
     void begin();
