@@ -29,6 +29,7 @@ package: setup
 bench: build
 	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
 	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data
+	$(BUILD_DIR)/bench/tolva_log_bench
 	if [ -z "$$TOLVA_BENCH_QUICK" ]; then \
 	    test -f $(BUILD_DIR)/bench-data-5000/tolva.db || \
 	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \

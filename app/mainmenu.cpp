@@ -39,7 +39,8 @@ const QList<QPair<MenuItem, QList<MenuItem>>> &menuTable()
         {{"N15", "系统维护(&S)"},
          {{"N01", "(&0)更换用户名"}, {nullptr, nullptr}, {"N17", "(&1)密码修改"}, {nullptr, nullptr},
           {"N22", "(&2)选择输入法"}, {nullptr, nullptr}, {"N31", "(&3)单位名称设置"}, {nullptr, nullptr},
-          {"N43", "(&4)选择明细表打印格式及计算方法"}, {nullptr, nullptr}, {"N62", "(&5)数据备份与恢复"}}},
+          {"N43", "(&4)选择明细表打印格式及计算方法"}, {nullptr, nullptr}, {"N62", "(&5)数据备份与恢复"},
+          {nullptr, nullptr}, {"N44", "(&6)操作日志查询"}}},
         {{"H1", "帮助(&H)"},
          {{"N110", "(&1)帮助信息"}, {nullptr, nullptr}, {"N210", "(&2)软件操作步骤演示(带语音)"}, {nullptr, nullptr},
           {"A1", "(&3)关于..."}, {nullptr, nullptr}, {"N35", "(&4)在线升级..."}}},
@@ -136,6 +137,11 @@ void Tsbmain::open(const QString &item)
             return;
         if (item == QLatin1String("N62") && !administrator())
             return;
+        // The change log is for those who change data or administer them.
+        if (item == QLatin1String("N44") && !context_.mayEdit() && !context_.mayAdminister()) {
+            context_.interaction().message(this, QStringLiteral("只有录入或管理权限的用户才能查询操作日志！"));
+            return;
+        }
         const Screen screen = screens_.value(item);
         if (!screen)
             return;

@@ -3,6 +3,7 @@
 #include "mainmenu.h"
 
 #include "backup/backupscreen.h"
+#include "changelog/logwindow.h"
 #include "entry/chooser.h"
 #include "help/about.h"
 #include "help/helpwindow.h"
@@ -59,6 +60,7 @@ void addScreens(Tsbmain &menu, Context &context)
     });
     add<Tczbcx1>(menu, "N14", context);
     add<Tsbrestor>(menu, "N62", context);
+    add<Trzbcx>(menu, "N44", context);
     add<summaries::Tczbhz>(menu, "N24", context);
     add<summaries::Tczbhz1>(menu, "N33", context);
 }

@@ -245,6 +245,12 @@ Outcome restoreArchive(const QString &folder, const QString &archive, const QDat
     };
     const QDir data(folder);
     Restored r;
+    try {
+        if (const QString refusal = store ? store->closedForRestore() : QString(); !refusal.isEmpty())
+            return refused(refusal);
+    } catch (const Error &e) {
+        return refused(e.text());
+    }
 
     removeLeftovers(folder);
     // Everything is unpacked and checked aside, before the current files are touched; only the

@@ -89,6 +89,7 @@ void Tsp1::showCurrent()
 
 bool Tsp1::startEdit()
 {
+    priceBefore_ = query1_.value(QStringLiteral("dj"));
     query1_.edit();
     ui->Edit1->setReadOnly(false);
     ui->Edit1->setFocus();
@@ -111,6 +112,15 @@ bool Tsp1::startAdd()
 
 bool Tsp1::save()
 {
+    // A new price changes every statement of the material, those of the closed period too.
+    if (!adding()) {
+        const QDate closing = context().store().closingDate();
+        const QVariant price = query1_.value(QStringLiteral("dj"));
+        if (closing.isValid() && !qFuzzyCompare(1.0 + price.toDouble(), 1.0 + priceBefore_.toDouble()) &&
+            !confirm(QStringLiteral("账已经结到%1。修改单价会改变该材料所有的结算单，包括已结账的，是否继续修改？")
+                         .arg(closing.toString(Qt::ISODate))))
+            return false;
+    }
     const Outcome outcome = materials::save(context().store(), query1_, {adding(), ui->Edit1->text(), decimals()});
     return saved(outcome, outcome.field() == QLatin1String("dj") ? static_cast<QWidget *>(ui->DBEdit1) : ui->Edit1);
 }

@@ -38,6 +38,8 @@ private:
 
     std::unique_ptr<Ui::Tsp1> ui;
     Dataset query1_;
+    // The daily price as the row had it when its edit began.
+    QVariant priceBefore_;
 };
 
 } // namespace tolva

@@ -51,6 +51,45 @@ Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int po
     return Outcome::done();
 }
 
+QDate closingDate(const Dataset &srf)
+{
+    if (srf.isEmpty() || !srf.hasField(QStringLiteral("zzrq")))
+        return QDate();
+    const QVariant v = srf.value(QStringLiteral("zzrq"));
+    if (v.isNull())
+        return QDate();
+    return v.typeId() == QMetaType::QDate ? v.toDate() : QDate::fromString(v.toString().left(10), Qt::ISODate);
+}
+
+bool movesClosingBack(const Dataset &srf, const QDate &date)
+{
+    const QDate current = closingDate(srf);
+    return current.isValid() && (!date.isValid() || date < current);
+}
+
+Outcome setClosingDate(const Rights &rights, Dataset &srf, const QDate &date, const QString &reason)
+{
+    if (!rights.mayAdminister())
+        return Outcome::refused(QStringLiteral("只有管理权限的用户才能设置结账日期！"));
+    const bool back = movesClosingBack(srf, date);
+    if (back && reason.trimmed().isEmpty())
+        return Outcome::refused(QStringLiteral("把结账日期改回去，必须输入原因！"), QStringLiteral("zzly"));
+    if (srf.isEmpty())
+        throw StoreError(QStringLiteral("设置表中没有数据行，无法保存设置！"));
+    if (!srf.isEditing())
+        srf.edit();
+    try {
+        srf.setValue(QStringLiteral("zzrq"), date.isValid() ? QVariant(date) : QVariant());
+        if (back)
+            srf.setValue(QStringLiteral("zzly"), reason.trimmed());
+        srf.post();
+    } catch (...) {
+        srf.cancel();
+        throw;
+    }
+    return Outcome::done();
+}
+
 Outcome saveTitles(const Rights &rights, Dataset &titles)
 {
     if (const Outcome allowed = rights.toChangeSettings(); !allowed) {

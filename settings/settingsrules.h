@@ -3,6 +3,7 @@
 #include "base/outcome.h"
 #include "base/rights.h"
 
+#include <QDate>
 #include <QStringList>
 
 namespace tolva {
@@ -25,6 +26,15 @@ Outcome chooseInputMethod(const Rights &rights, Dataset &srf, const QString &nam
 // (calculation method), `position` 0, 1 or 2. `srf` is the shared settings result set, so the
 // next statement uses it without reopening anything.
 Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int position);
+
+// The closing date srf.zzrq of `srf` (invalid when no period is closed): nothing dated on or
+// before it may be added, changed or deleted.
+QDate closingDate(const Dataset &srf);
+// Whether `date` (invalid: no closing date) moves the closing date back, opening closed days.
+bool movesClosingBack(const Dataset &srf, const QDate &date);
+// Sets the closing date; only "管理" does. Moving it back needs the reason, kept in srf.zzly and
+// with it in the change log.
+Outcome setClosingDate(const Rights &rights, Dataset &srf, const QDate &date, const QString &reason = QString());
 
 // Posts the company name and print titles typed into `titles` (a live "select * from dwm");
 // without a row there is nothing to post. Refused, the row's pending change is dropped.

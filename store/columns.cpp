@@ -80,7 +80,7 @@ void Store::loadColumns() const
 QStringList Store::workingTables()
 {
     return {QStringLiteral("czbtem"), QStringLiteral("czbhz"), QStringLiteral("czbhz1"),
-            QStringLiteral("czbtem1"), QStringLiteral("czbnow1"), QStringLiteral("czb")};
+            QStringLiteral("czbtem1"), QStringLiteral("czbnow1"), QStringLiteral("czb"), QStringLiteral("rzbtem")};
 }
 
 QStringList Store::tables() const

@@ -3,10 +3,12 @@
 #include "statement.h"
 #include "store.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QVector>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -98,6 +100,17 @@ public:
     // A value that changes whenever another connection commits a change; null where the engine
     // has none.
     virtual QVariant dataVersion() { return QVariant(); }
+
+    // Who the change log names and the clock of its times (an engine whose database takes its own
+    // time ignores the clock).
+    virtual void setSession(const QString &user, const std::function<QDateTime()> &clock)
+    {
+        Q_UNUSED(user)
+        Q_UNUSED(clock)
+    }
+    // Starts the change log and the closed period on this connection, where the database does not
+    // keep them itself.
+    virtual void startLog() {}
 
     // The users of other sessions on the same ledger (none for a file the program holds alone).
     virtual QStringList otherSessions() { return {}; }

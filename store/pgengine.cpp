@@ -89,6 +89,9 @@ std::exception_ptr failureOf(const PGresult *r, PGconn *conn, const QString &sho
     // as the rule words it.
     if (state == QLatin1String("P0001"))
         return std::make_exception_ptr(ConflictError(ConflictError::Kind::Rule, field(r, PG_DIAG_MESSAGE_PRIMARY), shown));
+    // A change in the closed period is said as the rule says it, alone.
+    if (state == QLatin1String("TL001"))
+        return std::make_exception_ptr(StoreError(field(r, PG_DIAG_MESSAGE_PRIMARY)));
     return std::make_exception_ptr(StoreError(failureText(r, conn), shown));
 }
 
@@ -377,6 +380,21 @@ void PgEngine::open()
             throw;
         }
     }
+    if (!user_.isNull()) {
+        try {
+            PQclear(run(QStringLiteral("select set_config('tolva.user', $1, false)"), {user_}, QStringLiteral("tolva.user")));
+        } catch (...) {
+            close();
+            throw;
+        }
+    }
+}
+
+void PgEngine::setSession(const QString &user, const std::function<QDateTime()> &)
+{
+    user_ = user;
+    if (conn_)
+        PQclear(run(QStringLiteral("select set_config('tolva.user', $1, false)"), {user_}, QStringLiteral("tolva.user")));
 }
 
 void PgEngine::close()

@@ -43,6 +43,9 @@ public:
     QString integrity() override;
 
     QStringList otherSessions() override;
+    // The user the log names for a session of the tables' owner ("tolva.user"); a clerk's session
+    // is named by its role, whatever it sets.
+    void setSession(const QString &user, const std::function<QDateTime()> &clock) override;
 
     bool isOpen() const override { return conn_ != nullptr; }
     void close() override;
@@ -69,6 +72,7 @@ private:
     int savepoints_ = 0;
     QHash<QString, QStringList> columnNames_;
     bool columnsKnown_ = false;
+    QString user_;
 };
 
 // Throws a StoreError in the program's words for a failed connection.

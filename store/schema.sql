@@ -7,6 +7,8 @@
 --   czbhz.tem1, czbhz1.tem1 4; czbhz.tem3, czbhz1.tem3 30;
 --   sbbackup.filepath 255, filename 100, creatime 20.
 -- srf.qhsoftnow is not created here: the start-up adds it when it is missing.
+-- rzb, rzbtem and srf.zzrq, srf.zzly came with the change log: the store adds them to a ledger
+-- made before (and a file without them is still one of ours).
 
 create table sp1 (
     namea varchar(10), dj real, kc real, kc1 real, kc2 real, nowkc real, numsb real
@@ -90,13 +92,26 @@ create table dwm (
     a7 varchar(50), namea varchar(32), indexa smallint, b1 real, b2 real
 );
 
+-- zzrq: the closing date, nothing dated on or before it changes; zzly: why it was last moved back.
 create table srf (
     srf varchar(60), b1 real, b6 real, b5 real, b3 real, b7 real, b8 real, b9 real, b10 real,
-    a2 varchar(20), a4 varchar(10)
+    a2 varchar(20), a4 varchar(10), zzrq date, zzly varchar(100)
 );
 
 create table sbbackup (
     filepath varchar(255), filename varchar(100), creadate date, creatime varchar(20)
+);
+
+-- The change log: one row per change of a business row, written by the database in the changing
+-- statement. sj "yyyy-mm-dd hh:mm:ss", yh the user, bm the table, cz 增加/修改/删除, numa the
+-- contract where the row has one, yjl and xjl the row before and after as JSON.
+create table rzb (
+    sj varchar(19), yh text, bm varchar(10), cz varchar(4), numa text, yjl text, xjl text
+);
+
+-- Working table of the change log's window: the rows found, each change written out field by field.
+create table rzbtem (
+    sj varchar(19), yh text, bm text, cz varchar(4), numa text, nr text
 );
 
 -- The computations read movements and money one contract at a time.

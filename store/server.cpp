@@ -1,4 +1,5 @@
 #include "server.h"
+#include "changelog.h"
 #include "engine.h"
 #include "pgdialect.h"
 #include "pgengine.h"
@@ -173,6 +174,8 @@ QStringList serverGrants()
         // The program notes its own file name at its end, whoever ends it.
         QStringLiteral("grant update (qhsoftnow) on srf to \"查询\""),
         QStringLiteral("grant usage on all sequences in schema public to \"录入\", \"管理\""),
+        // The change log is read by every group and written only by the server's own triggers.
+        QStringLiteral("revoke insert, update, delete, truncate on rzb from \"管理\""),
     };
 }
 
@@ -243,7 +246,21 @@ QStringList setUp(const QString &address)
             const engine::PgEngine::Prepared p = db.translate(Store::translate(statement));
             run(db, p.sql);
         }
+        // The change log and the closed period, kept by the server in every changing statement
+        // from here on (the starting rows are no one's change).
+        {
+            const QHash<QString, QVector<ColumnInfo>> tables = db.tables();
+            const auto columnsOf = [&](const QString &table) {
+                QStringList names;
+                for (const ColumnInfo &c : tables.value(table))
+                    names << c.name;
+                return names;
+            };
+            for (const QString &statement : changelog::serverTriggers(columnsOf))
+                run(db, statement);
+        }
         made << QStringLiteral("数据表和起始数据");
+        made << QStringLiteral("操作日志和结账日期");
         made << QStringLiteral("用户组“查询”“录入”“管理”及其权限");
         PGresult *users = db.run(QStringLiteral("select namea, popedoma from sbpass order by rowid"), {}, QStringLiteral("sbpass"));
         for (int i = 0; i < PQntuples(users); ++i)
@@ -381,6 +398,16 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
     QStringList copied;
     db.begin();
     try {
+        // The rows come as the folder holds them, its change log with them: the copy itself is no
+        // change of the ledger, and its closed period is no reason to refuse it. The server's other
+        // rules (the users' logins) hold for the copy as for any change.
+        const auto logTriggers = [&](const char *action) {
+            for (const changelog::LoggedTable &t : changelog::loggedTables())
+                run(db, QStringLiteral("alter table %1 %2 trigger rzb_log").arg(t.name, QLatin1String(action)));
+            for (const QString &table : changelog::closedTables())
+                run(db, QStringLiteral("alter table %1 %2 trigger zz_closed").arg(table, QLatin1String(action)));
+        };
+        logTriggers("disable");
         for (const Table &t : tables) {
             const QVector<ColumnInfo> &serverColumns = target.value(t.name);
             QStringList list;
@@ -411,6 +438,7 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
             insert->finish();
             copied << QStringLiteral("%1：%2 条记录").arg(t.name).arg(t.rows.rows.size());
         }
+        logTriggers("enable");
         // Each user logs in to the server; one without a login gets it, with his password.
         for (const Table &t : tables) {
             if (t.name != QLatin1String("sbpass"))

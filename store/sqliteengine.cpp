@@ -1,4 +1,5 @@
 #include "sqliteengine.h"
+#include "changelog.h"
 #include "sqlitefile.h"
 
 #include <QDir>
@@ -47,6 +48,9 @@ using StatementPtr = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt *)>;
 
 StoreError failure(sqlite3 *db, int rc, const QString &shown, int systemError = 0)
 {
+    // A refusal of the database's own rules (a change in the closed period) is said as it is.
+    if (rc == SQLITE_CONSTRAINT_FUNCTION)
+        return StoreError(QString::fromUtf8(sqlite3_errmsg(db)));
     if (systemError == 0)
         systemError = sqlite3_system_errno(db);
     return StoreError(failureText(rc, QString::fromUtf8(sqlite3_errmsg(db)), systemError), shown);
@@ -87,6 +91,8 @@ int bindValue(sqlite3_stmt *st, int i, const QVariant &value)
 // Prepares one statement with its named parameters bound. What follows the statement is refused,
 // not silently skipped, and so is a parameter of another form ("?", "@x"), which would otherwise
 // run as null.
+void bindAll(sqlite3 *db, sqlite3_stmt *raw, const Params &params, const QString &shown);
+
 StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params, const QString &shown)
 {
     const QByteArray text = sql.toUtf8();
@@ -99,6 +105,12 @@ StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params,
         throw StoreError(QStringLiteral("没有可执行的语句。"), shown);
     if (tail && !QByteArray(tail).trimmed().isEmpty())
         throw StoreError(QStringLiteral("不能一次执行多条语句。"), shown);
+    bindAll(db, raw, params, shown);
+    return st;
+}
+
+void bindAll(sqlite3 *db, sqlite3_stmt *raw, const Params &params, const QString &shown)
+{
     for (int i = 1; i <= sqlite3_bind_parameter_count(raw); ++i) {
         const char *named = sqlite3_bind_parameter_name(raw, i);
         if (!named || named[0] != ':')
@@ -106,7 +118,6 @@ StatementPtr prepareBound(sqlite3 *db, const QString &sql, const Params &params,
         if (const int rc = bindValue(raw, i, namedValue(params, QString::fromUtf8(named + 1), shown)); rc != SQLITE_OK)
             throw failure(db, rc, shown);
     }
-    return st;
 }
 
 class SqliteCursor : public Cursor {
@@ -196,7 +207,69 @@ private:
     int column_ = 0;
 };
 
+// The functions the log's triggers call: the time and the user of the session, and the refusal of
+// a change in the closed period.
+void nowFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    const auto *engine = static_cast<const SqliteEngine *>(sqlite3_user_data(context));
+    const QByteArray text = engine->logTime();
+    sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+void userFunction(sqlite3_context *context, int, sqlite3_value **)
+{
+    const auto *engine = static_cast<const SqliteEngine *>(sqlite3_user_data(context));
+    const QByteArray &user = engine->logUser();
+    sqlite3_result_text(context, user.constData(), int(user.size()), SQLITE_TRANSIENT);
+}
+
+void closedFunction(sqlite3_context *context, int, sqlite3_value **values)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(values[0]));
+    const QByteArray message = changelog::closedPattern().arg(QString::fromUtf8(text ? text : "")).toUtf8();
+    sqlite3_result_error(context, message.constData(), int(message.size()));
+    sqlite3_result_error_code(context, SQLITE_CONSTRAINT_FUNCTION);
+}
+
 } // namespace
+
+void SqliteEngine::setSession(const QString &user, const std::function<QDateTime()> &clock)
+{
+    user_ = user.toUtf8();
+    clock_ = clock;
+}
+
+QByteArray SqliteEngine::logTime() const
+{
+    const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTime();
+    return now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toUtf8();
+}
+
+void SqliteEngine::startLog()
+{
+    sqlite3 *db = handle();
+    const struct {
+        const char *name;
+        int arguments;
+        void (*function)(sqlite3_context *, int, sqlite3_value **);
+    } functions[] = {{"tolva_now", 0, nowFunction}, {"tolva_user", 0, userFunction}, {"tolva_closed", 1, closedFunction}};
+    for (const auto &f : functions)
+        if (const int rc = sqlite3_create_function_v2(db, f.name, f.arguments, SQLITE_UTF8 | SQLITE_DIRECTONLY, this,
+                                                      f.function, nullptr, nullptr, nullptr);
+            rc != SQLITE_OK)
+            throw failure(db, rc, QString::fromLatin1(f.name));
+    const QHash<QString, QVector<ColumnInfo>> known = tables();
+    if (!known.contains(QStringLiteral("rzb")))
+        return;
+    const auto columnsOf = [&](const QString &table) {
+        QStringList names;
+        for (const ColumnInfo &c : known.value(table))
+            names << c.name;
+        return names;
+    };
+    for (const QString &statement : changelog::sqliteTriggers(columnsOf))
+        exec(statement, {}, statement);
+}
 
 QString SqliteEngine::notANumber(const QString &c) const
 {
@@ -228,6 +301,7 @@ SqliteEngine::~SqliteEngine()
     if (db_) {
         if (!sqlite3_get_autocommit(db_))
             sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        forgetStatements();
         sqlite3_close_v2(db_);
     }
 }
@@ -298,10 +372,18 @@ void SqliteEngine::open()
     }
 }
 
+void SqliteEngine::forgetStatements()
+{
+    for (sqlite3_stmt *st : std::as_const(statements_))
+        sqlite3_finalize(st);
+    statements_.clear();
+}
+
 void SqliteEngine::close()
 {
     if (!db_)
         return;
+    forgetStatements();
     sqlite3_close_v2(db_);
     db_ = nullptr;
 }
@@ -325,16 +407,37 @@ void SqliteEngine::create()
 int SqliteEngine::exec(const QString &sql, const Params &params, const QString &shown)
 {
     sqlite3 *db = handle();
-    StatementPtr st = prepareBound(db, sql, params, shown);
+    // A statement run again (a save, row after row) is prepared once: with the change log's
+    // triggers coded into it, preparing costs more than running.
+    sqlite3_stmt *st = statements_.value(sql);
+    if (!st) {
+        StatementPtr made = prepareBound(db, sql, params, shown);
+        if (statements_.size() >= 64)
+            forgetStatements();
+        st = made.release();
+        statements_.insert(sql, st);
+    } else {
+        try {
+            bindAll(db, st, params, shown);
+        } catch (...) {
+            sqlite3_clear_bindings(st);
+            throw;
+        }
+    }
+    // Reset when done, so that it holds no lock and no value between runs.
+    const std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt *)> done(st, [](sqlite3_stmt *s) {
+        sqlite3_reset(s);
+        sqlite3_clear_bindings(s);
+    });
     int rc;
     errno = 0;
-    while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
     // The reason of a failed write, taken before anything else can change it.
     const int systemError = errno;
     if (rc != SQLITE_DONE)
         throw failure(db, rc, shown, systemError);
-    return sqlite3_stmt_readonly(st.get()) ? 0 : int(sqlite3_changes(db));
+    return sqlite3_stmt_readonly(st) ? 0 : int(sqlite3_changes(db));
 }
 
 qint64 SqliteEngine::insert(const QString &sql, const Params &params, const QString &shown)

@@ -3,6 +3,7 @@
 #include "engine.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace tolva::engine {
 
@@ -35,6 +36,13 @@ public:
     void compact() override;
     QString integrity() override;
 
+    void setSession(const QString &user, const std::function<QDateTime()> &clock) override;
+    // Temporary triggers on this connection alone: other programs on the file are not touched.
+    void startLog() override;
+    // What the log's triggers write: the time "yyyy-mm-dd hh:mm:ss" and the user.
+    QByteArray logTime() const;
+    const QByteArray &logUser() const { return user_; }
+
     bool isOpen() const override { return db_ != nullptr; }
     void close() override;
     void open() override;
@@ -49,6 +57,11 @@ private:
     QString path_;
     int busyTimeout_;
     sqlite3 *db_ = nullptr;
+    // The statements exec() ran, prepared, by their text; finalized before the file is closed.
+    QHash<QString, sqlite3_stmt *> statements_;
+    void forgetStatements();
+    QByteArray user_;
+    std::function<QDateTime()> clock_;
 };
 
 // What a person reads for a failure of the engine: the conditions a person can act on (another

@@ -164,9 +164,11 @@ Kind classify(const QString &path)
         throw StoreError(refusal(path, notOurs + QStringLiteral("而是另一个程序的数据库。") + leftAlone));
     if (tables.isEmpty())
         return Kind::Empty;
+    // The change log's tables came later: the store adds them to a file without them.
+    const QStringList later{QStringLiteral("rzb"), QStringLiteral("rzbtem")};
     QStringList missing;
     for (const QString &table : modelTables())
-        if (!tables.contains(table))
+        if (!tables.contains(table) && !later.contains(table))
             missing << table;
     if (!missing.isEmpty())
         throw StoreError(refusal(path, notOurs + QStringLiteral("而是另一个程序的数据库（没有数据表 ") +

@@ -1,4 +1,5 @@
 #include "store.h"
+#include "changelog.h"
 #include "dataset.h"
 #include "engine.h"
 #include "pgengine.h"
@@ -49,6 +50,50 @@ std::unique_ptr<engine::Engine> engineFor(const QString &folder, const Store::Op
     return std::make_unique<engine::PgEngine>(options.server);
 }
 
+// The tables and columns that ledgers made before the change log lack, made in one transaction
+// where the program may change the tables' structure (the folder's file; a server is set up with
+// them), then the log on the connection.
+void startLog(engine::Engine &e, bool server)
+{
+    if (!server) {
+        const QHash<QString, QVector<ColumnInfo>> tables = e.tables();
+        QStringList missing;
+        for (const QString &statement : engine::schemaStatements()) {
+            static const QRegularExpression made(QStringLiteral("^\\s*create\\s+table\\s+(\\w+)"),
+                                                 QRegularExpression::CaseInsensitiveOption);
+            const auto m = made.match(statement);
+            // Only the log's own tables: a file without another table is no ledger of ours.
+            const QString table = m.captured(1).toLower();
+            if (m.hasMatch() && table.startsWith(QLatin1String("rzb")) && !tables.contains(table))
+                missing << statement;
+        }
+        const auto has = [&](const QString &column) {
+            for (const ColumnInfo &c : tables.value(QStringLiteral("srf")))
+                if (c.name == column)
+                    return true;
+            return false;
+        };
+        if (tables.contains(QStringLiteral("srf"))) {
+            if (!has(QStringLiteral("zzrq")))
+                missing << QStringLiteral("alter table srf add column zzrq date");
+            if (!has(QStringLiteral("zzly")))
+                missing << QStringLiteral("alter table srf add column zzly varchar(100)");
+        }
+        if (!missing.isEmpty()) {
+            e.begin();
+            try {
+                for (const QString &statement : std::as_const(missing))
+                    e.exec(statement, {}, statement);
+                e.commit();
+            } catch (...) {
+                e.rollback();
+                throw;
+            }
+        }
+    }
+    e.startLog();
+}
+
 } // namespace
 
 Store::Store(const QString &folder) : Store(folder, Options()) {}
@@ -57,6 +102,44 @@ Store::Store(const QString &folder, const Options &options)
     : folder_(QDir(folder).absolutePath()), options_(options),
       engine_(engineFor(folder_, options))
 {
+    engine_->setSession(logUser_, clock_);
+    tolva::startLog(*engine_, isServer());
+}
+
+void Store::setLogUser(const QString &user)
+{
+    logUser_ = user;
+    engine_->setSession(logUser_, clock_);
+}
+
+void Store::setClock(std::function<QDateTime()> clock)
+{
+    clock_ = std::move(clock);
+    engine_->setSession(logUser_, clock_);
+}
+
+QDate Store::closingDate()
+{
+    if (!column(QStringLiteral("srf"), QStringLiteral("zzrq")))
+        return QDate();
+    const QVariant v = scalar(QStringLiteral("select max(zzrq) from srf"));
+    return v.isNull() ? QDate() : QDate::fromString(v.toString().left(10), Qt::ISODate);
+}
+
+QString Store::closedForRestore()
+{
+    // The backup's rows would rewrite the closed period: the period is opened first, by its window.
+    const QDate closing = closingDate();
+    if (!closing.isValid())
+        return QString();
+    return QStringLiteral("账已经结到%1，恢复备份会改写已结账的数据。请先在“(&4)选择明细表打印格式及计算方法”中"
+                          "取消结账（或把结账日期改回去），再恢复。")
+        .arg(closing.toString(Qt::ISODate));
+}
+
+QString Store::closedMessage(const QDate &closing)
+{
+    return changelog::closedPattern().arg(closing.toString(Qt::ISODate));
 }
 
 Store::Options Store::configured()
@@ -113,6 +196,7 @@ void Store::reopen()
         close();
     engine_->open();
     columnsLoaded_ = false;
+    tolva::startLog(*engine_, isServer());
     // Every result set is re-read, also when one of them fails (the file put in place may lack
     // what it asks for); the first failure is reported.
     std::exception_ptr first;
@@ -138,6 +222,8 @@ void Store::reconnect(const Options &options)
     if (depth_ > 0)
         throw StoreError(QStringLiteral("数据正在修改中，不能更换数据库。"));
     std::unique_ptr<engine::Engine> next = engineFor(folder_, options);
+    next->setSession(logUser_, clock_);
+    tolva::startLog(*next, !options.server.isEmpty());
     engine_ = std::move(next);
     options_ = options;
     columnsLoaded_ = false;
@@ -376,12 +462,20 @@ void Store::replaceWith(Store &source)
     if (!others.isEmpty())
         throw StoreError(QStringLiteral("还有其他操作员在使用账本（%1），请他们退出后再恢复数据。")
                              .arg(others.join(QStringLiteral("、"))));
+    if (const QString refusal = closedForRestore(); !refusal.isEmpty())
+        throw StoreError(refusal);
+    // The change log stays the ledger's own and logs the restore like any change; the settings row
+    // goes in last, so that the backup's closing date holds only once its rows are in.
+    QStringList order = source.tables();
+    order.removeAll(QStringLiteral("rzb"));
+    if (order.removeAll(QStringLiteral("srf")) > 0)
+        order << QStringLiteral("srf");
     transaction([&] {
         // On a server the users' rows come back without touching their logins: a clerk keeps his
         // password, and the logins of users the archive lacks are not dropped.
         if (isServer())
             exec(QStringLiteral("set local tolva.restoring = 'on'"));
-        for (const QString &table : source.tables()) {
+        for (const QString &table : std::as_const(order)) {
             if (!hasTable(table))
                 continue;
             QStringList names;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDate>
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -226,6 +228,24 @@ public:
     void checkCapacity(const QString &table, const QString &column, const QVariant &value) const;
     static int gbkLength(const QString &text);
 
+    // The change log (table rzb): every change of a business row writes a row naming when, who,
+    // the table, the operation and the row before and after, in the changing statement itself.
+    // The user it names (the one logged in; "命令行" until someone is, as in the command-line
+    // modes) and the clock of its times (the context's, so that tests fix it). On a server the
+    // server names the session's role and takes its own time.
+    static QString commandLineUser() { return QStringLiteral("命令行"); }
+    void setLogUser(const QString &user);
+    QString logUser() const { return logUser_; }
+    void setClock(std::function<QDateTime()> clock);
+    QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
+    // The closing date (srf.zzrq): movements, deposits and rent received dated on or before it can
+    // no longer be added, changed or deleted, whatever way a change comes (the database refuses it
+    // with closedMessage()). Null when no period is closed.
+    QDate closingDate();
+    static QString closedMessage(const QDate &closing);
+    // Why a backup may not replace the ledger now (a period is closed), or nothing.
+    QString closedForRestore();
+
     // Transactions nest: the outermost one commits or rolls back, inner ones are savepoints.
     void begin();
     void commit();
@@ -281,6 +301,8 @@ private:
     int depth_ = 0;
     std::vector<std::function<void(bool)>> settled_;
     QVector<Dataset *> datasets_;
+    QString logUser_ = commandLineUser();
+    std::function<QDateTime()> clock_;
     mutable bool columnsLoaded_ = false;
     mutable QHash<QString, QVector<ColumnInfo>> columns_;
 };

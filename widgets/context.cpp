@@ -27,6 +27,19 @@ Context::Context(Store &store, Interaction &interaction, QObject *parent)
 
 Context::~Context() = default;
 
+void Context::setClock(std::function<QDateTime()> clock)
+{
+    clock_ = std::move(clock);
+    // The change log's times come from the same clock.
+    store_.setClock(clock_);
+}
+
+void Context::setUserName(const QString &name)
+{
+    userName_ = name;
+    store_.setLogUser(name);
+}
+
 void Context::setPreviewWindow(std::unique_ptr<QWidget> window)
 {
     preview_ = std::move(window);

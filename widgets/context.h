@@ -53,7 +53,8 @@ public:
     Dataset &currentUser() const { return *currentUser_; }
 
     QString userName() const { return userName_; }
-    void setUserName(const QString &name) { userName_ = name; }
+    // The user the change log names from now on.
+    void setUserName(const QString &name);
     // What the current user's right allows (nothing after a failed change of user), read when a
     // screen is activated: "录入" changes data; "录入" and "管理" change the settings that change
     // figures or prints; "管理" administers users and backups.
@@ -66,7 +67,7 @@ public:
     void setStatus(const StatusTexts &status);
 
     // "Now" and "today" come from here, never from the system directly, so tests can fix them.
-    void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
+    void setClock(std::function<QDateTime()> clock);
     QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
     QDate today() const { return now().date(); }
 

@@ -350,6 +350,25 @@ private Q_SLOTS:
         QCOMPARE(names(f.store->folder()).filter("before-restore").size(), 2);
     }
 
+    // With a period closed, a backup does not replace the ledger until the period is opened again.
+    void aClosedPeriodHoldsOffTheRestore()
+    {
+        Fixture f;
+        addContract(*f.store, "A1");
+        QTemporaryDir out;
+        QVERIFY(writeBackup(*f.store, out.path() + "/r.zip"));
+        addContract(*f.store, "A2");
+        f.store->exec("update srf set zzrq='2004-01-31'");
+        const QString before = contents(*f.store);
+        const Outcome o = restoreArchive(f.store->folder(), out.path() + "/r.zip", f.now, f.store.get());
+        QVERIFY(!o.ok());
+        QVERIFY2(o.message().contains("账已经结到2004-01-31"), qPrintable(o.message()));
+        QCOMPARE(contents(*f.store), before);
+        f.store->exec("update srf set zzrq=null");
+        QVERIFY(restoreArchive(f.store->folder(), out.path() + "/r.zip", f.now, f.store.get()));
+        QCOMPARE(f.store->scalar("select count(*) from sp2 where numa='A2'").toInt(), 0);
+    }
+
     // The command line: a backup, a change, a restore from the written archive; and the failures
     // exit non-zero with the reason.
     void commandLine()

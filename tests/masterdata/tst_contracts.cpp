@@ -354,6 +354,30 @@ private Q_SLOTS:
         QCOMPARE(s.screen.findChild<QLabel *>("DBText2")->text(), QString("H1"));
     }
 
+    // A deposit dated on or before the closing date is refused with the closing date; the typed row
+    // stays pending, and it saves once its date is after the closed period.
+    void theClosedPeriodRefusesTheSaveAndKeepsTheRow()
+    {
+        Fixture f;
+        fill(f);
+        f.store->exec("update srf set zzrq='2004-03-31'");
+        const int before = f.store->scalar("select count(*) from sp3").toInt();
+        Open<Tsp3> s(f);
+        s.click("btn1_add");
+        s.date("d1")->setDate(QDate(2004, 3, 31));
+        s.set("DBEdit3", "80");
+        s.click("btn1_add");
+        QCOMPARE(f.ui.texts(), QStringList{"该日期的账已经结账（结账日期2004-03-31），不能修改。"});
+        QCOMPARE(s.field("DBEdit3")->text(), QString("80"));
+        QCOMPARE(s.date("d1")->date(), QDate(2004, 3, 31));
+        QCOMPARE(s.button("btn1_add")->text(), QString("保存(&S)"));
+        QCOMPARE(f.store->scalar("select count(*) from sp3").toInt(), before);
+        s.date("d1")->setDate(QDate(2004, 4, 1));
+        s.click("btn1_add");
+        QCOMPARE(s.button("btn1_add")->text(), QString("添加(&A)"));
+        QCOMPARE(f.store->scalar("select count(*) from sp3").toInt(), before + 1);
+    }
+
     // A number field's text that is no number, or out of range, refuses the save with its reason;
     // the text stays and the row is unchanged. A zero shows empty once focused, to be typed over.
     void typedNumbersAreCheckedBeforeSaving()

@@ -101,6 +101,33 @@ private Q_SLOTS:
         QCOMPARE(s.button("btn1_edit")->text(), QString("编辑(&E)"));
     }
 
+    // With a closed period, a new price asks first, naming the closing date; refused, the typed price
+    // stays pending. A change of the name alone asks nothing.
+    void aNewPriceInAClosedLedgerAsksFirst()
+    {
+        Fixture f;
+        fill(f);
+        f.store->exec("update srf set zzrq='2004-01-31'");
+        Open<Tsp1> s(f);
+        s.click("btn1_edit");
+        s.set("DBEdit1", "0.05");
+        f.ui.answers = {false};
+        s.click("btn1_edit");
+        QCOMPARE(f.ui.texts("confirm"),
+                 QStringList{"账已经结到2004-01-31。修改单价会改变该材料所有的结算单，包括已结账的，是否继续修改？"});
+        QCOMPARE(s.button("btn1_edit")->text(), QString("保存(&S)"));
+        QCOMPARE(s.field("DBEdit1")->text(), QString("0.05"));
+        QVERIFY(f.store->scalar("select dj from sp1 where namea='扣件'").toDouble() != 0.05);
+        f.ui.answers = {true};
+        s.click("btn1_edit");
+        QCOMPARE(f.store->scalar("select dj from sp1 where namea='扣件'").toDouble(), 0.05);
+        s.click("btn1_edit");
+        s.set("Edit1", "扣件甲");
+        s.click("btn1_edit");
+        QCOMPARE(f.ui.texts("confirm").size(), 2);
+        QCOMPARE(column(*f.store, "select namea from sp1"), (QStringList{"钢管", "扣件甲"}));
+    }
+
     void renameReachesEveryCopyButCzb()
     {
         Fixture f;

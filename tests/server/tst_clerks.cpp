@@ -208,20 +208,20 @@ private Q_SLOTS:
         TestLedger ledger;
         Clerk admin(ledger, "管理员");
         Store &s = admin.store;
-        s.exec("insert into sbpass(namea,passa,popedoma) values('张三','a''b c','录入')");
-        QVERIFY(s.scalar("select passa from sbpass where namea='张三'").isNull());
+        s.exec("insert into sbpass(namea,passa,popedoma) values('赵临时','a''b c','录入')");
+        QVERIFY(s.scalar("select passa from sbpass where namea='赵临时'").isNull());
         {
-            Clerk zhang(ledger, "张三", "a'b c");
+            Clerk zhang(ledger, "赵临时", "a'b c");
             zhang.store.exec("insert into sp1(namea,dj) values('钢管',1)");
         }
-        s.exec("update sbpass set namea='李四', popedoma='查询' where namea='张三'");
-        QVERIFY(!s.checkLogin("张三", "a'b c"));
+        s.exec("update sbpass set namea='钱临时', popedoma='查询' where namea='赵临时'");
+        QVERIFY(!s.checkLogin("赵临时", "a'b c"));
         {
-            Clerk li(ledger, "李四", "a'b c");
+            Clerk li(ledger, "钱临时", "a'b c");
             refusedWith([&] { li.store.exec("insert into sp1(namea,dj) values('扣件',1)"); }, "没有这项操作的权限");
         }
-        s.exec("delete from sbpass where namea='李四'");
-        QVERIFY(!s.checkLogin("李四", "a'b c"));
+        s.exec("delete from sbpass where namea='钱临时'");
+        QVERIFY(!s.checkLogin("钱临时", "a'b c"));
     }
 };
 

@@ -9,6 +9,8 @@
 #include "settings/titles.h"
 
 #include <QComboBox>
+#include <QInputDialog>
+#include <QLabel>
 #include <QDBusConnection>
 #include <QProcess>
 #include <QRadioButton>
@@ -173,6 +175,54 @@ private Q_SLOTS:
         QVERIFY(!s.screen.isVisible());
         QCOMPARE(joinedRow(*f.store, "select b6,b1 from srf", "|"), QString("2.0|0.0"));
         QCOMPARE(f.ui.log.size(), 0);
+    }
+
+    // A 管理 user closes the period up to a date; moving it back asks for the reason, which goes
+    // into the log with the date; another right sees the date and cannot change it.
+    void theClosingDate()
+    {
+        Fixture f;
+        f.logIn("管理员");
+        {
+            Open<Tczbp_setup> s(f);
+            QCOMPARE(s.screen.findChild<QLabel *>("Label_zzrq")->text(), QString("没有结账"));
+            QVERIFY(!s.button("btn_zz0")->isEnabled());
+            s.date("d_zzrq")->setDate(QDate(2004, 1, 31));
+            s.click("btn_zz");
+            QCOMPARE(f.store->closingDate(), QDate(2004, 1, 31));
+            QCOMPARE(s.screen.findChild<QLabel *>("Label_zzrq")->text(), QString("已结账到 2004-01-31"));
+            // Forward needs no reason; back does, and a cancelled or empty one changes nothing.
+            s.date("d_zzrq")->setDate(QDate(2004, 2, 29));
+            s.click("btn_zz");
+            QCOMPARE(f.store->closingDate(), QDate(2004, 2, 29));
+            QString typed;
+            int answer = QDialog::Rejected;
+            f.ui.windows["ReasonDialog"] = [&](QDialog *d) {
+                static_cast<QInputDialog *>(d)->setTextValue(typed);
+                return answer;
+            };
+            s.date("d_zzrq")->setDate(QDate(2004, 1, 15));
+            s.click("btn_zz");
+            QCOMPARE(f.store->closingDate(), QDate(2004, 2, 29));
+            answer = QDialog::Accepted;
+            s.click("btn_zz");
+            QCOMPARE(f.ui.texts("message").last(), QString("把结账日期改回去，必须输入原因！"));
+            QCOMPARE(f.store->closingDate(), QDate(2004, 2, 29));
+            typed = "补录漏单";
+            s.click("btn_zz0");
+            QVERIFY(!f.store->closingDate().isValid());
+            QCOMPARE(f.store->scalar("select zzly from srf").toString(), QString("补录漏单"));
+            QCOMPARE(f.store->scalar("select count(*) from rzb where bm='srf' and xjl like '%补录漏单%'").toInt(), 1);
+        }
+        f.store->exec("update srf set zzrq='2004-01-31'");
+        f.context->reopenSettings();
+        f.logIn("录入员");
+        Open<Tczbp_setup> s(f);
+        QCOMPARE(s.screen.findChild<QLabel *>("Label_zzrq")->text(), QString("已结账到 2004-01-31"));
+        for (const char *name : {"btn_zz", "btn_zz0"})
+            QVERIFY2(!s.button(name)->isEnabled(), name);
+        QVERIFY(!settings::setClosingDate(f.context->rights(), f.context->settings(), QDate(2004, 3, 1)).ok());
+        QCOMPARE(f.store->closingDate(), QDate(2004, 1, 31));
     }
 };
 

@@ -90,8 +90,10 @@ private Q_SLOTS:
             {"czbnow1", "khm numa datea namea gg dw dw1 bl a1 b1 a2 b2 a3 a4 a8"},
             {"sbpass", "namea passa popedoma"},
             {"dwm", "a1 a6 a2 a3 a4 a5 a8 a9 sp2 sp3 sp4 sp1 a7 namea indexa b1 b2"},
-            {"srf", "srf b1 b6 b5 b3 b7 b8 b9 b10 a2 a4"},
+            {"srf", "srf b1 b6 b5 b3 b7 b8 b9 b10 a2 a4 zzrq zzly"},
             {"sbbackup", "filepath filename creadate creatime"},
+            {"rzb", "sj yh bm cz numa yjl xjl"},
+            {"rzbtem", "sj yh bm cz numa nr"},
         };
         for (const auto &[table, expected] : tables) {
             QStringList names;
