@@ -68,7 +68,7 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     auto *back = new QPushButton(QStringLiteral("返回(&X)"));
     back->setObjectName(QStringLiteral("btn1_exit"));
     back->setAutoDefault(false);
-    connect(back, &QPushButton::clicked, this, &QDialog::accept);
+    on(back, &QPushButton::clicked, &QDialog::accept);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(back);
@@ -77,12 +77,12 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     layout->addWidget(split, 1);
     layout->addLayout(buttons);
 
-    connect(contents_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+    on(contents_, &QListWidget::currentItemChanged, [this](QListWidgetItem *item) {
         if (item && page() != item->data(Qt::UserRole).toString())
             browser_->setSource(pageUrl(item->data(Qt::UserRole).toString()));
     });
     // Links between pages keep the contents in step.
-    connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl &source) {
+    on(browser_, &QTextBrowser::sourceChanged, [this](const QUrl &source) {
         const QString current = QFileInfo(source.path()).completeBaseName();
         for (int i = 0; i < contents_->count(); ++i)
             if (contents_->item(i)->data(Qt::UserRole).toString() == current) {

@@ -7,12 +7,12 @@
 #include "updaterules.h"
 
 #include "widgets/context.h"
+#include "widgets/progressdialog.h"
 #include "widgets/statusmirror.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QProgressDialog>
 
 namespace tolva {
 
@@ -39,8 +39,8 @@ void DownloadWindow::setUpLinks(QLabel *title, QLabel *gapText, LinkLabel *gapLi
         link->setNormalColor(Qt::blue);
     placeLink(gapText, gapLink);
     placeLink(tellText, tell);
-    connect(gapLink, &LinkLabel::clicked, this, [this] { context().interaction().open(help::homePage()); });
-    connect(tell, &LinkLabel::clicked, this, [this] { context().interaction().open(help::mailTo()); });
+    on(gapLink, &LinkLabel::clicked, [this] { context().interaction().open(help::homePage()); });
+    on(tell, &LinkLabel::clicked, [this] { context().interaction().open(help::mailTo()); });
     StatusMirror::addPanels(bar, panels_);
     // A narrow window: the middle panel takes what its text needs, so the third one stays in view.
     const QString middle = QStringLiteral("最新信息及软件更新请访问青禾主页:") + Context::webAddress();
@@ -69,31 +69,22 @@ Download::Result DownloadWindow::fetch(const QString &file)
 {
     Download download;
     download.setTimeout(timeout_);
-    QProgressDialog progress(this);
-    progress.setObjectName(QStringLiteral("progress"));
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButtonText(QStringLiteral("取消"));
-    progress.setMinimumDuration(300);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
     const QString address = help::downloadUrl(file).toString();
-    progress.setLabelText(QStringLiteral("正在下载 %1").arg(address));
-    connect(&download, &Download::progress, &progress, [&](qint64 received, qint64 total) {
-        // Bytes as they arrive; a server that does not say the size shows a moving bar.
-        progress.setMaximum(total > 0 ? 1000 : 0);
-        progress.setValue(total > 0 ? int(received * 1000 / total) : 0);
-        progress.setLabelText(total > 0
-                                  ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
-                                  : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
-    });
-    connect(&progress, &QProgressDialog::canceled, &download, &Download::cancel);
-    QEventLoop loop;
-    connect(&download, &Download::finished, &loop, &QEventLoop::quit);
-    download.start(help::downloadUrl(file), working(file));
-    if (download.result() == Download::Result::Running)
-        loop.exec();
-    progress.close();
+    const auto receive = [&](const Progress &progress) {
+        QEventLoop loop;
+        connect(&download, &Download::progress, &loop, [&](qint64 received, qint64 total) {
+            // Bytes as they arrive; a server that does not say the size shows a moving bar.
+            progress(total > 0 ? int(received * 1000 / total) : 0, total > 0 ? 1000 : 0,
+                     total > 0 ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
+                               : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
+        });
+        connect(&download, &Download::finished, &loop, &QEventLoop::quit);
+        download.start(help::downloadUrl(file), working(file));
+        if (download.result() == Download::Result::Running)
+            loop.exec();
+    };
+    runWithProgress(this, {windowTitle(), QStringLiteral("正在下载 %1").arg(address), 300, QStringLiteral("progress")},
+                    receive, [&download] { download.cancel(); });
     reason_ = download.reason();
     // The message keeps the wording the clerks know; the network's own reason stays in view here.
     if (download.result() == Download::Result::Failed)
@@ -126,8 +117,8 @@ Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::Shell *shell)
     setObjectName(QStringLiteral("Trevizevar1"));
     setWindowTitle(QStringLiteral("青禾软件在线升级(%1)").arg(Context::webAddress()));
     setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->BitBtn1, &QPushButton::clicked, &Trevizevar1::BitBtn1Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &QDialog::reject);
 }
 
 Trevizevar1::~Trevizevar1() = default;
@@ -181,9 +172,9 @@ Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::Shell *shell)
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar2"));
     setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { guard([this] { BitBtn3Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->BitBtn1, &QPushButton::clicked, &Trevizevar2::BitBtn1Click);
+    on(ui->BitBtn3, &QPushButton::clicked, &Trevizevar2::BitBtn3Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &QDialog::reject);
 }
 
 Trevizevar2::~Trevizevar2() = default;
