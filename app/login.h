@@ -33,9 +33,6 @@ public:
     void BitBtn3Click();
     int failures() const { return failures_; }
 
-    // The working tables emptied at every start.
-    static QStringList workingTables();
-
 Q_SIGNALS:
     // A user was accepted: the main menu takes over.
     void loggedIn();
@@ -47,9 +44,6 @@ protected:
 private:
     void combobox1Change(int index);
     void housekeeping();
-    // The part of the housekeeping that writes tables: before the login on the folder's file, after
-    // it on a server, where only a clerk may write.
-    void tableHousekeeping();
     void fillNames();
     void end();
 

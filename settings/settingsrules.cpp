@@ -51,6 +51,20 @@ Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int po
     return Outcome::done();
 }
 
+Outcome setPrintedRowHeight(const Rights &rights, Dataset &srf, const QString &column, int height)
+{
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
+    write(srf, column, double(height));
+    return Outcome::done();
+}
+
+void rememberNamePosition(Dataset &srf, int index)
+{
+    if (!srf.isEmpty())
+        write(srf, QStringLiteral("a4"), QString::number(index));
+}
+
 Outcome saveTitles(const Rights &rights, Dataset &titles)
 {
     if (const Outcome allowed = rights.toChangeSettings(); !allowed) {

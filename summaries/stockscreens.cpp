@@ -10,6 +10,7 @@
 #include "export/chartwindow.h"
 #include "export/exportaction.h"
 #include "stockchart.h"
+#include "settings/settingsrules.h"
 #include "widgets/context.h"
 
 #include <QRegularExpression>
@@ -211,13 +212,10 @@ Tczblrnowcx::Tczblrnowcx(Context &context, QWidget *parent)
     on(ui->UpDown5, &QSpinBox::valueChanged, [this](int value) {
         if (adjusting_)
             return;
-        if (!accepted(this->context().rights().toChangeSettings()))
+        if (!accepted(settings::setPrintedRowHeight(this->context().rights(), this->context().settings(),
+                                                    QStringLiteral("b8"), value)))
             return;
         ui->Edit7->setText(QString::number(value));
-        Dataset &srf = this->context().settings();
-        srf.edit();
-        srf.setValue(QStringLiteral("b8"), value);
-        srf.post();
     });
     on(ui->btn1_print, &QPushButton::clicked, &Tczblrnowcx::btn1_printClick);
     on(ui->btn1_exit, &QPushButton::clicked, &QDialog::accept);

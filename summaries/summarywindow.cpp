@@ -2,6 +2,7 @@
 #include "ui_summarywindow.h"
 
 #include "printing/printaction.h"
+#include "settings/settingsrules.h"
 #include "widgets/context.h"
 #include "widgets/progressdialog.h"
 #include "export/exportaction.h"
@@ -81,13 +82,9 @@ void SummaryWindow::d1Change()
 
 void SummaryWindow::UpDown5Click(int value)
 {
-    if (!accepted(context().rights().toChangeSettings()))
+    if (!accepted(settings::setPrintedRowHeight(context().rights(), context().settings(), heightColumn_, value)))
         return;
     ui->Edit7->setText(QString::number(value));
-    Dataset &settings = context().settings();
-    settings.edit();
-    settings.setValue(heightColumn_, double(value));
-    settings.post();
 }
 
 void SummaryWindow::btn1_addClick()

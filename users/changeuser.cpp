@@ -3,6 +3,7 @@
 
 #include "passwordfield.h"
 #include "userrules.h"
+#include "settings/settingsrules.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
@@ -51,12 +52,7 @@ void Tsbpassb::combobox1Change(int index)
     if (filling_ || index < 0)
         return;
     // Remembered at once, as at login.
-    Dataset &srf = context().settings();
-    if (srf.isEmpty())
-        return;
-    srf.edit();
-    srf.setValue(QStringLiteral("a4"), QString::number(index));
-    srf.post();
+    settings::rememberNamePosition(context().settings(), index);
 }
 
 void Tsbpassb::BitBtn1Click()

@@ -211,10 +211,13 @@ private Q_SLOTS:
         f.store->exec("insert into sp1(namea) values('钢管')");
     }
 
+    // The start's housekeeping runs without a window. On the folder's file it marks the start in
+    // srf.a2, adds the column of the program's file name and empties the working tables; on a
+    // server the mark is the yard's and the tables wait for a clerk's login (prepareTables).
     void startUpHousekeeping()
     {
-        TOLVA_SQLITE_ONLY(); // the login on the folder's file; a server's is its own test
         Fixture f;
+        const bool onServer = TestLedger::onServer();
         QDir folder(f.dir.path());
         for (const QString name : {"SP1.PX", "czb.fam", "srf.val", "sp2.tv", "revizevar.exe", "QHSETUP.PJT",
                                    "foxuser.dbf", "keep.txt"}) {
@@ -222,30 +225,50 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
         QVERIFY(folder.mkpath("program/qh_setup/sub"));
-        for (const QString &table : Tsbpass::workingTables())
+        for (const QString &table : Store::workingTables())
             f.store->exec(QString("insert into %1(khm) values('x')").arg(table));
         f.store->exec("update srf set a2=null");
+        const auto workingRows = [&] {
+            int rows = 0;
+            for (const QString &table : Store::workingTables())
+                rows += f.store->scalar("select count(*) from " + table).toInt();
+            return rows;
+        };
 
-        Login login(f);
-        // The tables' auxiliary files go at start-up, before any window; the window left them.
+        tolva::startUpHousekeeping(*f.store, folder.path(), folder.filePath("program"));
+        // The installer's files go; the tables' auxiliary files are cleanFolder's, before it.
         QVERIFY(folder.exists("SP1.PX"));
         cleanFolder(folder.path());
         QStringList kept{"keep.txt"};
-        if (!TestLedger::onServer())
+        if (!onServer)
             kept << "tolva.db" << "tolva.db-shm" << "tolva.db-wal";
         QCOMPARE(folder.entryList(QDir::Files), kept);
         QVERIFY(!folder.exists("program/qh_setup"));
-        QCOMPARE(f.store->scalar("select a2 from srf").toString(), QString("delsetupfile"));
-        for (const QString &table : Tsbpass::workingTables())
-            QCOMPARE(f.store->scalar("select count(*) from " + table).toInt(), 0);
+        QCOMPARE(f.store->scalar("select a2 from srf").toString(), onServer ? QString() : QString("delsetupfile"));
+        QCOMPARE(workingRows(), onServer ? Store::workingTables().size() : 0);
+        if (onServer)
+            prepareTables(*f.store); // after the clerk's login
+        QCOMPARE(workingRows(), 0);
         QVERIFY(f.store->column("srf", "qhsoftnow"));
         QCOMPARE(f.store->column("srf", "qhsoftnow")->capacity, 100);
-        QVERIFY(f.context->settings().hasField("qhsoftnow"));
 
         // The next start: the column is there already, a2 goes back to "已经使用".
-        Login next(f);
-        QCOMPARE(f.store->scalar("select a2 from srf").toString(), QString("已经使用"));
-        QCOMPARE(f.store->columns("srf").size(), 12);
+        const int columns = f.store->columns("srf").size();
+        tolva::startUpHousekeeping(*f.store, folder.path(), folder.filePath("program"));
+        QCOMPARE(f.store->scalar("select a2 from srf").toString(), onServer ? QString() : QString("已经使用"));
+        QCOMPARE(f.store->columns("srf").size(), columns);
+    }
+
+    // The login window runs the housekeeping when first shown: the shared settings row then has
+    // the column it added.
+    void loginRunsTheHousekeeping()
+    {
+        TOLVA_SQLITE_ONLY(); // on a server the tables wait for the clerk's login
+        Fixture f;
+        f.store->exec("insert into czbtem(khm) values('x')");
+        Login login(f);
+        QCOMPARE(f.store->scalar("select count(*) from czbtem").toInt(), 0);
+        QVERIFY(f.context->settings().hasField("qhsoftnow"));
     }
 
     void clockText()
