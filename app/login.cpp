@@ -4,7 +4,6 @@
 #include "serversetup.h"
 #include "startup.h"
 #include "store/dataset.h"
-#include "settings/settingsrules.h"
 #include "users/userrules.h"
 #include "widgets/context.h"
 #include "widgets/guard.h"
@@ -164,7 +163,7 @@ void Tsbpass::combobox1Change(int index)
     }
     Dataset srf(context_.store());
     srf.open(QStringLiteral("select * from srf"));
-    settings::rememberNamePosition(srf, index);
+    users::rememberNamePosition(srf, index);
 }
 
 void Tsbpass::BitBtn1Click()

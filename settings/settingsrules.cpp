@@ -59,12 +59,6 @@ Outcome setPrintedRowHeight(const Rights &rights, Dataset &srf, const QString &c
     return Outcome::done();
 }
 
-void rememberNamePosition(Dataset &srf, int index)
-{
-    if (!srf.isEmpty())
-        write(srf, QStringLiteral("a4"), QString::number(index));
-}
-
 Outcome saveTitles(const Rights &rights, Dataset &titles)
 {
     if (const Outcome allowed = rights.toChangeSettings(); !allowed) {

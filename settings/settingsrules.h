@@ -30,11 +30,6 @@ Outcome choose(const Rights &rights, Dataset &srf, const QString &column, int po
 // is the window's own field of srf ("b8", "b9", "b10").
 Outcome setPrintedRowHeight(const Rights &rights, Dataset &srf, const QString &column, int height);
 
-// Remembers the list position of the name chosen at the login or the change of user (srf.a4), at
-// once, even when the password then proves wrong. Nobody's right is asked: nobody is logged in
-// yet. Without a row there is nothing to store.
-void rememberNamePosition(Dataset &srf, int index);
-
 // Posts the company name and print titles typed into `titles` (a live "select * from dwm");
 // without a row there is nothing to post. Refused, the row's pending change is dropped.
 Outcome saveTitles(const Rights &rights, Dataset &titles);

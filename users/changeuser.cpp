@@ -3,7 +3,6 @@
 
 #include "passwordfield.h"
 #include "userrules.h"
-#include "settings/settingsrules.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
@@ -52,7 +51,7 @@ void Tsbpassb::combobox1Change(int index)
     if (filling_ || index < 0)
         return;
     // Remembered at once, as at login.
-    settings::rememberNamePosition(context().settings(), index);
+    users::rememberNamePosition(context().settings(), index);
 }
 
 void Tsbpassb::BitBtn1Click()
