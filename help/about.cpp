@@ -1,7 +1,7 @@
 #include "about.h"
 #include "ui_about.h"
 
-#include "shell.h"
+#include "desktopseam.h"
 
 #include "widgets/context.h"
 

@@ -1,6 +1,6 @@
 #include "helpwindow.h"
 
-#include "shell.h"
+#include "desktopseam.h"
 
 #include "widgets/context.h"
 
@@ -110,13 +110,13 @@ QString helpFile(const Context &context)
     return QDir(context.folder()).filePath(QStringLiteral("tolvahelp.chm"));
 }
 
-QDialog *openHelp(Context &context, QWidget *parent, Shell &shell)
+QDialog *openHelp(Context &context, QWidget *parent, DesktopSeam &desktop)
 {
     const QString file = helpFile(context);
     const QString shown = QDir::toNativeSeparators(file);
     if (!QFileInfo::exists(file))
         return new Thelp(context, QStringLiteral("没有找到帮助文件 %1，下面是程序内置的帮助。").arg(shown), parent);
-    if (!shell.openDocument(file))
+    if (!desktop.openDocument(file))
         return new Thelp(context, QStringLiteral("这台电脑没有能打开帮助文件 %1 的程序，下面是程序内置的帮助。").arg(shown),
                          parent);
     return nullptr;
@@ -124,7 +124,7 @@ QDialog *openHelp(Context &context, QWidget *parent, Shell &shell)
 
 QDialog *openHelp(Context &context, QWidget *parent)
 {
-    Shell desktop;
+    DesktopSeam desktop;
     return openHelp(context, parent, desktop);
 }
 

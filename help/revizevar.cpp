@@ -18,9 +18,9 @@ namespace tolva {
 
 using help::Download;
 
-DownloadWindow::DownloadWindow(Context &context, help::Shell *shell, QWidget *parent)
-    : Screen(context, parent), ownShell_(shell ? nullptr : std::make_unique<help::Shell>()),
-      shell_(shell ? shell : ownShell_.get()), signingKey_(help::makerKey())
+DownloadWindow::DownloadWindow(Context &context, help::DesktopSeam *desktop, QWidget *parent)
+    : Screen(context, parent), ownDesktop_(desktop ? nullptr : std::make_unique<help::DesktopSeam>()),
+      desktop_(desktop ? desktop : ownDesktop_.get()), signingKey_(help::makerKey())
 {
 }
 
@@ -62,7 +62,7 @@ QString DownloadWindow::working(const QString &file) const
 
 QString DownloadWindow::programs(const QString &file) const
 {
-    return QDir(shell_->programFolder()).filePath(file);
+    return QDir(desktop_->programFolder()).filePath(file);
 }
 
 Download::Result DownloadWindow::fetch(const QString &file)
@@ -110,8 +110,8 @@ Download::Result DownloadWindow::fetchSigned(const QString &file)
 
 // ---- online update ----
 
-Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::Shell *shell)
-    : DownloadWindow(context, shell, parent), ui(std::make_unique<Ui::Trevizevar1>())
+Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::DesktopSeam *desktop)
+    : DownloadWindow(context, desktop, parent), ui(std::make_unique<Ui::Trevizevar1>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar1"));
@@ -139,7 +139,7 @@ QString Trevizevar1::byPackageManager()
 void Trevizevar1::BitBtn1Click()
 {
     // A program of the package manager is replaced by it alone: nothing is fetched or noted.
-    if (shell().packageManaged()) {
+    if (desktop().packageManaged()) {
         context().interaction().message(this, byPackageManager(), title());
         return;
     }
@@ -152,7 +152,7 @@ void Trevizevar1::BitBtn1Click()
     }
     const QString zip = working(help::updateZip());
     if (QFile::exists(zip)) {
-        const Outcome unpacked = help::unpackDownload(zip, shell().programFolder(), signingKey());
+        const Outcome unpacked = help::unpackDownload(zip, desktop().programFolder(), signingKey());
         if (!unpacked) {
             context().interaction().message(this, unpacked.message(), title());
             return;
@@ -161,13 +161,13 @@ void Trevizevar1::BitBtn1Click()
     if (!accepted(help::recordProgramName(context().store(), Context::programFileName())))
         return;
     context().reopenSettings();
-    shell().endProgram(programs(help::updateProgram()));
+    desktop().endProgram(programs(help::updateProgram()));
 }
 
 // ---- spoken demonstration ----
 
-Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::Shell *shell)
-    : DownloadWindow(context, shell, parent), ui(std::make_unique<Ui::Trevizevar2>())
+Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::DesktopSeam *desktop)
+    : DownloadWindow(context, desktop, parent), ui(std::make_unique<Ui::Trevizevar2>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar2"));
@@ -212,13 +212,13 @@ bool Trevizevar2::unpackGuide()
     const QString zip = working(help::guideZip());
     if (!QFile::exists(zip))
         return true;
-    return accepted(help::unpackDownload(zip, shell().programFolder(), signingKey()));
+    return accepted(help::unpackDownload(zip, desktop().programFolder(), signingKey()));
 }
 
 void Trevizevar2::startGuide()
 {
     const QString program = programs(help::guideProgram());
-    if (!shell().start(program))
+    if (!desktop().start(program))
         message(QStringLiteral("无法启动演示程序 %1").arg(QDir::toNativeSeparators(program)));
 }
 
@@ -237,7 +237,7 @@ void Trevizevar2::BitBtn1Click()
 void Trevizevar2::BitBtn3Click()
 {
     message(QStringLiteral("如果演示程序正在运行,请先关闭后再升级！"));
-    if (shell().running(programs(help::guideProgram()))) {
+    if (desktop().running(programs(help::guideProgram()))) {
         message(QStringLiteral("您需要升级的程序正在使用,请先关闭后再升级！"));
         return;
     }
