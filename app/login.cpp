@@ -6,7 +6,6 @@
 #include "store/dataset.h"
 #include "users/userrules.h"
 #include "widgets/context.h"
-#include "widgets/guard.h"
 #include "widgets/numerickey.h"
 
 #include <QCloseEvent>
@@ -50,12 +49,12 @@ void rememberNamePosition(int index)
 } // namespace
 
 Tsbpass::Tsbpass(Context &context, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tsbpass>()), context_(context)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tsbpass>()), context_(context)
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("sbpass"));
-    // No title-bar buttons: the window cannot be closed from the title bar.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // No title-bar buttons and no Escape; a message in between keeps the count of tries.
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly, Activation::OncePerOpening);
     programFolder = QCoreApplication::applicationDirPath();
     // exit(), not quit(): quit() first asks every window to close, and this one refuses.
     endProgram = [] { QCoreApplication::exit(0); };
@@ -76,11 +75,11 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
     ui->Label3->raise();
 
     ui->combobox1->setEditable(false);
-    connectGuarded(ui->combobox1, &QComboBox::currentIndexChanged, this, context_.interaction(), &Tsbpass::combobox1Change);
+    on(ui->combobox1, &QComboBox::currentIndexChanged, &Tsbpass::combobox1Change);
     MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->Edit1);
-    connectGuarded(ui->BitBtn1, &QPushButton::clicked, this, context_.interaction(), &Tsbpass::BitBtn1Click);
-    connectGuarded(ui->BitBtn2, &QPushButton::clicked, this, context_.interaction(), &Tsbpass::end);
-    connectGuarded(ui->BitBtn3, &QPushButton::clicked, this, context_.interaction(), &Tsbpass::BitBtn3Click);
+    on(ui->BitBtn1, &QPushButton::clicked, &Tsbpass::BitBtn1Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &Tsbpass::end);
+    on(ui->BitBtn3, &QPushButton::clicked, &Tsbpass::BitBtn3Click);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);
 }
 
@@ -88,11 +87,9 @@ Tsbpass::~Tsbpass() = default;
 
 void Tsbpass::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
     if (auto *shadow = findChild<QLabel *>(QStringLiteral("Label4")))
         shadow->setGeometry(ui->Label3->geometry().translated(2, 0));
-    if (!activated_)
-        FormActivate();
+    Screen::showEvent(event); // the frame's activation: FormActivate
 }
 
 void Tsbpass::closeEvent(QCloseEvent *event)
@@ -109,9 +106,9 @@ void Tsbpass::FormActivate()
     if (activated_)
         return;
     activated_ = true;
-    guard(context_.interaction(), this, [this] { housekeeping(); });
+    guard([this] { housekeeping(); });
     failures_ = 0;
-    guard(context_.interaction(), this, [this] { fillNames(); });
+    guard([this] { fillNames(); });
 }
 
 void Tsbpass::housekeeping()
@@ -192,7 +189,7 @@ void Tsbpass::BitBtn1Click()
         }
         return;
     }
-    if (onServer && !guard(context_.interaction(), this, [this] {
+    if (onServer && !guard([this] {
             prepareTables(context_.store());
             context_.reopenSettings();
         }))
@@ -207,7 +204,7 @@ void Tsbpass::BitBtn3Click()
     Tsbserver setup(context_, this);
     if (context_.interaction().exec(&setup) != QDialog::Accepted)
         return;
-    guard(context_.interaction(), this, [this] {
+    guard([this] {
         context_.reopenSettings();
         failures_ = 0;
         fillNames();

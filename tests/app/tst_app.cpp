@@ -137,6 +137,20 @@ private Q_SLOTS:
         QVERIFY(f.context->currentUser().isEmpty());
     }
 
+    // The login is left only by "退出(&X)" or a user: Escape and the title bar's close leave it open,
+    // and the program does not end.
+    void loginStaysOnEscape()
+    {
+        Fixture f;
+        Login login(f);
+        login.window.show();
+        QTest::keyClick(login.window.findChild<QLineEdit *>("Edit1"), Qt::Key_Escape);
+        QVERIFY(login.window.isVisible());
+        QVERIFY(!login.window.close());
+        QVERIFY(login.window.isVisible());
+        QCOMPARE(login.ended, 0);
+    }
+
     void rightPasswordAfterTwoWrongOnes()
     {
         Fixture f;
