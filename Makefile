@@ -24,7 +24,8 @@ package: setup
 	TOLVA_PACKAGE_OUT=$(abspath $(BUILD_DIR)) bash scripts/package
 
 # Generates the benchmark's data folders once (build/bench-data, build/bench-data-5000), then times the
-# computations on each. TOLVA_BENCH_QUICK=1 skips the larger one.
+# computations on each (TOLVA_BENCH_QUICK=1 skips the larger one); then four clerks entering movements
+# beside a summary, on a private PostgreSQL cluster in $(BUILD_DIR)/bench-pg.
 bench: build
 	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
 	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data
@@ -33,6 +34,9 @@ bench: build
 	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \
 	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000; \
 	fi
+	bash scripts/pgcluster start $(BUILD_DIR)/bench-pg
+	$(BUILD_DIR)/bench/tolva_clerks_bench "$$(cat $(BUILD_DIR)/bench-pg/address)"; status=$$?; \
+	    bash scripts/pgcluster stop $(BUILD_DIR)/bench-pg; exit $$status
 
 clean:
 	rm -rf $(BUILD_DIR)

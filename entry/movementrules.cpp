@@ -3,6 +3,8 @@
 #include "store/dataset.h"
 #include "store/store.h"
 
+#include <QSettings>
+
 #include <cmath>
 
 namespace tolva::movements {
@@ -80,8 +82,7 @@ void chooseSize(Dataset &rows, const Dataset &sizes)
 }
 
 Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate &date, bool adding,
-             const Before &before)
-{
+             const Before &before) {
     const double a1 = numberOf(rows, "a1");
     const double b1 = numberOf(rows, "b1");
     const double a8 = numberOf(rows, "a8");
@@ -92,28 +93,36 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
             return Outcome::refused(QStringLiteral("输入的数值太大，无法保存！"), QLatin1String(field));
     // A row both sent and returned would net the two and hide the movement.
     if (a1 > 0 && b1 > 0)
-        return Outcome::refused(QStringLiteral("发出数量和回收数量只能输入一个，无法保存！"), QStringLiteral("b1"));
+        return Outcome::refused(QStringLiteral("发出数量和回收数量只能输入一个，无法保存！"),
+                                QStringLiteral("b1"));
     if (rows.text(QStringLiteral("gg")).trimmed().isEmpty() || rows.isNull(QStringLiteral("bl")))
         return Outcome::refused(QStringLiteral("没有选择材料规格，无法保存！"), QStringLiteral("gg"));
     if (!contract.covers(date))
-        return Outcome::refused(QStringLiteral("您输入的日期不在该客户租赁日期的范围内！"), QStringLiteral("datea"));
-    if (a8 != 0) {
-        // Another row of the day with suspended days; the row itself counts only as stored.
-        int others = store
-                         .scalar(QStringLiteral("select count(*) from czbnow where numa=:g2 and namea=:g3 and "
-                                                "datea=:g1 and a8<>0"),
-                                 {{QStringLiteral("g1"), date},
-                                  {QStringLiteral("g2"), rows.text(QStringLiteral("numa"))},
-                                  {QStringLiteral("g3"), rows.text(QStringLiteral("namea"))}})
-                         .toInt();
-        if (!adding && before.a8 != 0 && before.datea == date)
-            --others;
-        if (others > 0) {
-            rows.setValue(QStringLiteral("a8"), 0.0);
-            return Outcome::refused(QStringLiteral("同一天内不应该有2笔以上的报停数据存在！"), QStringLiteral("a8"));
-        }
-    }
+        return Outcome::refused(QStringLiteral("您输入的日期不在该客户租赁日期的范围内！"),
+                                QStringLiteral("datea"));
+    // The check and the write in one transaction: on a server no other clerk's row of suspended
+    // days can come between them.
+    Outcome outcome;
     store.transaction([&] {
+        if (a8 != 0) {
+            // Another row of the day with suspended days; the row itself counts only as stored.
+            int others =
+                store
+                    .scalar(QStringLiteral("select count(*) from czbnow where numa=:g2 and namea=:g3 and "
+                                           "datea=:g1 and a8<>0"),
+                            {{QStringLiteral("g1"), date},
+                             {QStringLiteral("g2"), rows.text(QStringLiteral("numa"))},
+                             {QStringLiteral("g3"), rows.text(QStringLiteral("namea"))}})
+                    .toInt();
+            if (!adding && before.a8 != 0 && before.datea == date)
+                --others;
+            if (others > 0) {
+                rows.setValue(QStringLiteral("a8"), 0.0);
+                outcome = Outcome::refused(QStringLiteral("同一天内不应该有2笔以上的报停数据存在！"),
+                                           QStringLiteral("a8"));
+                return;
+            }
+        }
         rows.setValue(QStringLiteral("datea"), date);
         rows.setValue(QStringLiteral("a1"), a1);
         rows.setValue(QStringLiteral("b1"), b1);
@@ -121,13 +130,28 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
         rows.setValue(QStringLiteral("a2"), rows.number(QStringLiteral("bl")) * (a1 - b1));
         rows.post();
     });
-    return Outcome::done();
+    return outcome;
+}
+
+namespace {
+const QString DateProposalKey = QStringLiteral("entry/b7");
+}
+
+int dateProposal(const Dataset &settings)
+{
+    if (settings.store().isServer())
+        return QSettings(QStringLiteral("tolva"), QStringLiteral("tolva")).value(DateProposalKey, 0).toInt();
+    return !settings.isOpen() || settings.isEmpty() ? 0 : int(settings.number(QStringLiteral("b7")));
 }
 
 Outcome setDateProposal(const Rights &rights, Dataset &settings, int index)
 {
     if (const Outcome allowed = rights.toChangeSettings(); !allowed)
         return allowed;
+    if (settings.store().isServer()) {
+        QSettings(QStringLiteral("tolva"), QStringLiteral("tolva")).setValue(DateProposalKey, index);
+        return Outcome::done();
+    }
     if (!settings.isOpen() || settings.isEmpty())
         return Outcome::done();
     settings.edit();

@@ -53,8 +53,11 @@ Outcome save(Store &store, Dataset &rows, const Contract &contract, const QDate 
              const Before &before = Before());
 
 // Keeps the date proposal of new rows in the settings row (srf.b7): 0 the last row's date, 1 today.
-// A setting: refused without the right "录入" or "管理".
+// A setting: refused without the right "录入" or "管理". On a server it belongs to the desk, not to
+// the yard: it is kept for the desktop user, and another clerk's choice does not change it.
 Outcome setDateProposal(const Rights &rights, Dataset &settings, int index);
+// The date proposal in force (0 when none is kept).
+int dateProposal(const Dataset &settings);
 
 } // namespace movements
 } // namespace tolva

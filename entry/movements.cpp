@@ -114,7 +114,7 @@ QString Tczblrnow::material() const
 void Tczblrnow::FormActivate()
 {
     filling_ = true;
-    const int proposal = context().settings().isEmpty() ? 0 : int(context().settings().number(QStringLiteral("b7")));
+    const int proposal = movements::dateProposal(context().settings());
     (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
     // The date proposal is a setting of every user: only "录入" and "管理" change it.
     ui->check2_0->setEnabled(mayChangeSettings());
@@ -210,7 +210,7 @@ void Tczblrnow::check2Click()
         return;
     if (accepted(movements::setDateProposal(context().rights(), context().settings(), ui->check2_1->isChecked() ? 1 : 0)))
         return;
-    const int proposal = context().settings().isEmpty() ? 0 : int(context().settings().number(QStringLiteral("b7")));
+    const int proposal = movements::dateProposal(context().settings());
     (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
 }
 

@@ -21,24 +21,34 @@ Outcome save(Store &store, Dataset &materials, const Change &change)
     const QString name = change.name.trimmed();
     if (name.isEmpty())
         return Outcome::refused(QStringLiteral("没有输入数据，无法保存！"), Name);
-    const int same = store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{"g1", name}}).toInt();
-
-    if (change.adding) {
-        if (same > 0)
-            return Outcome::refused(QStringLiteral("有重复的数据存在，无法保存！"), QString(), Outcome::Pending::Discard);
-        materials.setValue(Name, name);
-        materials.setValue(QStringLiteral("numsb"), change.decimals);
-        materials.post();
-        return Outcome::done();
+    if (!change.adding) {
+        const QVariant price = materials.value(QStringLiteral("dj"));
+        if (price.isNull() || price.toDouble() == 0)
+            return Outcome::refused(QStringLiteral("单价必须输入！"), QStringLiteral("dj"));
     }
-
-    const QVariant price = materials.value(QStringLiteral("dj"));
-    if (price.isNull() || price.toDouble() == 0)
-        return Outcome::refused(QStringLiteral("单价必须输入！"), QStringLiteral("dj"));
-    const QString stored = materials.text(Name).trimmed();
-    if (same > 0 && stored != name)
-        return Outcome::refused(QStringLiteral("有重复的数据，无法保存！"), QString(), Outcome::Pending::Discard);
+    // The checks and the writes in one transaction: on a server no other clerk can add the
+    // fifteenth material or take the name between them.
+    Outcome outcome;
     store.transaction([&] {
+        outcome = Outcome::done();
+        const int same = store.scalar(QStringLiteral("select count(*) from sp1 where namea=:g1"), {{"g1", name}}).toInt();
+        if (change.adding) {
+            if (same > 0) {
+                outcome = Outcome::refused(QStringLiteral("有重复的数据存在，无法保存！"), QString(), Outcome::Pending::Discard);
+                return;
+            }
+            if (outcome = mayAdd(store); !outcome)
+                return;
+            materials.setValue(Name, name);
+            materials.setValue(QStringLiteral("numsb"), change.decimals);
+            materials.post();
+            return;
+        }
+        const QString stored = materials.text(Name).trimmed();
+        if (same > 0 && stored != name) {
+            outcome = Outcome::refused(QStringLiteral("有重复的数据，无法保存！"), QString(), Outcome::Pending::Discard);
+            return;
+        }
         if (stored != name) {
             const Params names{{QStringLiteral("g1"), name}, {QStringLiteral("g2"), stored}};
             for (const char *table : {"czb1", "czb2", "sp5", "czbnow"})
@@ -48,7 +58,7 @@ Outcome save(Store &store, Dataset &materials, const Change &change)
         materials.setValue(Name, name);
         materials.post();
     });
-    return Outcome::done();
+    return outcome;
 }
 
 Outcome mayRemove(Store &store, const QString &name)

@@ -41,10 +41,12 @@ int movements(Store &store, const QString &material, const QString &gg)
 Outcome save(Store &store, Dataset &sizes, const QString &material, const Size &old, bool adding)
 {
     const Size typed = current(sizes);
-    const Outcome checked = check(store, material, typed, adding, old.gg);
-    if (!checked)
-        return checked;
+    // The checks and the writes in one transaction: on a server no other clerk can take the
+    // specification between them.
+    Outcome outcome;
     store.transaction([&] {
+        if (outcome = check(store, material, typed, adding, old.gg); !outcome)
+            return;
         sizes.setValue(QStringLiteral("gg"), typed.gg.trimmed());
         sizes.setValue(QStringLiteral("dw"), typed.dw.trimmed());
         sizes.setValue(QStringLiteral("dw1"), typed.dw1.trimmed());
@@ -63,7 +65,7 @@ Outcome save(Store &store, Dataset &sizes, const QString &material, const Size &
         }
         sizes.post();
     });
-    return Outcome::done();
+    return outcome;
 }
 
 Outcome mayRemove(Store &store, const QString &gg)

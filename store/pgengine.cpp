@@ -3,6 +3,7 @@
 #include "server.h"
 #include "sqliteengine.h"
 
+#include <QHash>
 #include <QDir>
 #include <QFile>
 #include <QUrl>
@@ -68,16 +69,26 @@ QString failureText(const PGresult *r, PGconn *conn)
 std::exception_ptr failureOf(const PGresult *r, PGconn *conn, const QString &shown)
 {
     const QString state = field(r, PG_DIAG_SQLSTATE);
+    // Another clerk's change came first: said as such, the statement is no news to the clerk.
     if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
-        return std::make_exception_ptr(
-            ConflictError(ConflictError::Kind::Serialization, failureText(r, conn), shown));
-    if (state == QLatin1String("23505"))
-        return std::make_exception_ptr(
-            ConflictError(ConflictError::Kind::Duplicate, failureText(r, conn), shown, field(r, PG_DIAG_CONSTRAINT_NAME)));
+        return std::make_exception_ptr(ConflictError(
+            ConflictError::Kind::Serialization,
+            QStringLiteral("另一位操作员刚刚修改了同样的数据，这次没有保存，请再保存一次。"), shown));
+    if (state == QLatin1String("23505")) {
+        const QString constraint = field(r, PG_DIAG_CONSTRAINT_NAME);
+        static const QHash<QString, QString> taken = {
+            {QStringLiteral("sp2_numa_unique"), QStringLiteral("另一位操作员刚刚用了这个合同号，数据没有保存，请换一个合同号。")},
+            {QStringLiteral("sp1_namea_unique"), QStringLiteral("另一位操作员刚刚添加了这个材料名称，数据没有保存。")},
+            {QStringLiteral("sp5_namea_gg_unique"), QStringLiteral("另一位操作员刚刚添加了这个材料的同样规格，数据没有保存。")},
+            {QStringLiteral("sbpass_namea_unique"), QStringLiteral("另一位操作员刚刚添加了这个用户名，数据没有保存。")},
+        };
+        return std::make_exception_ptr(ConflictError(ConflictError::Kind::Duplicate,
+                                                     taken.value(constraint, failureText(r, conn)), shown, constraint));
+    }
     // A refusal the ledger's own rules raise (a closed period, the number of materials) is said
     // as the rule words it.
     if (state == QLatin1String("P0001"))
-        return std::make_exception_ptr(StoreError(field(r, PG_DIAG_MESSAGE_PRIMARY), shown));
+        return std::make_exception_ptr(ConflictError(ConflictError::Kind::Rule, field(r, PG_DIAG_MESSAGE_PRIMARY), shown));
     return std::make_exception_ptr(StoreError(failureText(r, conn), shown));
 }
 

@@ -89,11 +89,21 @@ declare
     g text;
 begin
     if tg_op = 'DELETE' then
+        if coalesce(current_setting('tolva.restoring', true), '') = 'on' then
+            return old; -- a restore puts the rows back; the logins stay as they are
+        end if;
         if old_name <> '' and old_name <> session_user and exists (select 1 from pg_roles where rolname = old_name) then
             begin
                 execute format('drop role %I', old_name);
             exception when others then
-                null; -- a login that other ledgers of the server still use stays
+                -- Still holding something (a session ending, another ledger's rights): it stays,
+                -- but nobody logs in with it any more.
+                execute format('alter role %I nologin password null', old_name);
+                foreach g in array array['查询', '录入', '管理'] loop
+                    if pg_has_role(old_name, g, 'member') then
+                        execute format('revoke %I from %I', g, old_name);
+                    end if;
+                end loop;
             end;
         end if;
         return old;
@@ -106,6 +116,12 @@ begin
         if new_name = '' then
             execute format('drop role %I', old_name);
         else
+            if exists (select 1 from pg_roles where rolname = new_name) then
+                if (select rolcanlogin from pg_roles where rolname = new_name) then
+                    raise exception '服务器上已经有登录用户“%”，请换一个用户名。', new_name;
+                end if;
+                execute format('drop role %I', new_name); -- what is left of a user removed before
+            end if;
             execute format('alter role %I rename to %I', old_name, new_name);
         end if;
     end if;
@@ -116,7 +132,11 @@ begin
                 execute format('alter role %I password %L', new_name, '1');
             end if;
         elsif tg_op = 'INSERT' then
-            new.passa := null; -- a login the server already has keeps its password
+            if (select rolcanlogin from pg_roles where rolname = new_name) then
+                new.passa := null; -- a login the server already has keeps its password
+            else
+                execute format('alter role %I login', new_name); -- a user removed before, back again
+            end if;
         end if;
         want := case trim(coalesce(new.popedoma, '')) when '管理' then '管理' when '录入' then '录入' else '查询' end;
         foreach g in array array['查询', '录入', '管理'] loop

@@ -377,6 +377,10 @@ void Store::replaceWith(Store &source)
         throw StoreError(QStringLiteral("还有其他操作员在使用账本（%1），请他们退出后再恢复数据。")
                              .arg(others.join(QStringLiteral("、"))));
     transaction([&] {
+        // On a server the users' rows come back without touching their logins: a clerk keeps his
+        // password, and the logins of users the archive lacks are not dropped.
+        if (isServer())
+            exec(QStringLiteral("set local tolva.restoring = 'on'"));
         for (const QString &table : source.tables()) {
             if (!hasTable(table))
                 continue;

@@ -40,10 +40,12 @@ private:
 };
 
 // A change the server could not make because another clerk's change came first (a serialization
-// failure, a deadlock, a unique key another just took). A transaction that meets it is run again.
+// failure, a deadlock, a unique key another just took), or that a rule the server keeps refused
+// (the number of materials). A transaction that meets a serialization failure is run again. The
+// clerk reads the message alone: it says what happened, the statement would not.
 class ConflictError : public StoreError {
 public:
-    enum class Kind { Serialization, Duplicate };
+    enum class Kind { Serialization, Duplicate, Rule };
     ConflictError(Kind kind, const QString &message, const QString &statement, const QString &constraint = QString())
         : StoreError(message, statement), kind_(kind), constraint_(constraint)
     {
@@ -51,6 +53,7 @@ public:
     Kind kind() const { return kind_; }
     // The unique index a duplicate broke (its name).
     QString constraint() const { return constraint_; }
+    QString text() const override { return message(); }
 
 private:
     Kind kind_;

@@ -2,6 +2,7 @@
 
 #include "base/searchpattern.h"
 #include "settlement/values.h"
+#include "store/dataset.h"
 #include "store/store.h"
 
 namespace tolva {
@@ -22,25 +23,22 @@ void checkOpeningStock(Store &store)
 
 } // namespace
 
-void compute(Store &store)
+void open(Store &store, Dataset &rows)
 {
     // One grouped pass: per unsettled contract and material the pieces times ratio, then summed per
     // material. A contract whose sent quantity is empty for the material does not count at all.
-    store.transaction([&] {
-        const Params open{{QStringLiteral("open"), QStringLiteral("否")}};
-        checkOpeningStock(store);
-        settlement::checkMovements(store, QStringLiteral("numa in (select numa from sp2 where jz=:open)"), open);
-        store.exec(QStringLiteral(
-            "update sp1 set kc=coalesce(kc,0), "
-            "kc1=coalesce((select sum(x.a1) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
-            "  where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
-            "  where x.namea=sp1.namea and x.a1 is not null),0), "
-            "kc2=coalesce((select sum(coalesce(x.b1,0)) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
-            "  where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
-            "  where x.namea=sp1.namea and x.a1 is not null),0)"),
-                   open);
-        store.exec(QStringLiteral("update sp1 set nowkc=kc-kc1+kc2"));
-    });
+    const Params open{{QStringLiteral("open"), QStringLiteral("否")}};
+    checkOpeningStock(store);
+    settlement::checkMovements(store, QStringLiteral("numa in (select numa from sp2 where jz=:open)"), open);
+    rows.close();
+    rows.open(QStringLiteral(
+                  "select m.namea, coalesce(m.kc,0) as kc, coalesce(s.kc1,0) as kc1, coalesce(s.kc2,0) as kc2, "
+                  "coalesce(m.kc,0)-coalesce(s.kc1,0)+coalesce(s.kc2,0) as nowkc from sp1 m left join "
+                  "(select x.namea, sum(x.a1) as kc1, sum(coalesce(x.b1,0)) as kc2 from "
+                  "  (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
+                  "   where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
+                  " where x.a1 is not null group by x.namea) s on s.namea=m.namea order by m.rowid"),
+              open);
 }
 
 int countBalances(Store &store, const Contracts &contracts)

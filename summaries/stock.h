@@ -4,6 +4,7 @@
 
 namespace tolva {
 
+class Dataset;
 class Store;
 
 // How much material is out on hire, computed without widgets. Quantities are in the material's
@@ -12,9 +13,11 @@ class Store;
 // settlement::BadValue naming it, the tables left as they were.
 namespace stock {
 
-// Writes each material's opening stock, what was sent to and returned from the unsettled contracts,
-// and the stock now into sp1 (kc, kc1, kc2, nowkc), all materials in one transaction.
-void compute(Store &store);
+// Each material's opening stock, what was sent to and returned from the unsettled contracts, and
+// the stock now (namea, kc, kc1, kc2, nowkc), in table order, read in one grouped statement; sp1
+// stays as the clerks typed it, so counting needs no right to change it and two counts at once
+// cannot spoil each other. Throws BadValue first for a value the count cannot read.
+void open(Store &store, Dataset &rows);
 
 // The contracts a balance count covers: the unsettled ones, or every contract whose customer or
 // number contains a search text (settled ones too), in table order.

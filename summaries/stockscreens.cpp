@@ -57,8 +57,7 @@ void Tkccx::FormActivate()
 {
     // A refused count shows no figures rather than those of before.
     query1_.close();
-    stock::compute(context().store());
-    query1_.open(QStringLiteral("select * from sp1"));
+    stock::open(context().store(), query1_);
 }
 
 void Tkccx::btn1_editClick()

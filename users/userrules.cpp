@@ -71,19 +71,24 @@ Outcome add(Dataset &users, const QString &name, const QString &right, const QSt
     if (name.trimmed().isEmpty() || right.trimmed().isEmpty() || password.trimmed().isEmpty())
         return Outcome::refused(QStringLiteral("数据输入不完整，无法保存！"), QStringLiteral("namea"),
                                 Outcome::Pending::Discard);
-    if (const Outcome free = nameFree(users.store(), name); !free)
-        return free;
-    users.append();
+    // The check and the write in one transaction: on a server no other clerk can take the name
+    // between them.
+    Outcome outcome;
     try {
-        users.setValue(Name, name);
-        users.setValue(Right, right);
-        users.setValue(Password, password);
-        users.post();
+        users.store().transaction([&] {
+            if (outcome = nameFree(users.store(), name); !outcome)
+                return;
+            users.append();
+            users.setValue(Name, name);
+            users.setValue(Right, right);
+            users.setValue(Password, password);
+            users.post();
+        });
     } catch (...) {
         users.cancel();
         throw;
     }
-    return Outcome::done();
+    return outcome;
 }
 
 Outcome change(Dataset &users, const QString &field, const QString &value)

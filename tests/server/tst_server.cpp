@@ -168,6 +168,7 @@ private Q_SLOTS:
         QVERIFY(backup::writeBackup(s, archive).ok());
         s.exec("update sp1 set dj=0.5");
         s.exec("insert into sp1(namea,dj) values('扣件',1)");
+        s.exec("update sbpass set passa='7' where namea='管理员'"); // a login's password since the backup
         {
             Store::Options clerk = ledger.options();
             clerk.server = server::withUser(clerk.server, "录入员", "1");
@@ -180,6 +181,10 @@ private Q_SLOTS:
         const Outcome restored = backup::restoreArchive(dir.path(), archive, QDateTime(QDate(2024, 7, 1), QTime(9, 0)), &s);
         QVERIFY2(restored.ok(), qPrintable(restored.message()));
         QCOMPARE(joined(s, "select namea,dj from sp1 order by rowid"), QStringList{"钢管 0.01"});
+        // The users' rows came back; their logins and passwords are as they were.
+        QCOMPARE(joined(s, "select namea from sbpass order by rowid"), (QStringList{"管理员", "录入员"}));
+        QVERIFY(s.checkLogin("管理员", "7"));
+        QVERIFY(s.checkLogin("录入员", "1"));
         QVERIFY(!QFileInfo::exists(dir.filePath("tolva.db")));
     }
 };
