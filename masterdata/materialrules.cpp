@@ -72,15 +72,7 @@ Outcome mayRemove(Store &store, const QString &name)
 
 Outcome removeUnused(Store &store, Dataset &rows, const QString &name)
 {
-    // The check and the deletion in one transaction: on a server no other clerk's movement can
-    // come between them.
-    Outcome outcome;
-    store.transaction([&] {
-        outcome = mayRemove(store, name);
-        if (outcome)
-            rows.remove();
-    });
-    return outcome;
+    return rows.removeWhen([&] { return mayRemove(store, name); });
 }
 
 } // namespace tolva::materials

@@ -540,6 +540,17 @@ void Dataset::cancel()
     }
 }
 
+Outcome Dataset::removeWhen(const std::function<Outcome()> &check)
+{
+    Outcome outcome;
+    store_.transaction([&] {
+        outcome = check();
+        if (outcome)
+            remove();
+    });
+    return outcome;
+}
+
 void Dataset::remove()
 {
     requireLive("删除记录");

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "store.h"
+#include "base/outcome.h"
 
 #include <QDate>
 #include <QObject>
+
+#include <functional>
 
 namespace tolva {
 
@@ -77,6 +80,10 @@ public:
     void cancel();
     // Deletes the current row from the table.
     void remove();
+    // Deletes the current row when `check` allows it, the check and the deletion in one
+    // transaction (on a server no other clerk's change can come between them); otherwise the
+    // check's refusal, nothing deleted.
+    Outcome removeWhen(const std::function<Outcome()> &check);
 
 Q_SIGNALS:
     // The rows were replaced (open, close, refresh, append, cancel of an insert, remove).
