@@ -4,8 +4,8 @@
 #include "serversetup.h"
 #include "startup.h"
 #include "store/dataset.h"
+#include "users/userrules.h"
 #include "widgets/context.h"
-#include "widgets/guard.h"
 #include "widgets/numerickey.h"
 
 #include <QCloseEvent>
@@ -49,12 +49,12 @@ void rememberNamePosition(int index)
 } // namespace
 
 Tsbpass::Tsbpass(Context &context, QWidget *parent)
-    : QDialog(parent), ui(std::make_unique<Ui::Tsbpass>()), context_(context)
+    : Screen(context, parent), ui(std::make_unique<Ui::Tsbpass>()), context_(context)
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("sbpass"));
-    // No title-bar buttons: the window cannot be closed from the title bar.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    // No title-bar buttons and no Escape; a message in between keeps the count of tries.
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly, Activation::OncePerOpening);
     programFolder = QCoreApplication::applicationDirPath();
     // exit(), not quit(): quit() first asks every window to close, and this one refuses.
     endProgram = [] { QCoreApplication::exit(0); };
@@ -75,28 +75,21 @@ Tsbpass::Tsbpass(Context &context, QWidget *parent)
     ui->Label3->raise();
 
     ui->combobox1->setEditable(false);
-    connect(ui->combobox1, &QComboBox::currentIndexChanged, this, &Tsbpass::combobox1Change);
+    on(ui->combobox1, &QComboBox::currentIndexChanged, &Tsbpass::combobox1Change);
     MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->Edit1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &Tsbpass::BitBtn1Click);
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &Tsbpass::end);
-    connect(ui->BitBtn3, &QPushButton::clicked, this, &Tsbpass::BitBtn3Click);
+    on(ui->BitBtn1, &QPushButton::clicked, &Tsbpass::BitBtn1Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &Tsbpass::end);
+    on(ui->BitBtn3, &QPushButton::clicked, &Tsbpass::BitBtn3Click);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);
 }
 
 Tsbpass::~Tsbpass() = default;
 
-QStringList Tsbpass::workingTables()
-{
-    return Store::workingTables();
-}
-
 void Tsbpass::showEvent(QShowEvent *event)
 {
-    QDialog::showEvent(event);
     if (auto *shadow = findChild<QLabel *>(QStringLiteral("Label4")))
         shadow->setGeometry(ui->Label3->geometry().translated(2, 0));
-    if (!activated_)
-        FormActivate();
+    Screen::showEvent(event); // the frame's activation: FormActivate
 }
 
 void Tsbpass::closeEvent(QCloseEvent *event)
@@ -113,58 +106,18 @@ void Tsbpass::FormActivate()
     if (activated_)
         return;
     activated_ = true;
-    guard(context_.interaction(), this, [this] { housekeeping(); });
+    guard([this] { housekeeping(); });
     failures_ = 0;
-    guard(context_.interaction(), this, [this] { fillNames(); });
+    guard([this] { fillNames(); });
 }
 
 void Tsbpass::housekeeping()
 {
-    Store &store = context_.store();
-
-    // The installer's clean-up, marked in srf.a2 at every start (on a server the mark is the
-    // yard's, not this desk's, and is left alone).
-    const bool onServer = store.isServer();
-    Dataset srf(store);
-    srf.open(QStringLiteral("select * from srf"));
-    if (!srf.isEmpty() && !onServer) {
-        srf.edit();
-        srf.setValue(QStringLiteral("a2"), QStringLiteral("已经使用"));
-        srf.post();
-    }
-    QDir setup(QDir(programFolder).filePath(QStringLiteral("qh_setup")));
-    if (setup.exists()) {
-        if (!srf.isEmpty() && !onServer) {
-            srf.edit();
-            srf.setValue(QStringLiteral("a2"), QStringLiteral("delsetupfile"));
-            srf.post();
-        }
-        setup.removeRecursively();
-    }
-    for (const char *name : {"qhsetup.exe", "QHSETUP.PJT", "QHSETUP.PJX", "FOXUSER.FPT", "FOXUSER.DBF"})
-        removeFile(context_.folder(), QString::fromLatin1(name));
-    srf.close();
-    if (!onServer)
-        tableHousekeeping();
-}
-
-void Tsbpass::tableHousekeeping()
-{
-    Store &store = context_.store();
-    // The one change of structure: the column where the program's file name is kept (a server
-    // is set up with it).
-    Dataset columns(store);
-    columns.open(QStringLiteral("select * from srf where 1=0"));
-    if (!columns.fieldNames().contains(QStringLiteral("qhsoftnow")))
-        store.exec(QStringLiteral("ALTER table srf add Column qhsoftnow char(100)"));
-    columns.close();
-    context_.reopenSettings();
-
-    // The working tables start empty.
-    store.transaction([&] {
-        for (const QString &table : workingTables())
-            store.emptyTable(table);
-    });
+    // The tables are written before the login on the folder's file; on a server only a clerk may
+    // write, after his login.
+    startUpHousekeeping(context_.store(), context_.folder(), programFolder);
+    if (!context_.store().isServer())
+        context_.reopenSettings(); // with the column the housekeeping may have added
 }
 
 void Tsbpass::fillNames()
@@ -205,15 +158,9 @@ void Tsbpass::combobox1Change(int index)
         rememberNamePosition(index);
         return;
     }
-    guard(context_.interaction(), this, [this, index] {
-        Dataset srf(context_.store());
-        srf.open(QStringLiteral("select * from srf"));
-        if (srf.isEmpty())
-            return;
-        srf.edit();
-        srf.setValue(QStringLiteral("a4"), QString::number(index));
-        srf.post();
-    });
+    Dataset srf(context_.store());
+    srf.open(QStringLiteral("select * from srf"));
+    users::rememberNamePosition(srf, index);
 }
 
 void Tsbpass::BitBtn1Click()
@@ -222,30 +169,8 @@ void Tsbpass::BitBtn1Click()
     const bool onServer = context_.store().isServer();
     bool refused = false;
     try {
-        user.close();
-        if (onServer) {
-            // The server checks the password: it is the clerk's own login.
-            try {
-                context_.store().logIn(ui->combobox1->currentText(), ui->Edit1->text());
-                user.open(QStringLiteral("select * from sbpass.db where namea=:g1"),
-                          {{QStringLiteral("g1"), ui->combobox1->currentText()}});
-                refused = user.isEmpty();
-            } catch (const ConnectionError &e) {
-                if (e.reason() != ConnectionError::Reason::Password)
-                    throw;
-                refused = true;
-            }
-        } else {
-            user.open(QStringLiteral("select namea from sbpass.db"));
-            const int count = user.rowCount();
-            // The typed texts are bound as values, so a quote in them is just a character.
-            if (count < 2)
-                user.open(QStringLiteral("select * from sbpass.db where passa=:g1"), {{QStringLiteral("g1"), ui->Edit1->text()}});
-            else
-                user.open(QStringLiteral("select * from sbpass.db where namea=:g1 and passa=:g2"),
-                          {{QStringLiteral("g1"), ui->combobox1->currentText()}, {QStringLiteral("g2"), ui->Edit1->text()}});
-            refused = user.isEmpty();
-        }
+        // On a server the server checks the password: it is the clerk's own login.
+        refused = !users::logIn(user, ui->combobox1->currentText(), ui->Edit1->text());
     } catch (const Error &e) {
         context_.interaction().error(this, e.text());
         return;
@@ -264,7 +189,10 @@ void Tsbpass::BitBtn1Click()
         }
         return;
     }
-    if (onServer && !guard(context_.interaction(), this, [this] { tableHousekeeping(); }))
+    if (onServer && !guard([this] {
+            prepareTables(context_.store());
+            context_.reopenSettings();
+        }))
         return;
     context_.setUserName(user.text(QStringLiteral("namea")));
     hide();
@@ -276,7 +204,7 @@ void Tsbpass::BitBtn3Click()
     Tsbserver setup(context_, this);
     if (context_.interaction().exec(&setup) != QDialog::Accepted)
         return;
-    guard(context_.interaction(), this, [this] {
+    guard([this] {
         context_.reopenSettings();
         failures_ = 0;
         fillNames();

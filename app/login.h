@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "widgets/screen.h"
 
 #include <functional>
 #include <memory>
@@ -13,9 +13,10 @@ namespace tolva {
 
 class Context;
 
-// The login window: the housekeeping of the data folder when first shown, then a user by name and
-// password. Three wrong passwords end the program. Constructing it touches no file.
-class Tsbpass : public QDialog {
+// The login window, on the frame: the housekeeping of the data folder when first shown, then a user
+// by name and password. It is left by a user or by "退出(&X)" only (no Escape, no title-bar close);
+// three wrong passwords end the program. Constructing it touches no file.
+class Tsbpass : public Screen {
     Q_OBJECT
 public:
     explicit Tsbpass(Context &context, QWidget *parent = nullptr);
@@ -27,14 +28,11 @@ public:
     QString programFolder;
 
     // The start-up housekeeping and the name list, once, when the window is first shown.
-    void FormActivate();
+    void FormActivate() override;
     void BitBtn1Click();
     // "服务器(&S)…": the server of the ledger, or the folder's own file.
     void BitBtn3Click();
     int failures() const { return failures_; }
-
-    // The working tables emptied at every start.
-    static QStringList workingTables();
 
 Q_SIGNALS:
     // A user was accepted: the main menu takes over.
@@ -47,9 +45,6 @@ protected:
 private:
     void combobox1Change(int index);
     void housekeeping();
-    // The part of the housekeeping that writes tables: before the login on the folder's file, after
-    // it on a server, where only a clerk may write.
-    void tableHousekeeping();
     void fillNames();
     void end();
 

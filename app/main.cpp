@@ -50,7 +50,7 @@ int main(int argc, char *argv[])
         if (tolva::isBackupCommand(argc, argv))
             return tolva::runBackupCommand(argc, argv);
         if (tolva::summaries::isSummaryCommand(argc, argv))
-            return tolva::summaries::summaryCommand(argc, argv);
+            return tolva::summaries::runSummaryCommand(argc, argv);
         return tolva::runStatementCommand(argc, argv);
     }
 

@@ -67,7 +67,7 @@ Tsbmain::Tsbmain(Context &context, QWidget *parent)
 
     timer_->setObjectName(QStringLiteral("Timer1"));
     timer_->setInterval(1000);
-    connect(timer_, &QTimer::timeout, this, &Tsbmain::Timer1Timer);
+    connectGuarded(timer_, &QTimer::timeout, this, context_.interaction(), &Tsbmain::Timer1Timer);
     timer_->start();
 }
 
@@ -90,13 +90,13 @@ void Tsbmain::build()
             const QString name = QString::fromLatin1(entry.name);
             action->setObjectName(name);
             action->setEnabled(false);
-            connect(action, &QAction::triggered, this, [this, name] { open(name); });
+            connectGuarded(action, &QAction::triggered, this, context_.interaction(), [this, name] { open(name); });
             items_.insert(name, action);
         }
     }
     QAction *exit = bar->addAction(QStringLiteral("退 出(&X)"));
     exit->setObjectName(QStringLiteral("N3"));
-    connect(exit, &QAction::triggered, this, &QWidget::close);
+    connectGuarded(exit, &QAction::triggered, this, context_.interaction(), &QWidget::close);
     items_.insert(QStringLiteral("N3"), exit);
 }
 

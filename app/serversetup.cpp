@@ -45,9 +45,9 @@ Tsbserver::Tsbserver(Context &context, QWidget *parent)
     ui->Label4->setText(context.store().isServer()
                             ? QStringLiteral("现在使用服务器上的账本：%1").arg(context.store().location())
                             : QStringLiteral("现在使用本机的数据文件：%1").arg(context.store().location()));
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &Tsbserver::BitBtn1Click);
-    connect(ui->BitBtn3, &QPushButton::clicked, this, &Tsbserver::BitBtn3Click);
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    connectGuarded(ui->BitBtn1, &QPushButton::clicked, this, context.interaction(), &Tsbserver::BitBtn1Click);
+    connectGuarded(ui->BitBtn3, &QPushButton::clicked, this, context.interaction(), &Tsbserver::BitBtn3Click);
+    connectGuarded(ui->BitBtn2, &QPushButton::clicked, this, context.interaction(), &QDialog::reject);
     EnterKeyFilter::moveFocusOn(ui->Edit1);
     EnterKeyFilter::moveFocusOn(ui->Edit2);
     EnterKeyFilter::press(ui->Edit3, ui->BitBtn1);
@@ -57,48 +57,44 @@ Tsbserver::~Tsbserver() = default;
 
 void Tsbserver::BitBtn1Click()
 {
-    guard(context_.interaction(), this, [this] {
-        const QString host = ui->Edit1->text().trimmed();
-        const QString database = ui->Edit3->text().trimmed();
-        if (host.isEmpty()) {
-            context_.interaction().message(this, QStringLiteral("请输入服务器地址！"));
-            ui->Edit1->setFocus();
-            return;
-        }
-        if (database.isEmpty()) {
-            context_.interaction().message(this, QStringLiteral("请输入数据库名称！"));
-            ui->Edit3->setFocus();
-            return;
-        }
-        QUrl url;
-        url.setScheme(QStringLiteral("postgresql"));
-        url.setHost(host);
-        url.setPort(ui->Edit2->text().toInt() > 0 ? ui->Edit2->text().toInt() : 5432);
-        url.setPath(QLatin1Char('/') + database);
-        if (!url.isValid()) {
-            context_.interaction().message(this, QStringLiteral("服务器地址“%1”不正确！").arg(host));
-            ui->Edit1->setFocus();
-            return;
-        }
-        Store::Options options = context_.store().options();
-        options.server = server::loginAddress(url.toString());
-        context_.store().reconnect(options); // a refusal keeps the ledger in use and the window open
-        address_ = url.toString();
-        rememberServer(address_);
-        accept();
-    });
+    const QString host = ui->Edit1->text().trimmed();
+    const QString database = ui->Edit3->text().trimmed();
+    if (host.isEmpty()) {
+        context_.interaction().message(this, QStringLiteral("请输入服务器地址！"));
+        ui->Edit1->setFocus();
+        return;
+    }
+    if (database.isEmpty()) {
+        context_.interaction().message(this, QStringLiteral("请输入数据库名称！"));
+        ui->Edit3->setFocus();
+        return;
+    }
+    QUrl url;
+    url.setScheme(QStringLiteral("postgresql"));
+    url.setHost(host);
+    url.setPort(ui->Edit2->text().toInt() > 0 ? ui->Edit2->text().toInt() : 5432);
+    url.setPath(QLatin1Char('/') + database);
+    if (!url.isValid()) {
+        context_.interaction().message(this, QStringLiteral("服务器地址“%1”不正确！").arg(host));
+        ui->Edit1->setFocus();
+        return;
+    }
+    Store::Options options = context_.store().options();
+    options.server = server::loginAddress(url.toString());
+    context_.store().reconnect(options); // a refusal keeps the ledger in use and the window open
+    address_ = url.toString();
+    rememberServer(address_);
+    accept();
 }
 
 void Tsbserver::BitBtn3Click()
 {
-    guard(context_.interaction(), this, [this] {
-        Store::Options options = context_.store().options();
-        options.server.clear();
-        context_.store().reconnect(options);
-        address_.clear();
-        rememberServer(QString());
-        accept();
-    });
+    Store::Options options = context_.store().options();
+    options.server.clear();
+    context_.store().reconnect(options);
+    address_.clear();
+    rememberServer(QString());
+    accept();
 }
 
 } // namespace tolva

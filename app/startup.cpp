@@ -1,6 +1,8 @@
 #include "startup.h"
 #include "serversetup.h"
+#include "store/dataset.h"
 #include "store/server.h"
+#include "help/updaterules.h"
 
 #include "base/error.h"
 
@@ -42,6 +44,38 @@ void removeFile(const QString &path, const QString &name) {
     for (const QString &entry : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             QFile::remove(folder.filePath(entry));
+}
+
+void startUpHousekeeping(Store &store, const QString &folder, const QString &programFolder) {
+    const bool onServer = store.isServer();
+    Dataset srf(store);
+    srf.open(QStringLiteral("select * from srf"));
+    const auto mark = [&](const QString &text) {
+        if (srf.isEmpty() || onServer)
+            return;
+        srf.edit();
+        srf.setValue(QStringLiteral("a2"), text);
+        srf.post();
+    };
+    mark(QStringLiteral("已经使用"));
+    QDir setup(QDir(programFolder).filePath(QStringLiteral("qh_setup")));
+    if (setup.exists()) {
+        mark(QStringLiteral("delsetupfile"));
+        setup.removeRecursively();
+    }
+    for (const char *name : {"qhsetup.exe", "QHSETUP.PJT", "QHSETUP.PJX", "FOXUSER.FPT", "FOXUSER.DBF"})
+        removeFile(folder, QString::fromLatin1(name));
+    srf.close();
+    if (!onServer)
+        prepareTables(store);
+}
+
+void prepareTables(Store &store) {
+    help::addProgramNameColumn(store);
+    store.transaction([&] {
+        for (const QString &table : Store::workingTables())
+            store.emptyTable(table);
+    });
 }
 
 void cleanFolder(const QString &path) {

@@ -57,6 +57,16 @@ void removeFile(const QString &folder, const QString &name);
 // Removes the tables' auxiliary files and the update program's leftover from the folder.
 void cleanFolder(const QString &folder);
 
+// The start's housekeeping, before the login and without a window: srf.a2 records the start
+// ("已经使用", or "delsetupfile" when an installer left "qh_setup" in `programFolder`, which
+// goes), the installer's files leave `folder`, and the tables are made ready (prepareTables). On a
+// server the mark is the yard's and is left alone, and the tables wait for a clerk's login.
+void startUpHousekeeping(Store &store, const QString &folder, const QString &programFolder);
+
+// The part of the housekeeping that writes tables: srf gets the column of the program's file name
+// and the working tables are emptied.
+void prepareTables(Store &store);
+
 // The desktop's standard dialogs (messages, file dialogs, the calendar) in Chinese, whatever the
 // machine's language: Qt's own translations and the Chinese locale. False when the translations
 // are not installed; the dialogs then stay in Qt's English.

@@ -33,13 +33,13 @@ Tsbrestor::Tsbrestor(Context &context, QWidget *parent)
 {
     ui->setupUi(this);
     setUpFrame(nullptr, false);
-    connect(ui->check1_0, &QRadioButton::toggled, this, &Tsbrestor::check1Click);
-    connect(ui->btn3, &QPushButton::clicked, this, [this] {
+    on(ui->check1_0, &QRadioButton::toggled, &Tsbrestor::check1Click);
+    on(ui->btn3, &QPushButton::clicked, [this] {
         ui->btn3->setEnabled(false);
-        guard([this] { btn3Click(); });
+        guard([this] { btn3Click(); }); // the button comes back whatever happens
         ui->btn3->setEnabled(true);
     });
-    connect(ui->btn_close, &QPushButton::clicked, this, &QDialog::accept);
+    on(ui->btn_close, &QPushButton::clicked, &QDialog::accept);
 }
 
 Tsbrestor::~Tsbrestor()

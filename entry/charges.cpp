@@ -30,7 +30,7 @@ TczbCharges::TczbCharges(Context &context, const Kind &kind, const Contract &con
     ui->Panel1->setText(kind.caption);
     ui->Label2->setText(kind.reason);
     setUpFrame(ui->StatusBar1, true);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->btn1_print},
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->btn1_print},
                  {ui->com1, ui->DBEdit1, ui->DBEdit2, ui->DBEdit3});
 
     ui->DBGrid1->setColumns({{QStringLiteral("Khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 200},
@@ -60,10 +60,10 @@ TczbCharges::TczbCharges(Context &context, const Kind &kind, const Contract &con
     ui->DBEdit4->setReadOnly(true);
     enterChain({ui->com1, ui->DBEdit1, ui->DBEdit2, ui->DBEdit3, ui->DBEdit4});
 
-    connect(ui->btn1_print, &QPushButton::clicked, this, &TczbCharges::btn1_printClick);
-    connect(&query1_, &Dataset::currentChanged, this, &TczbCharges::showAmount);
-    connect(&query1_, &Dataset::rowChanged, this, &TczbCharges::showAmount);
-    connect(&query1_, &Dataset::reset, this, &TczbCharges::showAmount);
+    on(ui->btn1_print, &QPushButton::clicked, &TczbCharges::btn1_printClick);
+    on(&query1_, &Dataset::currentChanged, &TczbCharges::showAmount);
+    on(&query1_, &Dataset::rowChanged, &TczbCharges::showAmount);
+    on(&query1_, &Dataset::reset, &TczbCharges::showAmount);
 }
 
 TczbCharges::~TczbCharges() = default;
@@ -155,16 +155,14 @@ void TczbCharges::remove()
 
 void TczbCharges::btn1_printClick()
 {
-    guard([this] {
-        report::Template layout = report::Template::load(QStringLiteral("charges"));
-        if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
-            title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
-        if (report::Memo *reason = layout.memo(QStringLiteral("Memo5")))
-            reason->text = kind_.reason;
-        report::Sources sources;
-        sources.datasets.insert(QStringLiteral("Query1"), &query1_);
-        printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
-    });
+    report::Template layout = report::Template::load(QStringLiteral("charges"));
+    if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
+        title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
+    if (report::Memo *reason = layout.memo(QStringLiteral("Memo5")))
+        reason->text = kind_.reason;
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
 }
 
 bool TczbCharges::eventFilter(QObject *watched, QEvent *event)

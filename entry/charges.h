@@ -38,9 +38,7 @@ protected:
     bool startEdit() override;
     bool startAdd() override;
     bool save() override;
-    void cancel() override { query1_.cancel(); }
     void remove() override;
-    bool isEmpty() const override { return query1_.isEmpty(); }
     void afterAction() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

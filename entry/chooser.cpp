@@ -28,10 +28,10 @@ TczbChooser::TczbChooser(Context &context, const Kind &kind, QWidget *parent)
     EnterKeyFilter::press(ui->Edit1, ui->btn1_add);
     EnterKeyFilter::press(ui->DBGrid1, ui->btn1_add);
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, &TczbChooser::Edit1Change);
-    connect(ui->DBGrid1, &QAbstractItemView::doubleClicked, this, &TczbChooser::btn1_addClick);
-    connect(ui->btn1_add, &QPushButton::clicked, this, &TczbChooser::btn1_addClick);
-    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
+    on(ui->Edit1, &QLineEdit::textChanged, &TczbChooser::Edit1Change);
+    on(ui->DBGrid1, &QAbstractItemView::doubleClicked, &TczbChooser::btn1_addClick);
+    on(ui->btn1_add, &QPushButton::clicked, &TczbChooser::btn1_addClick);
+    on(ui->btn1_exit, &QPushButton::clicked, &QDialog::accept);
 }
 
 TczbChooser::~TczbChooser() = default;
@@ -48,21 +48,19 @@ void TczbChooser::FormActivate()
 
 void TczbChooser::Edit1Change()
 {
-    guard([this] { contracts::openUnsettled(query1_, ui->Edit1->text()); });
+    contracts::openUnsettled(query1_, ui->Edit1->text());
 }
 
 void TczbChooser::btn1_addClick()
 {
-    guard([this] {
-        if (query1_.isEmpty() || query1_.currentRow() < 0) {
-            message(QStringLiteral("没有数据,请重新选择！"));
-            ui->Edit1->clear();
-            ui->Edit1->setFocus();
-            return;
-        }
-        std::unique_ptr<QDialog> screen(kind_.open(context(), Contract::current(query1_), this));
-        context().interaction().exec(screen.get());
-    });
+    if (query1_.isEmpty() || query1_.currentRow() < 0) {
+        message(QStringLiteral("没有数据,请重新选择！"));
+        ui->Edit1->clear();
+        ui->Edit1->setFocus();
+        return;
+    }
+    std::unique_ptr<QDialog> screen(kind_.open(context(), Contract::current(query1_), this));
+    context().interaction().exec(screen.get());
 }
 
 Tczblr1::Tczblr1(Context &context, QWidget *parent)

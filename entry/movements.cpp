@@ -30,7 +30,7 @@ Tczblrnow::Tczblrnow(Context &context, const Contract &contract, QWidget *parent
     setObjectName(QStringLiteral("czblrnow"));
     setWindowTitle(QStringLiteral("租赁材料数据录入系统_按材料规格"));
     setUpFrame(ui->StatusBar1, true);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->RadioGroup1, ui->com1},
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->RadioGroup1, ui->com1},
                  {ui->d1, ui->box1, ui->DBEdit1, ui->DBEdit2, ui->DBEdit3});
 
     // What the chooser sets before showing the screen.
@@ -79,17 +79,17 @@ Tczblrnow::Tczblrnow(Context &context, const Contract &contract, QWidget *parent
     ui->d1->installEventFilter(this);
     ui->d1->setEnabled(false);
 
-    connect(ui->com1, &QComboBox::activated, this, &Tczblrnow::com1Change);
-    connect(ui->box1, &QComboBox::activated, this, &Tczblrnow::box1Change);
-    connect(ui->RadioGroup1_0, &QRadioButton::clicked, this, &Tczblrnow::RadioGroup1Click);
-    connect(ui->RadioGroup1_1, &QRadioButton::clicked, this, &Tczblrnow::RadioGroup1Click);
-    connect(ui->check2_0, &QRadioButton::clicked, this, &Tczblrnow::check2Click);
-    connect(ui->check2_1, &QRadioButton::clicked, this, &Tczblrnow::check2Click);
-    connect(&query1_, &Dataset::currentChanged, this, [this] {
+    on(ui->com1, &QComboBox::activated, &Tczblrnow::com1Change);
+    on(ui->box1, &QComboBox::activated, &Tczblrnow::box1Change);
+    on(ui->RadioGroup1_0, &QRadioButton::clicked, &Tczblrnow::RadioGroup1Click);
+    on(ui->RadioGroup1_1, &QRadioButton::clicked, &Tczblrnow::RadioGroup1Click);
+    on(ui->check2_0, &QRadioButton::clicked, &Tczblrnow::check2Click);
+    on(ui->check2_1, &QRadioButton::clicked, &Tczblrnow::check2Click);
+    on(&query1_, &Dataset::currentChanged, [this] {
         if (!editing())
             showDate();
     });
-    connect(&sizes_, &Dataset::reset, this, [this] {
+    on(&sizes_, &Dataset::reset, [this] {
         QSignalBlocker block(ui->box1);
         ui->box1->clear();
         for (int r = 0; r < sizes_.rowCount(); ++r)
@@ -184,41 +184,34 @@ void Tczblrnow::com1Change(int index)
 {
     if (filling_ || editing() || index < 0)
         return;
-    guard([this, index] {
-        materials_.moveTo(index);
-        chosen_ = material();
-        openMaterial();
-    });
+    materials_.moveTo(index);
+    chosen_ = material();
+    openMaterial();
 }
 
 void Tczblrnow::box1Change(int index)
 {
     if (!query1_.isEditing() || index < 0)
         return;
-    guard([this, index] {
-        sizes_.moveTo(index);
-        movements::chooseSize(query1_, sizes_);
-    });
+    sizes_.moveTo(index);
+    movements::chooseSize(query1_, sizes_);
 }
 
 void Tczblrnow::RadioGroup1Click()
 {
     if (editing())
         return;
-    guard([this] { openMovements(); });
+    openMovements();
 }
 
 void Tczblrnow::check2Click()
 {
     if (filling_)
         return;
-    guard([this] {
-        if (accepted(movements::setDateProposal(context().rights(), context().settings(),
-                                                ui->check2_1->isChecked() ? 1 : 0)))
-            return;
-        const int proposal = movements::dateProposal(context().settings());
-        (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
-    });
+    if (accepted(movements::setDateProposal(context().rights(), context().settings(), ui->check2_1->isChecked() ? 1 : 0)))
+        return;
+    const int proposal = movements::dateProposal(context().settings());
+    (proposal == 1 ? ui->check2_1 : ui->check2_0)->setChecked(true);
 }
 
 void Tczblrnow::afterAction()

@@ -40,7 +40,6 @@ protected:
     bool save() override;
     void cancel() override;
     void remove() override;
-    bool isEmpty() const override { return query1_.isEmpty(); }
     void afterAction() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

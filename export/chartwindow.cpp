@@ -55,9 +55,9 @@ ChartWindow::ChartWindow(Context &context, const QString &title, QWidget *parent
     layout->addWidget(pages_);
     layout->addLayout(buttons);
     resize(900, 600);
-    connect(print, &QPushButton::clicked, this, [this] { guard(context_.interaction(), this, [this] { btn_printClick(); }); });
-    connect(save, &QPushButton::clicked, this, [this] { guard(context_.interaction(), this, [this] { btn_saveClick(); }); });
-    connect(back, &QPushButton::clicked, this, &QDialog::accept);
+    connectGuarded(print, &QPushButton::clicked, this, context_.interaction(), &ChartWindow::btn_printClick);
+    connectGuarded(save, &QPushButton::clicked, this, context_.interaction(), &ChartWindow::btn_saveClick);
+    connectGuarded(back, &QPushButton::clicked, this, context_.interaction(), &QDialog::accept);
 }
 
 void ChartWindow::addChart(const QString &caption, QChart *chart)

@@ -69,9 +69,9 @@ QMenu *exportMenu(Context &context, DataGrid &grid)
     menu->setObjectName(QStringLiteral("exportMenu"));
     QAction *item = menu->addAction(menuCaption());
     item->setObjectName(QStringLiteral("exportExcel"));
-    QObject::connect(item, &QAction::triggered, &grid, [&context, &grid] {
-        guard(context.interaction(), grid.window(), [&] { exportGrid(context, grid.window(), grid); });
-    });
+    QWidget *window = grid.window();
+    connectGuarded(item, &QAction::triggered, window, context.interaction(),
+                   [&context, &grid] { exportGrid(context, grid.window(), grid); });
     return menu;
 }
 

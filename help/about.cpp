@@ -1,7 +1,7 @@
 #include "about.h"
 #include "ui_about.h"
 
-#include "shell.h"
+#include "desktopseam.h"
 
 #include "widgets/context.h"
 
@@ -16,7 +16,7 @@ Tsbabout::Tsbabout(Context &context, QWidget *parent)
     setFixedSize(size());
 
     ui->Image1->setPixmap(QPixmap(QStringLiteral(":/help/about.jpg")));
-    connect(ui->Image1, &PictureLabel::clicked, this, &QDialog::accept);
+    on(ui->Image1, &PictureLabel::clicked, &QDialog::accept);
 
     QFont title = ui->Label1->font();
     title.setPointSize(14);
@@ -33,9 +33,9 @@ Tsbabout::Tsbabout(Context &context, QWidget *parent)
 
     Interaction &desktop = context.interaction();
     for (LinkLabel *home : {ui->Label3, ui->Label12})
-        connect(home, &LinkLabel::clicked, this, [&desktop] { desktop.open(help::homePage()); });
+        on(home, &LinkLabel::clicked, [&desktop] { desktop.open(help::homePage()); });
     for (LinkLabel *mail : {ui->Label5, ui->Label14})
-        connect(mail, &LinkLabel::clicked, this, [&desktop] { desktop.open(help::mailTo()); });
+        on(mail, &LinkLabel::clicked, [&desktop] { desktop.open(help::mailTo()); });
 }
 
 Tsbabout::~Tsbabout() = default;

@@ -1,6 +1,6 @@
 #include "helpwindow.h"
 
-#include "shell.h"
+#include "desktopseam.h"
 
 #include "widgets/context.h"
 
@@ -68,7 +68,7 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     auto *back = new QPushButton(QStringLiteral("返回(&X)"));
     back->setObjectName(QStringLiteral("btn1_exit"));
     back->setAutoDefault(false);
-    connect(back, &QPushButton::clicked, this, &QDialog::accept);
+    on(back, &QPushButton::clicked, &QDialog::accept);
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(back);
@@ -77,12 +77,12 @@ Thelp::Thelp(Context &context, const QString &note, QWidget *parent)
     layout->addWidget(split, 1);
     layout->addLayout(buttons);
 
-    connect(contents_, &QListWidget::currentItemChanged, this, [this](QListWidgetItem *item) {
+    on(contents_, &QListWidget::currentItemChanged, [this](QListWidgetItem *item) {
         if (item && page() != item->data(Qt::UserRole).toString())
             browser_->setSource(pageUrl(item->data(Qt::UserRole).toString()));
     });
     // Links between pages keep the contents in step.
-    connect(browser_, &QTextBrowser::sourceChanged, this, [this](const QUrl &source) {
+    on(browser_, &QTextBrowser::sourceChanged, [this](const QUrl &source) {
         const QString current = QFileInfo(source.path()).completeBaseName();
         for (int i = 0; i < contents_->count(); ++i)
             if (contents_->item(i)->data(Qt::UserRole).toString() == current) {
@@ -110,13 +110,13 @@ QString helpFile(const Context &context)
     return QDir(context.folder()).filePath(QStringLiteral("tolvahelp.chm"));
 }
 
-QDialog *openHelp(Context &context, QWidget *parent, Shell &shell)
+QDialog *openHelp(Context &context, QWidget *parent, DesktopSeam &desktop)
 {
     const QString file = helpFile(context);
     const QString shown = QDir::toNativeSeparators(file);
     if (!QFileInfo::exists(file))
         return new Thelp(context, QStringLiteral("没有找到帮助文件 %1，下面是程序内置的帮助。").arg(shown), parent);
-    if (!shell.openDocument(file))
+    if (!desktop.openDocument(file))
         return new Thelp(context, QStringLiteral("这台电脑没有能打开帮助文件 %1 的程序，下面是程序内置的帮助。").arg(shown),
                          parent);
     return nullptr;
@@ -124,7 +124,7 @@ QDialog *openHelp(Context &context, QWidget *parent, Shell &shell)
 
 QDialog *openHelp(Context &context, QWidget *parent)
 {
-    Shell desktop;
+    DesktopSeam desktop;
     return openHelp(context, parent, desktop);
 }
 

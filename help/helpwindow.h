@@ -9,7 +9,7 @@ class QTextBrowser;
 namespace tolva {
 
 namespace help {
-class Shell;
+class DesktopSeam;
 }
 
 // The help built into the program: one page per menu item and a page on the three calculation
@@ -36,7 +36,7 @@ QString helpFile(const Context &context);
 
 // "(&1)帮助信息": the help file goes to the desktop's viewer; when it is missing or no viewer takes
 // it, the built-in help window is returned for the menu to show (null when the viewer has it).
-QDialog *openHelp(Context &context, QWidget *parent, Shell &shell);
+QDialog *openHelp(Context &context, QWidget *parent, DesktopSeam &desktop);
 QDialog *openHelp(Context &context, QWidget *parent);
 
 } // namespace help

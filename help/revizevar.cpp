@@ -7,20 +7,20 @@
 #include "updaterules.h"
 
 #include "widgets/context.h"
+#include "widgets/progressdialog.h"
 #include "widgets/statusmirror.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
-#include <QProgressDialog>
 
 namespace tolva {
 
 using help::Download;
 
-DownloadWindow::DownloadWindow(Context &context, help::Shell *shell, QWidget *parent)
-    : Screen(context, parent), ownShell_(shell ? nullptr : std::make_unique<help::Shell>()),
-      shell_(shell ? shell : ownShell_.get()), signingKey_(help::makerKey())
+DownloadWindow::DownloadWindow(Context &context, help::DesktopSeam *desktop, QWidget *parent)
+    : Screen(context, parent), ownDesktop_(desktop ? nullptr : std::make_unique<help::DesktopSeam>()),
+      desktop_(desktop ? desktop : ownDesktop_.get()), signingKey_(help::makerKey())
 {
 }
 
@@ -39,8 +39,8 @@ void DownloadWindow::setUpLinks(QLabel *title, QLabel *gapText, LinkLabel *gapLi
         link->setNormalColor(Qt::blue);
     placeLink(gapText, gapLink);
     placeLink(tellText, tell);
-    connect(gapLink, &LinkLabel::clicked, this, [this] { context().interaction().open(help::homePage()); });
-    connect(tell, &LinkLabel::clicked, this, [this] { context().interaction().open(help::mailTo()); });
+    on(gapLink, &LinkLabel::clicked, [this] { context().interaction().open(help::homePage()); });
+    on(tell, &LinkLabel::clicked, [this] { context().interaction().open(help::mailTo()); });
     StatusMirror::addPanels(bar, panels_);
     // A narrow window: the middle panel takes what its text needs, so the third one stays in view.
     const QString middle = QStringLiteral("最新信息及软件更新请访问青禾主页:") + Context::webAddress();
@@ -62,38 +62,29 @@ QString DownloadWindow::working(const QString &file) const
 
 QString DownloadWindow::programs(const QString &file) const
 {
-    return QDir(shell_->programFolder()).filePath(file);
+    return QDir(desktop_->programFolder()).filePath(file);
 }
 
 Download::Result DownloadWindow::fetch(const QString &file)
 {
     Download download;
     download.setTimeout(timeout_);
-    QProgressDialog progress(this);
-    progress.setObjectName(QStringLiteral("progress"));
-    progress.setWindowTitle(windowTitle());
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setCancelButtonText(QStringLiteral("取消"));
-    progress.setMinimumDuration(300);
-    progress.setAutoReset(false);
-    progress.setAutoClose(false);
     const QString address = help::downloadUrl(file).toString();
-    progress.setLabelText(QStringLiteral("正在下载 %1").arg(address));
-    connect(&download, &Download::progress, &progress, [&](qint64 received, qint64 total) {
-        // Bytes as they arrive; a server that does not say the size shows a moving bar.
-        progress.setMaximum(total > 0 ? 1000 : 0);
-        progress.setValue(total > 0 ? int(received * 1000 / total) : 0);
-        progress.setLabelText(total > 0
-                                  ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
-                                  : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
-    });
-    connect(&progress, &QProgressDialog::canceled, &download, &Download::cancel);
-    QEventLoop loop;
-    connect(&download, &Download::finished, &loop, &QEventLoop::quit);
-    download.start(help::downloadUrl(file), working(file));
-    if (download.result() == Download::Result::Running)
-        loop.exec();
-    progress.close();
+    const auto receive = [&](const Progress &progress) {
+        QEventLoop loop;
+        connect(&download, &Download::progress, &loop, [&](qint64 received, qint64 total) {
+            // Bytes as they arrive; a server that does not say the size shows a moving bar.
+            progress(total > 0 ? int(received * 1000 / total) : 0, total > 0 ? 1000 : 0,
+                     total > 0 ? QStringLiteral("正在下载 %1\n已收到 %2 / %3 字节").arg(address).arg(received).arg(total)
+                               : QStringLiteral("正在下载 %1\n已收到 %2 字节").arg(address).arg(received));
+        });
+        connect(&download, &Download::finished, &loop, &QEventLoop::quit);
+        download.start(help::downloadUrl(file), working(file));
+        if (download.result() == Download::Result::Running)
+            loop.exec();
+    };
+    runWithProgress(this, {windowTitle(), QStringLiteral("正在下载 %1").arg(address), 300, QStringLiteral("progress")},
+                    receive, [&download] { download.cancel(); });
     reason_ = download.reason();
     // The message keeps the wording the clerks know; the network's own reason stays in view here.
     if (download.result() == Download::Result::Failed)
@@ -119,15 +110,15 @@ Download::Result DownloadWindow::fetchSigned(const QString &file)
 
 // ---- online update ----
 
-Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::Shell *shell)
-    : DownloadWindow(context, shell, parent), ui(std::make_unique<Ui::Trevizevar1>())
+Trevizevar1::Trevizevar1(Context &context, QWidget *parent, help::DesktopSeam *desktop)
+    : DownloadWindow(context, desktop, parent), ui(std::make_unique<Ui::Trevizevar1>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar1"));
     setWindowTitle(QStringLiteral("青禾软件在线升级(%1)").arg(Context::webAddress()));
     setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->BitBtn1, &QPushButton::clicked, &Trevizevar1::BitBtn1Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &QDialog::reject);
 }
 
 Trevizevar1::~Trevizevar1() = default;
@@ -148,7 +139,7 @@ QString Trevizevar1::byPackageManager()
 void Trevizevar1::BitBtn1Click()
 {
     // A program of the package manager is replaced by it alone: nothing is fetched or noted.
-    if (shell().packageManaged()) {
+    if (desktop().packageManaged()) {
         context().interaction().message(this, byPackageManager(), title());
         return;
     }
@@ -161,7 +152,7 @@ void Trevizevar1::BitBtn1Click()
     }
     const QString zip = working(help::updateZip());
     if (QFile::exists(zip)) {
-        const Outcome unpacked = help::unpackDownload(zip, shell().programFolder(), signingKey());
+        const Outcome unpacked = help::unpackDownload(zip, desktop().programFolder(), signingKey());
         if (!unpacked) {
             context().interaction().message(this, unpacked.message(), title());
             return;
@@ -170,20 +161,20 @@ void Trevizevar1::BitBtn1Click()
     if (!accepted(help::recordProgramName(context().store(), Context::programFileName())))
         return;
     context().reopenSettings();
-    shell().endProgram(programs(help::updateProgram()));
+    desktop().endProgram(programs(help::updateProgram()));
 }
 
 // ---- spoken demonstration ----
 
-Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::Shell *shell)
-    : DownloadWindow(context, shell, parent), ui(std::make_unique<Ui::Trevizevar2>())
+Trevizevar2::Trevizevar2(Context &context, QWidget *parent, help::DesktopSeam *desktop)
+    : DownloadWindow(context, desktop, parent), ui(std::make_unique<Ui::Trevizevar2>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Trevizevar2"));
     setUpLinks(ui->Panel1, ui->Label11, ui->Label12, ui->Label13, ui->Label14, ui->StatusBar1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn3, &QPushButton::clicked, this, [this] { guard([this] { BitBtn3Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->BitBtn1, &QPushButton::clicked, &Trevizevar2::BitBtn1Click);
+    on(ui->BitBtn3, &QPushButton::clicked, &Trevizevar2::BitBtn3Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &QDialog::reject);
 }
 
 Trevizevar2::~Trevizevar2() = default;
@@ -221,13 +212,13 @@ bool Trevizevar2::unpackGuide()
     const QString zip = working(help::guideZip());
     if (!QFile::exists(zip))
         return true;
-    return accepted(help::unpackDownload(zip, shell().programFolder(), signingKey()));
+    return accepted(help::unpackDownload(zip, desktop().programFolder(), signingKey()));
 }
 
 void Trevizevar2::startGuide()
 {
     const QString program = programs(help::guideProgram());
-    if (!shell().start(program))
+    if (!desktop().start(program))
         message(QStringLiteral("无法启动演示程序 %1").arg(QDir::toNativeSeparators(program)));
 }
 
@@ -246,7 +237,7 @@ void Trevizevar2::BitBtn1Click()
 void Trevizevar2::BitBtn3Click()
 {
     message(QStringLiteral("如果演示程序正在运行,请先关闭后再升级！"));
-    if (shell().running(programs(help::guideProgram()))) {
+    if (desktop().running(programs(help::guideProgram()))) {
         message(QStringLiteral("您需要升级的程序正在使用,请先关闭后再升级！"));
         return;
     }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "download.h"
-#include "shell.h"
+#include "desktopseam.h"
 #include "widgets/screen.h"
 
 #include <memory>
@@ -24,11 +24,11 @@ class LinkLabel;
 class DownloadWindow : public Screen {
     Q_OBJECT
 public:
-    DownloadWindow(Context &context, help::Shell *shell, QWidget *parent);
+    DownloadWindow(Context &context, help::DesktopSeam *desktop, QWidget *parent);
     ~DownloadWindow() override;
 
     void FormActivate() override;
-    help::Shell &shell() const { return *shell_; }
+    help::DesktopSeam &desktop() const { return *desktop_; }
     // A transfer that receives nothing for this long fails.
     void setTimeout(int milliseconds) { timeout_ = milliseconds; }
     // The key a downloaded archive's signature must verify under; the maker's unless set.
@@ -51,8 +51,8 @@ protected:
     help::Download::Result fetchSigned(const QString &file);
 
 private:
-    std::unique_ptr<help::Shell> ownShell_;
-    help::Shell *shell_;
+    std::unique_ptr<help::DesktopSeam> ownDesktop_;
+    help::DesktopSeam *desktop_;
     ElidedLabel *panels_[3] = {};
     int timeout_ = 30000;
     QByteArray signingKey_;
@@ -64,7 +64,7 @@ private:
 class Trevizevar1 : public DownloadWindow {
     Q_OBJECT
 public:
-    explicit Trevizevar1(Context &context, QWidget *parent = nullptr, help::Shell *shell = nullptr);
+    explicit Trevizevar1(Context &context, QWidget *parent = nullptr, help::DesktopSeam *desktop = nullptr);
     ~Trevizevar1() override;
 
     void BitBtn1Click();
@@ -82,7 +82,7 @@ private:
 class Trevizevar2 : public DownloadWindow {
     Q_OBJECT
 public:
-    explicit Trevizevar2(Context &context, QWidget *parent = nullptr, help::Shell *shell = nullptr);
+    explicit Trevizevar2(Context &context, QWidget *parent = nullptr, help::DesktopSeam *desktop = nullptr);
     ~Trevizevar2() override;
 
     void BitBtn1Click();

@@ -21,12 +21,17 @@ Outcome unpackDownload(const QString &zipFile, const QString &folder, const QByt
     return unpacked;
 }
 
+void addProgramNameColumn(Store &store)
+{
+    if (!store.column(QStringLiteral("srf"), QStringLiteral("qhsoftnow")))
+        store.exec(QStringLiteral("ALTER table srf add Column qhsoftnow char(100)"));
+}
+
 Outcome recordProgramName(Store &store, const QString &fileName)
 {
     store.transaction([&] {
         // The start-up adds the column; a folder that never went through it gets it here.
-        if (!store.column(QStringLiteral("srf"), QStringLiteral("qhsoftnow")))
-            store.exec(QStringLiteral("ALTER table srf add Column qhsoftnow char(100)"));
+        addProgramNameColumn(store);
         store.checkCapacity(QStringLiteral("srf"), QStringLiteral("qhsoftnow"), fileName.trimmed());
         store.exec(QStringLiteral("update srf set qhsoftnow=:g1"),
                    {{QStringLiteral("g1"), fileName.trimmed()}});

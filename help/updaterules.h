@@ -22,6 +22,10 @@ inline QString guideProgram() { return QStringLiteral("tolvaguide_readme.exe"); 
 // again, and nothing of it is written.
 Outcome unpackDownload(const QString &zipFile, const QString &folder, const QByteArray &publicKey);
 
+// Adds the column srf.qhsoftnow, where the program's file name is kept, to a ledger that lacks it
+// (a server is set up with it). The one change of structure a start makes.
+void addProgramNameColumn(Store &store);
+
 // Writes the running program's file name into srf.qhsoftnow, where the update program finds the
 // file it replaces.
 Outcome recordProgramName(Store &store, const QString &fileName);

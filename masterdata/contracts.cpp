@@ -16,7 +16,7 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
     excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp2"));
     setUpFrame(ui->StatusBar1, true);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->btn1_print, ui->Edit1});
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->btn1_print, ui->Edit1});
 
     ui->DBGrid1->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 200},
                              {QStringLiteral("numa"), QStringLiteral("合同号"), QString(), Qt::AlignLeft, 100},
@@ -37,16 +37,16 @@ Tsp2::Tsp2(Context &context, QWidget *parent)
     ui->d1->setDate(context.today());
     ui->d2->setDate(context.today());
 
-    connect(ui->btn1_print, &QPushButton::clicked, this, &Tsp2::btn1_printClick);
-    connect(ui->Edit1, &QLineEdit::textChanged, this, &Tsp2::Edit1Change);
-    connect(&query1_, &Dataset::currentChanged, this, [this] {
+    on(ui->btn1_print, &QPushButton::clicked, &Tsp2::btn1_printClick);
+    on(ui->Edit1, &QLineEdit::textChanged, &Tsp2::Edit1Change);
+    on(&query1_, &Dataset::currentChanged, [this] {
         if (!editing())
             showDates();
     });
-    connect(ui->box1, &QComboBox::currentTextChanged, this, &Tsp2::settledChanged);
+    on(ui->box1, &QComboBox::currentTextChanged, &Tsp2::settledChanged);
     // The pending row shows the period as it is picked or typed.
     for (QDateEdit *date : {ui->d1, ui->d2})
-        connect(date, &QDateEdit::dateChanged, this, [this] {
+        on(date, &QDateEdit::dateChanged, [this] {
             if (showing_ || !query1_.isEditing())
                 return;
             query1_.setValue(QStringLiteral("begina"), ui->d1->date());
@@ -101,11 +101,9 @@ void Tsp2::settledChanged()
 
 void Tsp2::Edit1Change()
 {
-    guard([this] {
-        openContracts(query1_, ui->Edit1->text());
-        buttons().refresh();
-        showDates();
-    });
+    openContracts(query1_, ui->Edit1->text());
+    buttons().refresh();
+    showDates();
 }
 
 bool Tsp2::startEdit()
@@ -169,11 +167,9 @@ void Tsp2::remove()
 
 void Tsp2::btn1_printClick()
 {
-    guard([this] {
-        report::Sources sources;
-        sources.datasets.insert(QStringLiteral("Query1"), &query1_);
-        printAction(context(), this, query1_, ui->DBGrid1, report::Template::load(QStringLiteral("contracts")), sources);
-    });
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    printAction(context(), this, query1_, ui->DBGrid1, report::Template::load(QStringLiteral("contracts")), sources);
 }
 
 } // namespace tolva

@@ -31,7 +31,6 @@ protected:
     bool save() override;
     void cancel() override;
     void remove() override;
-    bool isEmpty() const override { return query1_.isEmpty(); }
     void afterAction() override;
 
 private:

@@ -23,7 +23,7 @@ Tsp1::Tsp1(Context &context, QWidget *parent)
     excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp1"));
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1},
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1},
                  {ui->Edit1, ui->DBEdit1, ui->DBEdit2, ui->check1});
 
     ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 140},
@@ -45,7 +45,7 @@ Tsp1::Tsp1(Context &context, QWidget *parent)
     NumericKeyFilter::install(ui->DBEdit1, NumericKeyFilter::Sign::Leading);
     NumericKeyFilter::install(ui->DBEdit2, NumericKeyFilter::Sign::Leading);
 
-    connect(&query1_, &Dataset::currentChanged, this, [this] {
+    on(&query1_, &Dataset::currentChanged, [this] {
         if (!editing())
             showCurrent();
     });

@@ -22,7 +22,7 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
     ui->Panel1->setText(kind.caption);
     ui->Label5->setText(kind.amount);
     setUpFrame(ui->StatusBar1, true);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit},
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit},
                  {ui->DBGrid1, ui->DBGrid2, ui->btn1_print, ui->Edit1}, {ui->d1});
 
     ui->DBGrid2->setColumns({{QStringLiteral("khm"), QStringLiteral("客户名称"), QString(), Qt::AlignLeft, 180},
@@ -42,15 +42,15 @@ TspPayments::TspPayments(Context &context, const Kind &kind, QWidget *parent)
     ui->d1->setEnabled(false);
     ui->d1->setDate(context.today());
 
-    connect(ui->btn1_print, &QPushButton::clicked, this, &TspPayments::btn1_printClick);
-    connect(ui->Edit1, &QLineEdit::textChanged, this, &TspPayments::Edit1Change);
-    connect(&contracts_, &Dataset::currentChanged, this, [this] {
+    on(ui->btn1_print, &QPushButton::clicked, &TspPayments::btn1_printClick);
+    on(ui->Edit1, &QLineEdit::textChanged, &TspPayments::Edit1Change);
+    on(&contracts_, &Dataset::currentChanged, [this] {
         if (!editing() && contracts_.isOpen())
-            guard([this] { openPayments(); });
+            openPayments();
     });
-    connect(&query1_, &Dataset::currentChanged, this, &TspPayments::showPayment);
-    connect(&query1_, &Dataset::rowChanged, this, &TspPayments::showPayment);
-    connect(ui->d1, &QDateEdit::dateChanged, this, [this](const QDate &date) {
+    on(&query1_, &Dataset::currentChanged, &TspPayments::showPayment);
+    on(&query1_, &Dataset::rowChanged, &TspPayments::showPayment);
+    on(ui->d1, &QDateEdit::dateChanged, [this](const QDate &date) {
         if (!showing_ && query1_.isEditing())
             query1_.setValue(QStringLiteral("datea"), date);
     });
@@ -86,13 +86,11 @@ void TspPayments::FormActivate()
 
 void TspPayments::Edit1Change()
 {
-    guard([this] {
-        openContracts(contracts_, ui->Edit1->text());
-        // A search that finds nothing shows every contract.
-        if (contracts_.isEmpty())
-            openContracts(contracts_, QString());
-        openPayments();
-    });
+    openContracts(contracts_, ui->Edit1->text());
+    // A search that finds nothing shows every contract.
+    if (contracts_.isEmpty())
+        openContracts(contracts_, QString());
+    openPayments();
 }
 
 void TspPayments::openPayments()
@@ -121,12 +119,6 @@ void TspPayments::showPayment()
         ui->d1->setDate(date);
         showing_ = false;
     }
-}
-
-bool TspPayments::startEdit()
-{
-    query1_.edit();
-    return true;
 }
 
 bool TspPayments::startAdd()
@@ -169,15 +161,13 @@ void TspPayments::remove()
 
 void TspPayments::btn1_printClick()
 {
-    guard([this] {
-        report::Template layout = report::Template::load(QStringLiteral("payments"));
-        if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
-            title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
-        report::Sources sources;
-        sources.datasets.insert(QStringLiteral("Query1"), &query1_);
-        sources.datasets.insert(QStringLiteral("Query2"), &contract_);
-        printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
-    });
+    report::Template layout = report::Template::load(QStringLiteral("payments"));
+    if (report::Memo *title = layout.memo(QStringLiteral("Memo1")))
+        title->text = QStringLiteral("[dwm.Query1.\"%1\"]").arg(kind_.title);
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query1"), &query1_);
+    sources.datasets.insert(QStringLiteral("Query2"), &contract_);
+    printAction(context(), this, query1_, ui->DBGrid1, layout, sources);
 }
 
 } // namespace tolva

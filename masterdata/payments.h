@@ -33,12 +33,10 @@ public:
     Dataset &payments() { return query1_; }
 
 protected:
-    bool startEdit() override;
     bool startAdd() override;
     bool save() override;
     void cancel() override;
     void remove() override;
-    bool isEmpty() const override { return query1_.isEmpty(); }
 
 private:
     void openPayments();

@@ -17,7 +17,7 @@ Tsp5::Tsp5(Context &context, QWidget *parent)
     excel::offerExport(context, this);
     setObjectName(QStringLiteral("sp5"));
     setUpFrame(nullptr, false, Closing::ExitButtonOnly);
-    setUpButtons({ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->DBGrid2, ui->btn1_print});
+    setUpButtons(query1_, {ui->btn1_edit, ui->btn1_add, ui->btn1_del, ui->btn1_exit}, {ui->DBGrid1, ui->DBGrid2, ui->btn1_print});
 
     ui->DBGrid1->setColumns({{QStringLiteral("namea"), QStringLiteral("材料名称"), QString(), Qt::AlignLeft, 150}});
     ui->DBGrid1->setDataset(&materials_);
@@ -34,10 +34,10 @@ Tsp5::Tsp5(Context &context, QWidget *parent)
     enterChain({ui->DBEdit1, ui->DBEdit2, ui->DBEdit3, ui->DBEdit4});
     NumericKeyFilter::install(ui->DBEdit4);
 
-    connect(ui->btn1_print, &QPushButton::clicked, this, &Tsp5::btn1_printClick);
-    connect(&materials_, &Dataset::currentChanged, this, [this] {
+    on(ui->btn1_print, &QPushButton::clicked, &Tsp5::btn1_printClick);
+    on(&materials_, &Dataset::currentChanged, [this] {
         if (!editing() && materials_.isOpen())
-            guard([this] { openSpecifications(); });
+            openSpecifications();
     });
 }
 
@@ -121,14 +121,12 @@ void Tsp5::remove()
 
 void Tsp5::btn1_printClick()
 {
-    guard([this] {
-        report_.close();
-        report_.open(QStringLiteral("select * from sp5 order by namea,gg"));
-        report::Sources sources;
-        sources.datasets.insert(QStringLiteral("Query3"), &report_);
-        // The list prints from its own result set, so the grids stay as they are.
-        printAction(context(), this, report_, nullptr, report::Template::load(QStringLiteral("sizelist")), sources);
-    });
+    report_.close();
+    report_.open(QStringLiteral("select * from sp5 order by namea,gg"));
+    report::Sources sources;
+    sources.datasets.insert(QStringLiteral("Query3"), &report_);
+    // The list prints from its own result set, so the grids stay as they are.
+    printAction(context(), this, report_, nullptr, report::Template::load(QStringLiteral("sizelist")), sources);
 }
 
 } // namespace tolva

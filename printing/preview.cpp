@@ -217,18 +217,18 @@ Tpreview1::Tpreview1(Context &context, QWidget *parent) : QDialog(parent), conte
     status->addWidget(line, 1);
     layout->addWidget(status);
 
-    connect(open, &QPushButton::clicked, this, &Tpreview1::BitBtn1Click);
-    connect(save, &QPushButton::clicked, this, &Tpreview1::BitBtn2Click);
-    connect(excel, &QPushButton::clicked, this, &Tpreview1::BitBtn5Click);
-    connect(area_, &report::PreviewArea::exportChosen, this, &Tpreview1::BitBtn5Click);
-    connect(zoomIn_, &QPushButton::clicked, this, &Tpreview1::SpeedBut5Click);
-    connect(zoomOut_, &QPushButton::clicked, this, &Tpreview1::SpeedBut6Click);
-    connect(first_, &QPushButton::clicked, this, &Tpreview1::SpeedBut2Click);
-    connect(previous_, &QPushButton::clicked, this, &Tpreview1::SpeedBut1Click);
-    connect(next_, &QPushButton::clicked, this, &Tpreview1::SpeedBut3Click);
-    connect(last_, &QPushButton::clicked, this, &Tpreview1::SpeedBut4Click);
-    connect(back, &QPushButton::clicked, this, &QDialog::accept);
-    connect(area_, &report::PreviewArea::zoomChosen, this, [this](int percent) {
+    connectGuarded(open, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::BitBtn1Click);
+    connectGuarded(save, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::BitBtn2Click);
+    connectGuarded(excel, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::BitBtn5Click);
+    connectGuarded(area_, &report::PreviewArea::exportChosen, this, context_.interaction(), &Tpreview1::BitBtn5Click);
+    connectGuarded(zoomIn_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut5Click);
+    connectGuarded(zoomOut_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut6Click);
+    connectGuarded(first_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut2Click);
+    connectGuarded(previous_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut1Click);
+    connectGuarded(next_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut3Click);
+    connectGuarded(last_, &QPushButton::clicked, this, context_.interaction(), &Tpreview1::SpeedBut4Click);
+    connectGuarded(back, &QPushButton::clicked, this, context_.interaction(), &QDialog::accept);
+    connectGuarded(area_, &report::PreviewArea::zoomChosen, this, context_.interaction(), [this](int percent) {
         area_->setZoom(percent);
         zoomOut_->setEnabled(percent > 20);
     });

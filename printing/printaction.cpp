@@ -4,10 +4,9 @@
 #include "printdialog.h"
 #include "widgets/context.h"
 #include "widgets/datagrid.h"
+#include "widgets/progressdialog.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QProgressDialog>
 
 namespace tolva {
 
@@ -53,28 +52,16 @@ bool printAction(Context &context, QWidget *parent, Dataset &rows, DataGrid *gri
         struct RestoreCursor {
             ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
         } restoreCursor;
-        QProgressDialog progress(QStringLiteral("正在准备报表……"), QStringLiteral("取消"), 0, 0, parent);
-        progress.setObjectName(QStringLiteral("ReportProgress"));
-        progress.setWindowTitle(layout.title);
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(500);
-        progress.setAutoReset(false);
-        progress.setAutoClose(false);
-        QElapsedTimer sinceUpdate;
-        sinceUpdate.start();
-        auto reported = sources.progress;
-        sources.progress = [&](int done, int total, const QString &what) {
-            if (reported && !reported(done, total, what))
-                return false;
-            // The dialog handles events when it is updated: often enough to answer, not on every row.
-            if (done == 0 || done == total || sinceUpdate.elapsed() >= 50) {
-                sinceUpdate.restart();
-                progress.setMaximum(total);
-                progress.setValue(done);
-            }
-            return !progress.wasCanceled();
-        };
-        prepared = report::prepare(layout, sources);
+        const auto reported = sources.progress;
+        runWithProgress(parent, {layout.title, QStringLiteral("正在准备报表……"), 500, QStringLiteral("ReportProgress")},
+                        [&](const Progress &progress) {
+                            sources.progress = [&](int done, int total, const QString &what) {
+                                if (reported && !reported(done, total, what))
+                                    return false;
+                                return progress(done, total, QString()); // the label stays
+                            };
+                            prepared = report::prepare(layout, sources);
+                        });
     } catch (const report::Stopped &) {
         return false; // the person stopped it
     } catch (const report::ReportError &e) {

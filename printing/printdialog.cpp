@@ -2,6 +2,7 @@
 
 #include "preview.h"
 #include "widgets/context.h"
+#include "widgets/guard.h"
 #include "base/outputfile.h"
 
 #include <QCheckBox>
@@ -91,7 +92,7 @@ TPrintDialog::TPrintDialog(Context &context, const report::PreparedReport &repor
     copiesGrid->addWidget(copies_, 0, 0);
     copiesGrid->addWidget(picture_, 0, 1, 2, 1);
     copiesGrid->addWidget(collate_, 1, 0);
-    connect(collate_, &QCheckBox::toggled, this, &TPrintDialog::updatePicture);
+    connectGuarded(collate_, &QCheckBox::toggled, this, context_.interaction(), &TPrintDialog::updatePicture);
     updatePicture();
     middle->addWidget(copiesBox);
     layout->addLayout(middle);
@@ -118,10 +119,11 @@ TPrintDialog::TPrintDialog(Context &context, const report::PreparedReport &repor
     bottom->addWidget(previewButton);
     layout->addLayout(bottom);
 
-    connect(print, &QPushButton::clicked, this, &TPrintDialog::PrintClick);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(previewButton, &QPushButton::clicked, this, &TPrintDialog::PreviewClick);
-    connect(properties, &QPushButton::clicked, this, &TPrintDialog::PropertiesClick);
+    Interaction &guarded = context_.interaction();
+    connectGuarded(print, &QPushButton::clicked, this, guarded, &TPrintDialog::PrintClick);
+    connectGuarded(cancel, &QPushButton::clicked, this, guarded, &QDialog::reject);
+    connectGuarded(previewButton, &QPushButton::clicked, this, guarded, &TPrintDialog::PreviewClick);
+    connectGuarded(properties, &QPushButton::clicked, this, guarded, &TPrintDialog::PropertiesClick);
 }
 
 void TPrintDialog::updatePicture()

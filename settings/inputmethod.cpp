@@ -4,38 +4,21 @@
 #include "settingsrules.h"
 #include "widgets/context.h"
 
-#include <QShowEvent>
-
 namespace tolva {
 
 Tsrf::Tsrf(Context &context, QWidget *parent) : Screen(context, parent), ui(std::make_unique<Ui::Tsrf>()), query1_(context.store())
 {
     ui->setupUi(this);
-    setUpFrame(nullptr, false);
+    // Once per opening: asking the desktop again after a message would lose the choice.
+    setUpFrame(nullptr, false, Closing::Free, Activation::OncePerOpening);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     ui->ComboBox1->setEditable(false);
-    connect(ui->btn_yes, &QPushButton::clicked, this, [this] { guard([this] { btn_yesClick(); }); });
-    connect(ui->btn_exit, &QPushButton::clicked, this, &QDialog::reject);
-    connect(this, &QDialog::finished, this, [this] { query1_.close(); });
+    on(ui->btn_yes, &QPushButton::clicked, &Tsrf::btn_yesClick);
+    on(ui->btn_exit, &QPushButton::clicked, &QDialog::reject);
+    on(this, &QDialog::finished, [this] { query1_.close(); });
 }
 
 Tsrf::~Tsrf() = default;
-
-void Tsrf::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        fresh_ = true;
-    Screen::showEvent(event);
-}
-
-void Tsrf::runActivation()
-{
-    // Once per opening: asking the desktop again after a message would lose the choice.
-    if (!fresh_)
-        return;
-    fresh_ = false;
-    Screen::runActivation();
-}
 
 void Tsrf::FormActivate()
 {

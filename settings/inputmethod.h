@@ -21,14 +21,9 @@ public:
     void FormActivate() override;
     void btn_yesClick();
 
-protected:
-    void runActivation() override;
-    void showEvent(QShowEvent *event) override;
-
 private:
     std::unique_ptr<Ui::Tsrf> ui;
     Dataset query1_;
-    bool fresh_ = false;
 };
 
 } // namespace tolva

@@ -51,9 +51,9 @@ Tczbp_setup::Tczbp_setup(Context &context, QWidget *parent)
     method_->addButton(ui->check2_0, 0);
     method_->addButton(ui->check2_1, 1);
     method_->addButton(ui->check2_2, 2);
-    connect(format_, &QButtonGroup::idClicked, this, [this](int id) { optionClicked(QStringLiteral("b6"), id); });
-    connect(method_, &QButtonGroup::idClicked, this, [this](int id) { optionClicked(QStringLiteral("b1"), id); });
-    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
+    on(format_, &QButtonGroup::idClicked, [this](int id) { optionClicked(QStringLiteral("b6"), id); });
+    on(method_, &QButtonGroup::idClicked, [this](int id) { optionClicked(QStringLiteral("b1"), id); });
+    on(ui->btn1_exit, &QPushButton::clicked, &QDialog::accept);
 }
 
 Tczbp_setup::~Tczbp_setup() = default;
@@ -112,11 +112,9 @@ void Tczbp_setup::closeClicked(bool open)
 
 void Tczbp_setup::optionClicked(const QString &column, int position)
 {
-    guard([&] {
-        if (accepted(settings::choose(context().rights(), context().settings(), column, position)))
-            return;
-        FormActivate(); // the stored choice shows again
-    });
+    if (accepted(settings::choose(context().rights(), context().settings(), column, position)))
+        return;
+    FormActivate(); // the stored choice shows again
 }
 
 } // namespace tolva

@@ -90,6 +90,14 @@ Outcome setClosingDate(const Rights &rights, Dataset &srf, const QDate &date, co
     return Outcome::done();
 }
 
+Outcome setPrintedRowHeight(const Rights &rights, Dataset &srf, const QString &column, int height)
+{
+    if (const Outcome allowed = rights.toChangeSettings(); !allowed)
+        return allowed;
+    write(srf, column, double(height));
+    return Outcome::done();
+}
+
 Outcome saveTitles(const Rights &rights, Dataset &titles)
 {
     if (const Outcome allowed = rights.toChangeSettings(); !allowed) {

@@ -35,6 +35,9 @@ bool movesClosingBack(const Dataset &srf, const QDate &date);
 // Sets the closing date; only "管理" does. Moving it back needs the reason, kept in srf.zzly and
 // with it in the change log.
 Outcome setClosingDate(const Rights &rights, Dataset &srf, const QDate &date, const QString &reason = QString());
+// Stores the height of a printed summary's rows, set with the window's arrows, at once: `column`
+// is the window's own field of srf ("b8", "b9", "b10").
+Outcome setPrintedRowHeight(const Rights &rights, Dataset &srf, const QString &column, int height);
 
 // Posts the company name and print titles typed into `titles` (a live "select * from dwm");
 // without a row there is nothing to post. Refused, the row's pending change is dropped.

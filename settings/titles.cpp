@@ -4,14 +4,13 @@
 #include "settingsrules.h"
 #include "widgets/context.h"
 
-#include <QShowEvent>
-
 namespace tolva {
 
 Tdwm::Tdwm(Context &context, QWidget *parent) : Screen(context, parent), ui(std::make_unique<Ui::Tdwm>())
 {
     ui->setupUi(this);
-    setUpFrame(nullptr, false, Closing::ExitButtonOnly);
+    // Once per opening: what was typed stays while a message comes and goes.
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly, Activation::OncePerOpening);
     const QList<QPair<DbEdit *, QString>> fields = {
         {ui->DBEdit_A1, "A1"},   {ui->DBEdit_A6, "A6"},   {ui->DBEdit_A2, "A2"},   {ui->DBEdit_A3, "A3"},
         {ui->DBEdit_A4, "A4"},   {ui->DBEdit_A5, "A5"},   {ui->DBEdit_A8, "A8"},   {ui->DBEdit_A9, "A9"},
@@ -22,27 +21,11 @@ Tdwm::Tdwm(Context &context, QWidget *parent) : Screen(context, parent), ui(std:
         chain << field;
     }
     enterChain(chain);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
+    on(ui->BitBtn1, &QPushButton::clicked, &Tdwm::BitBtn1Click);
     guard([this] { reopen(); });
 }
 
 Tdwm::~Tdwm() = default;
-
-void Tdwm::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        fresh_ = true;
-    Screen::showEvent(event);
-}
-
-void Tdwm::runActivation()
-{
-    // Once per opening: what was typed stays while a message comes and goes.
-    if (!fresh_)
-        return;
-    fresh_ = false;
-    Screen::runActivation();
-}
 
 void Tdwm::reopen()
 {

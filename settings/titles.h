@@ -21,15 +21,10 @@ public:
     void FormActivate() override;
     void BitBtn1Click();
 
-protected:
-    void runActivation() override;
-    void showEvent(QShowEvent *event) override;
-
 private:
     void reopen();
 
     std::unique_ptr<Ui::Tdwm> ui;
-    bool fresh_ = false;
 };
 
 } // namespace tolva

@@ -45,7 +45,7 @@ Tczbhz::Tczbhz(Context &context, QWidget *parent)
     auto *chart = new QPushButton(QStringLiteral("图表(&T)"), this);
     chart->setObjectName(QStringLiteral("btn_chart"));
     ui->bottomLayout->insertWidget(ui->bottomLayout->indexOf(ui->BitBtn1) + 1, chart);
-    connect(chart, &QPushButton::clicked, this, [this] { guard([this] { btn_chartClick(); }); });
+    on(chart, &QPushButton::clicked, &Tczbhz::btn_chartClick);
 }
 
 void Tczbhz::btn_chartClick()

@@ -10,6 +10,7 @@
 #include "export/chartwindow.h"
 #include "export/exportaction.h"
 #include "stockchart.h"
+#include "settings/settingsrules.h"
 #include "widgets/context.h"
 
 #include <QRegularExpression>
@@ -42,9 +43,9 @@ Tkccx::Tkccx(Context &context, QWidget *parent)
                              {QStringLiteral("nowkc"), QStringLiteral("现库存数量"), Quantity4, Qt::AlignRight, 120}});
     ui->DBGrid1->setRowColour(alternate);
     ui->DBGrid1->setDataset(&query1_);
-    connect(ui->btn1_edit, &QPushButton::clicked, this, [this] { guard([this] { btn1_editClick(); }); });
-    connect(ui->btn1_chart, &QPushButton::clicked, this, [this] { guard([this] { btn1_chartClick(); }); });
-    connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
+    on(ui->btn1_edit, &QPushButton::clicked, &Tkccx::btn1_editClick);
+    on(ui->btn1_chart, &QPushButton::clicked, &Tkccx::btn1_chartClick);
+    on(ui->btn1_exit, &QPushButton::clicked, [this] {
         query1_.close();
         accept();
     });
@@ -97,11 +98,11 @@ Tkccx1::Tkccx1(Context &context, QWidget *parent)
     ui->DBGrid1->setRowColour(alternate);
     ui->DBGrid2->setRowColour(alternate);
     ui->DBGrid1->setDataset(&query2_);
-    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { guard([this] { search(); }); });
-    connect(ui->check1, &QComboBox::activated, this, [this] { guard([this] { reorder(); }); });
-    connect(ui->btn1_add, &QPushButton::clicked, this, [this] { guard([this] { btn1_addClick(); }); });
-    connect(ui->btn1_edit, &QPushButton::clicked, this, [this] { guard([this] { btn1_editClick(); }); });
-    connect(ui->btn1_exit, &QPushButton::clicked, this, [this] {
+    on(ui->Edit1, &QLineEdit::textChanged, &Tkccx1::search);
+    on(ui->check1, &QComboBox::activated, &Tkccx1::reorder);
+    on(ui->btn1_add, &QPushButton::clicked, &Tkccx1::btn1_addClick);
+    on(ui->btn1_edit, &QPushButton::clicked, &Tkccx1::btn1_editClick);
+    on(ui->btn1_exit, &QPushButton::clicked, [this] {
         query1_.close();
         accept();
     });
@@ -198,31 +199,25 @@ Tczblrnowcx::Tczblrnowcx(Context &context, QWidget *parent)
         return !a1.isNull() && a1.toDouble() < 0 ? colours::paleGreen() : colours::aqua();
     });
 
-    const auto recompute = [this] { guard([this] { compute(); }); };
-    connect(ui->DBGrid2, &QAbstractItemView::clicked, this, recompute);
-    connect(&query2_, &Dataset::currentChanged, this, [this, recompute] {
+    on(ui->DBGrid2, &QAbstractItemView::clicked, &Tczblrnowcx::compute);
+    on(&query2_, &Dataset::currentChanged, [this] {
         if (!adjusting_)
-            recompute();
+            compute();
     });
-    connect(ui->com1, &QComboBox::activated, this, recompute);
-    connect(ui->Edit1, &QLineEdit::textChanged, this, [this] { guard([this] { search(); }); });
+    on(ui->com1, &QComboBox::activated, &Tczblrnowcx::compute);
+    on(ui->Edit1, &QLineEdit::textChanged, &Tczblrnowcx::search);
     for (QComboBox *box : {ui->check1, ui->check2, ui->check3})
-        connect(box, &QComboBox::activated, this, [this] { guard([this] { choiceChanged(); }); });
-    connect(ui->UpDown5, &QSpinBox::valueChanged, this, [this](int value) {
+        on(box, &QComboBox::activated, &Tczblrnowcx::choiceChanged);
+    on(ui->UpDown5, &QSpinBox::valueChanged, [this](int value) {
         if (adjusting_)
             return;
-        guard([this, value] {
-            if (!accepted(this->context().rights().toChangeSettings()))
-                return;
-            ui->Edit7->setText(QString::number(value));
-            Dataset &srf = this->context().settings();
-            srf.edit();
-            srf.setValue(QStringLiteral("b8"), value);
-            srf.post();
-        });
+        if (!accepted(settings::setPrintedRowHeight(this->context().rights(), this->context().settings(),
+                                                    QStringLiteral("b8"), value)))
+            return;
+        ui->Edit7->setText(QString::number(value));
     });
-    connect(ui->btn1_print, &QPushButton::clicked, this, [this] { guard([this] { btn1_printClick(); }); });
-    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
+    on(ui->btn1_print, &QPushButton::clicked, &Tczblrnowcx::btn1_printClick);
+    on(ui->btn1_exit, &QPushButton::clicked, &QDialog::accept);
 }
 
 Tczblrnowcx::~Tczblrnowcx() = default;

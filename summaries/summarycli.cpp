@@ -19,18 +19,18 @@ bool isSummaryCommand(int argc, char *argv[])
     return startedWith(argc, argv, {"--summary"});
 }
 
-int summaryCommand(int argc, char *argv[])
+int runSummaryCommand(int argc, char *argv[])
 {
     // Fonts and PDF output need a GUI application, not a screen.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QTextStream out(stdout), err(stderr);
-    return runSummaryCommand(app.arguments().mid(1), QDir::currentPath(), QDate::currentDate(), out, err);
+    return summaryCommand(app.arguments().mid(1), QDir::currentPath(), QDate::currentDate(), out, err);
 }
 
-int runSummaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
-                      QTextStream &err)
+int summaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
+                   QTextStream &err)
 {
     const QString usage = QStringLiteral(
         "用法: tolva --summary distribution|rent --cutoff yyyy-mm-dd [--material 材料名称] --pdf 文件");

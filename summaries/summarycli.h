@@ -13,11 +13,11 @@ bool isSummaryCommand(int argc, char *argv[]);
 // Runs the summary over the unsettled contracts of the data folder the program is started in, as
 // the window's run does (the same tables filled), and writes its print as PDF, without a window.
 // Prints what it did; on failure prints the reason and returns non-zero.
-int summaryCommand(int argc, char *argv[]);
+int runSummaryCommand(int argc, char *argv[]);
 
 // The same once an application runs: `args` without the program name, the data folder, and the
 // date the print carries. Messages go to `out` and `err`.
-int runSummaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
-                      QTextStream &err);
+int summaryCommand(const QStringList &args, const QString &folder, const QDate &today, QTextStream &out,
+                   QTextStream &err);
 
 } // namespace tolva::summaries

@@ -2,13 +2,12 @@
 #include "ui_summarywindow.h"
 
 #include "printing/printaction.h"
+#include "settings/settingsrules.h"
 #include "widgets/context.h"
+#include "widgets/progressdialog.h"
 #include "export/exportaction.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QKeyEvent>
-#include <QProgressDialog>
 
 #include <exception>
 
@@ -38,15 +37,15 @@ SummaryWindow::SummaryWindow(Context &context, QWidget *parent, const QString &t
     arrows.setColor(QPalette::Highlight, Qt::transparent);
     ui->UpDown5->setPalette(arrows);
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, &SummaryWindow::Edit1Change);
-    connect(ui->d1, &QDateEdit::dateChanged, this, &SummaryWindow::d1Change);
-    connect(ui->btn1_add, &QPushButton::clicked, this, &SummaryWindow::btn1_addClick);
-    connect(ui->DBGrid100, &QAbstractItemView::doubleClicked, this, &SummaryWindow::btn1_addClick);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, &SummaryWindow::BitBtn1Click);
-    connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::close);
-    connect(ui->UpDown5, &QSpinBox::valueChanged, this, &SummaryWindow::UpDown5Click);
-    connect(&summary_, &Dataset::currentChanged, this, &SummaryWindow::showCustomer);
-    connect(&summary_, &Dataset::reset, this, &SummaryWindow::showCustomer);
+    on(ui->Edit1, &QLineEdit::textChanged, &SummaryWindow::Edit1Change);
+    on(ui->d1, &QDateEdit::dateChanged, &SummaryWindow::d1Change);
+    on(ui->btn1_add, &QPushButton::clicked, &SummaryWindow::btn1_addClick);
+    on(ui->DBGrid100, &QAbstractItemView::doubleClicked, &SummaryWindow::btn1_addClick);
+    on(ui->BitBtn1, &QPushButton::clicked, &SummaryWindow::BitBtn1Click);
+    on(ui->btn1_exit, &QPushButton::clicked, &QDialog::close);
+    on(ui->UpDown5, &QSpinBox::valueChanged, &SummaryWindow::UpDown5Click);
+    on(&summary_, &Dataset::currentChanged, &SummaryWindow::showCustomer);
+    on(&summary_, &Dataset::reset, &SummaryWindow::showCustomer);
 }
 
 SummaryWindow::~SummaryWindow() = default;
@@ -72,10 +71,8 @@ void SummaryWindow::FormActivate()
 
 void SummaryWindow::Edit1Change()
 {
-    guard([this] {
-        ui->BitBtn1->setEnabled(false);
-        openUnsettled(list_, ui->Edit1->text());
-    });
+    ui->BitBtn1->setEnabled(false);
+    openUnsettled(list_, ui->Edit1->text());
 }
 
 void SummaryWindow::d1Change()
@@ -85,15 +82,9 @@ void SummaryWindow::d1Change()
 
 void SummaryWindow::UpDown5Click(int value)
 {
-    guard([this, value] {
-        if (!accepted(context().rights().toChangeSettings()))
-            return;
-        ui->Edit7->setText(QString::number(value));
-        Dataset &settings = context().settings();
-        settings.edit();
-        settings.setValue(heightColumn_, double(value));
-        settings.post();
-    });
+    if (!accepted(settings::setPrintedRowHeight(context().rights(), context().settings(), heightColumn_, value)))
+        return;
+    ui->Edit7->setText(QString::number(value));
 }
 
 void SummaryWindow::btn1_addClick()
@@ -103,30 +94,6 @@ void SummaryWindow::btn1_addClick()
     // The date part only, as a picker's value is written and read back.
     const QDate cutoff = ui->d1->date();
     const QVector<Contract> contracts = contractsOf(list_);
-
-    QProgressDialog dialog(this);
-    dialog.setWindowTitle(windowTitle());
-    dialog.setCancelButtonText(QStringLiteral("取消"));
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setMinimumDuration(300);
-    dialog.setAutoReset(false);
-    dialog.setAutoClose(false);
-    QElapsedTimer shown;
-    shown.start();
-    qint64 last = -1000;
-    // Runs between the contracts keep the window alive: the dialog is updated and events are
-    // processed at most every 50 ms, so the run costs little and the window never stalls.
-    const Progress progress = [&](int done, int total, const QString &what) {
-        if (shown.elapsed() - last >= 50 || done == 0) {
-            last = shown.elapsed();
-            dialog.setMaximum(total);
-            dialog.setValue(done);
-            if (!what.isEmpty())
-                dialog.setLabelText(what);
-            QCoreApplication::processEvents();
-        }
-        return !dialog.wasCanceled();
-    };
 
     // Nothing else of the window may start while the run processes events.
     const QList<QWidget *> controls{ui->Edit1, ui->DBGrid100, ui->d1,      ui->UpDown5,
@@ -143,14 +110,14 @@ void SummaryWindow::btn1_addClick()
     Outcome outcome;
     std::exception_ptr failure;
     try {
-        outcome = run(contracts, cutoff, progress);
+        // The progress goes before a refusal or a failure is shown, so that it covers nothing.
+        runWithProgress(this, {windowTitle(), QString(), 300, QString()},
+                        [&](const Progress &progress) { outcome = run(contracts, cutoff, progress); });
     } catch (const Cancelled &) {
         outcome = Outcome::refused(QString()); // the run left every table as it was
     } catch (...) {
         failure = std::current_exception();
     }
-    // The progress goes before a refusal or a failure is shown, so that it covers nothing.
-    dialog.close();
     const bool ran = !failure && outcome.ok();
     if (failure)
         guard([&] { std::rethrow_exception(failure); });
@@ -170,10 +137,8 @@ void SummaryWindow::btn1_addClick()
 
 void SummaryWindow::BitBtn1Click()
 {
-    guard([this] {
-        Print p = print(runCutoff_.isValid() ? runCutoff_ : ui->d1->date());
-        printAction(context(), this, summary_, ui->DBGrid2, p.layout, p.sources, emptyPrintMessage());
-    });
+    Print p = print(runCutoff_.isValid() ? runCutoff_ : ui->d1->date());
+    printAction(context(), this, summary_, ui->DBGrid2, p.layout, p.sources, emptyPrintMessage());
 }
 
 void SummaryWindow::showCustomer()

@@ -6,43 +6,26 @@
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
-#include <QShowEvent>
-
 namespace tolva {
 
 Tsbpassb::Tsbpassb(Context &context, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::Tsbpassb>())
 {
     ui->setupUi(this);
-    setUpFrame(nullptr, false, Closing::ExitButtonOnly);
+    // Once per opening: the message after a wrong password must not reset the count of tries.
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly, Activation::OncePerOpening);
     ui->combobox1->setEditable(false);
     users::starEcho(ui->Edit1, users::PasswordLength);
     ui->Label3->setText(QStringLiteral("初次使用密码为") + Context::defaultPassword() +
                         QStringLiteral("，进入系统后您可以修改密码。"));
-    connect(ui->combobox1, &QComboBox::currentIndexChanged, this, &Tsbpassb::combobox1Change);
+    on(ui->combobox1, &QComboBox::currentIndexChanged, &Tsbpassb::combobox1Change);
     MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->Edit1);
-    connect(ui->BitBtn1, &QPushButton::clicked, this, [this] { guard([this] { BitBtn1Click(); }); });
-    connect(ui->BitBtn2, &QPushButton::clicked, this, &QDialog::accept);
+    on(ui->BitBtn1, &QPushButton::clicked, &Tsbpassb::BitBtn1Click);
+    on(ui->BitBtn2, &QPushButton::clicked, &QDialog::accept);
     EnterKeyFilter::press(ui->Edit1, ui->BitBtn1);
 }
 
 Tsbpassb::~Tsbpassb() = default;
-
-void Tsbpassb::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        fresh_ = true;
-    Screen::showEvent(event);
-}
-
-void Tsbpassb::runActivation()
-{
-    // Once per opening: the message after a wrong password must not reset the count of tries.
-    if (!fresh_)
-        return;
-    fresh_ = false;
-    Screen::runActivation();
-}
 
 void Tsbpassb::FormActivate()
 {
@@ -68,14 +51,7 @@ void Tsbpassb::combobox1Change(int index)
     if (filling_ || index < 0)
         return;
     // Remembered at once, as at login.
-    guard([&] {
-        Dataset &srf = context().settings();
-        if (srf.isEmpty())
-            return;
-        srf.edit();
-        srf.setValue(QStringLiteral("a4"), QString::number(index));
-        srf.post();
-    });
+    users::rememberNamePosition(context().settings(), index);
 }
 
 void Tsbpassb::BitBtn1Click()

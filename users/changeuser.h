@@ -22,17 +22,12 @@ public:
     void BitBtn1Click();
     int failures() const { return failures_; }
 
-protected:
-    void runActivation() override;
-    void showEvent(QShowEvent *event) override;
-
 private:
     void combobox1Change(int index);
 
     std::unique_ptr<Ui::Tsbpassb> ui;
     int failures_ = 0;
     bool filling_ = false;
-    bool fresh_ = false;
 };
 
 } // namespace tolva

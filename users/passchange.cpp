@@ -15,8 +15,8 @@ Tsbpasschange::Tsbpasschange(Context &context, QWidget *parent)
     users::starEcho(ui->edt_pass, users::PasswordLength);
     users::starEcho(ui->edt_pass2, users::PasswordLength);
     enterChain({ui->edt_pass, ui->edt_pass2});
-    connect(ui->btn_ok, &QPushButton::clicked, this, [this] { guard([this] { btn_okClick(); }); });
-    connect(ui->btn_exit, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->btn_ok, &QPushButton::clicked, &Tsbpasschange::btn_okClick);
+    on(ui->btn_exit, &QPushButton::clicked, &QDialog::reject);
 }
 
 Tsbpasschange::~Tsbpasschange() = default;

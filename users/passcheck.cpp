@@ -8,8 +8,6 @@
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
 
-#include <QShowEvent>
-
 namespace tolva {
 
 Tsbpassjc::Tsbpassjc(Context &context, QWidget *parent)
@@ -17,36 +15,21 @@ Tsbpassjc::Tsbpassjc(Context &context, QWidget *parent)
       administration_(new Tsbpassset(context, this)), change_(new Tsbpasschange(context, this))
 {
     ui->setupUi(this);
-    setUpFrame(nullptr, false);
+    // Once per opening: the message after a wrong password must not refill the list.
+    setUpFrame(nullptr, false, Closing::Free, Activation::OncePerOpening);
     ui->combobox1->setEditable(false);
     users::starEcho(ui->edit1, users::PasswordLength);
-    connect(ui->combobox1, &QComboBox::activated, this, [this] {
+    on(ui->combobox1, &QComboBox::activated, [this] {
         ui->edit1->setEnabled(true);
         ui->btn_login->setEnabled(true);
     });
     MouseChoiceFilter::moveFocusOn(ui->combobox1, ui->edit1);
-    connect(ui->btn_login, &QPushButton::clicked, this, [this] { guard([this] { btn_loginClick(); }); });
-    connect(ui->btn_exit, &QPushButton::clicked, this, &QDialog::reject);
+    on(ui->btn_login, &QPushButton::clicked, &Tsbpassjc::btn_loginClick);
+    on(ui->btn_exit, &QPushButton::clicked, &QDialog::reject);
     EnterKeyFilter::press(ui->edit1, ui->btn_login);
 }
 
 Tsbpassjc::~Tsbpassjc() = default;
-
-void Tsbpassjc::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        fresh_ = true;
-    Screen::showEvent(event);
-}
-
-void Tsbpassjc::runActivation()
-{
-    // Once per opening: the message after a wrong password must not refill the list.
-    if (!fresh_)
-        return;
-    fresh_ = false;
-    Screen::runActivation();
-}
 
 void Tsbpassjc::FormActivate()
 {

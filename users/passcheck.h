@@ -27,15 +27,10 @@ public:
     Tsbpassset &administration() const { return *administration_; }
     Tsbpasschange &passwordChange() const { return *change_; }
 
-protected:
-    void runActivation() override;
-    void showEvent(QShowEvent *event) override;
-
 private:
     std::unique_ptr<Ui::Tsbpassjc> ui;
     Tsbpassset *administration_;
     Tsbpasschange *change_;
-    bool fresh_ = false;
 };
 
 } // namespace tolva

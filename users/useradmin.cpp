@@ -6,15 +6,14 @@
 #include "widgets/datagrid.h"
 #include "widgets/numerickey.h"
 
-#include <QShowEvent>
-
 namespace tolva {
 
 Tsbpassset::Tsbpassset(Context &context, QWidget *parent)
     : Screen(context, parent), ui(std::make_unique<Ui::Tsbpassset>()), query2_(context.store())
 {
     ui->setupUi(this);
-    setUpFrame(nullptr, false, Closing::ExitButtonOnly);
+    // Once per opening: a message must not move the grid back to the first row.
+    setUpFrame(nullptr, false, Closing::ExitButtonOnly, Activation::OncePerOpening);
     ui->DBGrid1->setColumns({{QStringLiteral("Namea"), QStringLiteral("姓名"), QString(), Qt::AlignLeft, 110},
                              {QStringLiteral("Popedoma"), QStringLiteral("权限"), QString(), Qt::AlignLeft, 80},
                              {QStringLiteral("Passa"), QStringLiteral("密码"), QString(), Qt::AlignLeft, 110}});
@@ -25,36 +24,19 @@ Tsbpassset::Tsbpassset(Context &context, QWidget *parent)
     ui->ComboBox1->addItems({users::administration(), users::dataEntry(), users::query()});
     enterChain({ui->Edit1, ui->ComboBox1, ui->Edit2});
 
-    connect(ui->Edit1, &QLineEdit::textEdited, this, [this](const QString &text) { write(QStringLiteral("namea"), text); });
-    connect(ui->ComboBox1, &QComboBox::activated, this,
-            [this] { write(QStringLiteral("popedoma"), ui->ComboBox1->currentText()); });
-    connect(ui->Edit2, &QLineEdit::textEdited, this, [this](const QString &text) { write(QStringLiteral("passa"), text); });
-    connect(&query2_, &Dataset::currentChanged, this, [this] {
+    on(ui->Edit1, &QLineEdit::textEdited, [this](const QString &text) { write(QStringLiteral("namea"), text); });
+    on(ui->ComboBox1, &QComboBox::activated, [this] { write(QStringLiteral("popedoma"), ui->ComboBox1->currentText()); });
+    on(ui->Edit2, &QLineEdit::textEdited, [this](const QString &text) { write(QStringLiteral("passa"), text); });
+    on(&query2_, &Dataset::currentChanged, [this] {
         if (!adding_)
             showRow();
     });
-    connect(ui->btn_add, &QPushButton::clicked, this, [this] { guard([this] { btn_addClick(); }); });
-    connect(ui->btn_del, &QPushButton::clicked, this, [this] { guard([this] { btn_delClick(); }); });
-    connect(ui->btn_exit, &QPushButton::clicked, this, [this] { guard([this] { btn_exitClick(); }); });
+    on(ui->btn_add, &QPushButton::clicked, &Tsbpassset::btn_addClick);
+    on(ui->btn_del, &QPushButton::clicked, &Tsbpassset::btn_delClick);
+    on(ui->btn_exit, &QPushButton::clicked, &Tsbpassset::btn_exitClick);
 }
 
 Tsbpassset::~Tsbpassset() = default;
-
-void Tsbpassset::showEvent(QShowEvent *event)
-{
-    if (!event->spontaneous())
-        fresh_ = true;
-    Screen::showEvent(event);
-}
-
-void Tsbpassset::runActivation()
-{
-    // Once per opening: a message must not move the grid back to the first row.
-    if (!fresh_)
-        return;
-    fresh_ = false;
-    Screen::runActivation();
-}
 
 void Tsbpassset::FormActivate()
 {
@@ -83,14 +65,12 @@ void Tsbpassset::write(const QString &field, const QString &value)
 {
     if (adding_)
         return;
-    guard([&] {
-        const Outcome outcome = users::change(query2_, field, value);
-        if (!outcome) {
-            message(outcome.message());
-            if (outcome.discardsPending())
-                showRow(); // the administrator's name and right come back
-        }
-    });
+    const Outcome outcome = users::change(query2_, field, value);
+    if (!outcome) {
+        message(outcome.message());
+        if (outcome.discardsPending())
+            showRow(); // the administrator's name and right come back
+    }
 }
 
 void Tsbpassset::setAdding(bool adding)

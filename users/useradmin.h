@@ -29,8 +29,6 @@ public:
 
 protected:
     bool holdsPending() const override { return adding_; }
-    void runActivation() override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void showRow();
@@ -40,7 +38,6 @@ private:
     std::unique_ptr<Ui::Tsbpassset> ui;
     Dataset query2_;
     bool adding_ = false;
-    bool fresh_ = false;
 };
 
 } // namespace tolva

@@ -141,6 +141,20 @@ bool leave(Store &store)
     return restored;
 }
 
+void rememberNamePosition(Dataset &srf, int index)
+{
+    if (srf.isEmpty())
+        return;
+    srf.edit();
+    try {
+        srf.setValue(QStringLiteral("a4"), QString::number(index));
+        srf.post();
+    } catch (...) {
+        srf.cancel();
+        throw;
+    }
+}
+
 bool logIn(Dataset &currentUser, const QString &chosenName, const QString &password)
 {
     currentUser.close();

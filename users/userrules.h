@@ -57,6 +57,11 @@ Outcome removable(const Dataset &users);
 // row's right had to be put back.
 bool leave(Store &store);
 
+// Remembers the list position of the name chosen at the login or the change of user in srf.a4 of
+// `srf` (a live "select * from srf"), at once, even when the password then proves wrong. Nobody's
+// right is asked: nobody is logged in yet. Without a row there is nothing to store.
+void rememberNamePosition(Dataset &srf, int index);
+
 // The login's statements on the current-user result set: below two users the password alone,
 // otherwise the chosen name and the password. True when a user was found; the result set then
 // stays on that user's row, otherwise it holds no row.

@@ -5,6 +5,7 @@
 
 #include "context.h"
 #include "guard.h"
+#include "store/dataset.h"
 #include "interaction.h"
 #include "numerickey.h"
 #include "statusmirror.h"
@@ -55,9 +56,10 @@ Screen::Screen(Context &context, QWidget *parent) : QDialog(parent), context_(co
     new UnusedMnemonics(this);
 }
 
-void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing)
+void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing, Activation activation)
 {
     maximised_ = maximised;
+    oncePerOpening_ = activation == Activation::OncePerOpening;
     exitButtonOnly_ = closing == Closing::ExitButtonOnly;
     if (exitButtonOnly_)
         setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
@@ -70,7 +72,7 @@ void Screen::setUpFrame(QStatusBar *statusBar, bool maximised, Closing closing)
     // and the clerk is back in the field.
     for (DateField *field : findChildren<DateField *>()) {
         field->setToday([this] { return context_.today(); });
-        connect(field, &DateField::refused, this, [this, field](const QString &text) {
+        on(field, &DateField::refused, [this, field](const QString &text) {
             message(text);
             field->setFocus();
         });
@@ -128,6 +130,11 @@ void Screen::activate()
     // activation again.
     if (activating_)
         return;
+    if (oncePerOpening_) {
+        if (!opening_)
+            return;
+        opening_ = false;
+    }
     activating_ = true;
     runActivation();
     activating_ = false;
@@ -168,6 +175,7 @@ void Screen::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (event->spontaneous())
         return; // the desktop showing it again after a minimise
+    opening_ = true;
     if (maximised_ && !(windowState() & Qt::WindowMaximized)) {
         // The whole screen, also where no window manager maximises windows.
         if (const QScreen *s = screen())
@@ -193,9 +201,10 @@ void Screen::reject()
     QDialog::reject();
 }
 
-void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *> &lists,
+void MaintenanceScreen::setUpButtons(Dataset &rows, const ButtonSet &set, const QList<QWidget *> &lists,
                                      const QList<QWidget *> &fields)
 {
+    rows_ = &rows;
     buttons_ = new MaintenanceButtons(set.edit, set.add, set.del, set.exit, context().interaction(), this);
     buttons_->setLists(lists);
     buttons_->setFields(fields);
@@ -208,7 +217,23 @@ void MaintenanceScreen::setUpButtons(const ButtonSet &set, const QList<QWidget *
     buttons_->isEmpty = [this] { return isEmpty(); };
     buttons_->afterAction = [this] { afterAction(); };
     if (set.exit)
-        connect(set.exit, &QPushButton::clicked, this, &QDialog::accept);
+        on(set.exit, &QPushButton::clicked, &QDialog::accept);
+}
+
+bool MaintenanceScreen::isEmpty() const
+{
+    return !rows_ || rows_->isEmpty();
+}
+
+bool MaintenanceScreen::startEdit()
+{
+    rows_->edit();
+    return true;
+}
+
+void MaintenanceScreen::cancel()
+{
+    rows_->cancel();
 }
 
 bool MaintenanceScreen::typedValuesHold()

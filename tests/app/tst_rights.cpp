@@ -414,6 +414,8 @@ const QList<Rule> &writingRules()
          [](Fixture &f, Dataset &, const Rights &r) { return setRowHeight(r, *f.store, 30); }},
         {"money block", false, "select * from srf",
          [](Fixture &f, Dataset &, const Rights &r) { return setMoneyBlock(r, *f.store, false); }},
+        {"summary's printed row height", false, "select * from srf",
+         [](Fixture &, Dataset &rows, const Rights &r) { return settings::setPrintedRowHeight(r, rows, "b9", 40); }},
         {"method", false, "select * from srf",
          [](Fixture &, Dataset &rows, const Rights &r) { return settings::choose(r, rows, "b1", 2); }},
         {"print format", false, "select * from srf",

@@ -6,7 +6,7 @@
 #include "help/helpwindow.h"
 #include "help/labels.h"
 #include "help/revizevar.h"
-#include "help/shell.h"
+#include "help/desktopseam.h"
 #include "help/unzip.h"
 #include "help/updaterules.h"
 #include "widgets/statusmirror.h"
@@ -138,7 +138,7 @@ QStringList filesUnder(const QString &folder)
 // temporary one, documents go to a viewer that only notes them, and the end of the program is
 // recorded instead of ending the test. The program is one the package manager did not install,
 // whatever the build.
-struct TestShell : help::Shell {
+struct TestDesktop : help::DesktopSeam {
     QString folder;
     bool viewerExists = true;
     QStringList documents;
@@ -158,16 +158,15 @@ struct TestShell : help::Shell {
 struct Setup {
     Fixture f;
     QTemporaryDir programs;
-    TestShell shell;
+    TestDesktop desktop;
     HttpServer server;
     Signer maker;
     Setup()
     {
-        shell.folder = programs.path();
+        desktop.folder = programs.path();
         qputenv("TOLVA_DOWNLOAD_URL", server.folder().toUtf8());
         // As the start-up does (a server is set up with the column).
-        if (!f.store->column("srf", "qhsoftnow"))
-            f.store->exec("ALTER table srf add Column qhsoftnow char(100)");
+        help::addProgramNameColumn(*f.store);
     }
     ~Setup() { qunsetenv("TOLVA_DOWNLOAD_URL"); }
     QString working(const QString &file) const { return QDir(f.dir.path()).filePath(file); }
@@ -460,16 +459,16 @@ private Q_SLOTS:
     {
         Setup s;
         s.publish("revizevar.zip", zipBytes({{"revizevar.exe", script("/dev/null"), 0755}, {"tolva.new", "new"}}));
-        Trevizevar1 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn1")->click();
         QCOMPARE(s.f.ui.log.size(), 0);
         QCOMPARE(filesUnder(s.programs.path()), (QStringList{"revizevar.exe", "tolva.new"}));
         QVERIFY(!QFile::exists(s.working("revizevar.zip")));
-        QCOMPARE(s.qhsoftnow().toString(), Context::programFileName());
-        QCOMPARE(s.f.context->settings().text("qhsoftnow"), Context::programFileName());
-        QCOMPARE(s.shell.ended, QStringList{s.program("revizevar.exe")});
+        QCOMPARE(s.qhsoftnow().toString(), QString("tst_help"));
+        QCOMPARE(s.f.context->settings().text("qhsoftnow"), QString("tst_help"));
+        QCOMPARE(s.desktop.ended, QStringList{s.program("revizevar.exe")});
     }
 
     // Where the program runs in its own folder, an update that carries a ledger is refused as a
@@ -477,17 +476,17 @@ private Q_SLOTS:
     void updateNeverReplacesTheLedger()
     {
         Setup s;
-        s.shell.folder = s.f.dir.path();
+        s.desktop.folder = s.f.dir.path();
         s.f.store->exec("insert into sp2 (khm, numa, jz) values ('客户', 'MINE', '否')");
         const QByteArray ledger = fileBytes(s.working("tolva.db"));
         s.publish("revizevar.zip", zipBytes({{"revizevar.exe", "x", 0755}, {"tolva.db", "an empty ledger"}}));
-        Trevizevar1 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn1")->click();
         QCOMPARE(s.f.ui.log.size(), 1);
         QVERIFY2(s.f.ui.log[0].text.startsWith("下载文件失败！"), qPrintable(s.f.ui.log[0].text));
-        QVERIFY(s.shell.ended.isEmpty());
+        QVERIFY(s.desktop.ended.isEmpty());
         QVERIFY(!QFile::exists(s.working("revizevar.exe")));
         QCOMPARE(fileBytes(s.working("tolva.db")), ledger);
         QCOMPARE(s.f.store->scalar("select numa from sp2").toString(), QString("MINE"));
@@ -516,7 +515,7 @@ private Q_SLOTS:
             s.server.serve("/qhfile/revizevar.zip.sig", s.maker.sign(zipBytes({{"revizevar.exe", "x", 0755}})));
         else if (signature == "short")
             s.server.serve("/qhfile/revizevar.zip.sig", s.maker.sign(zip).left(63));
-        Trevizevar1 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn1")->click();
@@ -527,7 +526,7 @@ private Q_SLOTS:
             QVERIFY2(s.f.ui.log[0].text.startsWith("下载文件失败！"), qPrintable(s.f.ui.log[0].text));
             QVERIFY2(s.f.ui.log[0].text.contains("签名"), qPrintable(s.f.ui.log[0].text));
         }
-        QVERIFY(s.shell.ended.isEmpty());
+        QVERIFY(s.desktop.ended.isEmpty());
         QVERIFY(s.qhsoftnow().isNull());
         QCOMPARE(filesUnder(s.programs.path()), QStringList());
         QCOMPARE(filesUnder(s.f.dir.path()), QStringList());
@@ -549,7 +548,7 @@ private Q_SLOTS:
             s.server.stop();
         if (how == "zip")
             s.publish("revizevar.zip", zipBytes({{"revizevar.exe", "x"}, {"../evil.exe", "x"}}));
-        Trevizevar1 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn1")->click();
@@ -561,7 +560,7 @@ private Q_SLOTS:
             QCOMPARE(s.f.ui.log[0].text,
                      QString("连接服务器失败,无法下载升级文件,\n请检查您是否可以连接internet！或者升级文件不存在!"));
         QVERIFY(s.qhsoftnow().isNull());
-        QVERIFY(s.shell.ended.isEmpty());
+        QVERIFY(s.desktop.ended.isEmpty());
         QCOMPARE(filesUnder(s.programs.path()), QStringList());
         QCOMPARE(filesUnder(s.f.dir.path()), QStringList());
         QVERIFY(!w.findChild<QStatusBar *>("StatusBar1")->findChildren<ElidedLabel *>()[2]->fullText().isEmpty());
@@ -572,45 +571,45 @@ private Q_SLOTS:
     // folder, as the program's folder belongs to the system.
     void packageManagedInstallation()
     {
-        struct Packaged : TestShell {
+        struct Packaged : TestDesktop {
             bool packageManaged() const override { return true; }
-            QString programFolder() const override { return help::Shell::programFolder(); }
+            QString programFolder() const override { return help::DesktopSeam::programFolder(); }
         };
         Setup s;
         QTemporaryDir home;
         qputenv("XDG_DATA_HOME", QFile::encodeName(home.path()));
         const auto restore = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
-        Packaged shell;
+        Packaged desktop;
         s.server.serve("/qhfile/revizevar.zip", zipBytes({{"revizevar.exe", script("/dev/null"), 0755}}));
-        Trevizevar1 update(*s.f.context, nullptr, &shell);
+        Trevizevar1 update(*s.f.context, nullptr, &desktop);
         update.show();
         button(update, "BitBtn1")->click();
         QCOMPARE(s.f.ui.log.size(), 1);
         QCOMPARE(s.f.ui.log[0].caption, Trevizevar1::title());
         QCOMPARE(s.f.ui.log[0].text, Trevizevar1::byPackageManager());
         QCOMPARE(s.server.requestCount(), 0);
-        QVERIFY(shell.ended.isEmpty());
+        QVERIFY(desktop.ended.isEmpty());
         QVERIFY(s.qhsoftnow().isNull());
 
         const QString marker = s.working("started");
         s.publish("tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", script(marker), 0755}}));
         s.f.ui.clear();
         s.f.ui.answers << true;
-        Trevizevar2 guide(*s.f.context, nullptr, &shell);
+        Trevizevar2 guide(*s.f.context, nullptr, &desktop);
         s.trust(guide);
         guide.show();
         button(guide, "BitBtn1")->click();
         QCOMPARE(s.f.ui.texts(), (QStringList{Trevizevar2::ask(), Trevizevar2::arrived()}));
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(marker), 5000);
-        QVERIFY(shell.programFolder().startsWith(home.path() + "/"));
-        QCOMPARE(filesUnder(home.path()), QStringList{QDir(home.path()).relativeFilePath(shell.programFolder()) +
+        QVERIFY(desktop.programFolder().startsWith(home.path() + "/"));
+        QCOMPARE(filesUnder(home.path()), QStringList{QDir(home.path()).relativeFilePath(desktop.programFolder()) +
                                                       "/tolvaguide_readme.exe"});
     }
 
     // The package build, and it alone, makes a program that the package manager updates.
     void packageManagedFollowsTheBuild()
     {
-        QCOMPARE(help::Shell().packageManaged(), bool(TOLVA_PACKAGED_BUILD));
+        QCOMPARE(help::DesktopSeam().packageManaged(), bool(TOLVA_PACKAGED_BUILD));
     }
 
     void demonstrationAlreadyPresentStartsWithoutFetching()
@@ -619,7 +618,7 @@ private Q_SLOTS:
         const QString marker = s.working("started");
         writeFile(s.program("tolvaguide_readme.exe"), script(marker));
         QFile::setPermissions(s.program("tolvaguide_readme.exe"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        Trevizevar2 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar2 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn1")->click();
@@ -633,7 +632,7 @@ private Q_SLOTS:
         Setup s;
         const QString marker = s.working("started");
         s.publish("tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", script(marker), 0755}}));
-        Trevizevar2 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar2 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         s.f.ui.answers << false;
@@ -654,7 +653,7 @@ private Q_SLOTS:
     void demonstrationFetchFailureNamesTheAddress()
     {
         Setup s;
-        Trevizevar2 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar2 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         s.f.ui.answers << true;
@@ -675,7 +674,7 @@ private Q_SLOTS:
         writeFile(program, script(s.working("old"), true));
         QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         s.publish("tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", script(marker), 0755}}));
-        Trevizevar2 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar2 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
 
@@ -687,7 +686,7 @@ private Q_SLOTS:
         QCOMPARE(s.server.requestCount(), 0);
         running.kill();
         running.waitForFinished();
-        QTRY_VERIFY_WITH_TIMEOUT(!s.shell.running(program), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!s.desktop.running(program), 5000);
 
         s.f.ui.clear();
         button(w, "BitBtn3")->click();
@@ -701,7 +700,7 @@ private Q_SLOTS:
     {
         Setup s;
         s.publish("tolvaguide_readme.zip", zipBytes({{"tolvaguide_readme.exe", "x", 0755}, {"../../evil", "x"}}));
-        Trevizevar2 w(*s.f.context, nullptr, &s.shell);
+        Trevizevar2 w(*s.f.context, nullptr, &s.desktop);
         s.trust(w);
         w.show();
         button(w, "BitBtn3")->click();
@@ -731,10 +730,10 @@ private Q_SLOTS:
         Setup s;
         if (file)
             writeFile(s.working("tolvahelp.chm"), "chm");
-        s.shell.viewerExists = viewer;
-        std::unique_ptr<QDialog> window(help::openHelp(*s.f.context, nullptr, s.shell));
+        s.desktop.viewerExists = viewer;
+        std::unique_ptr<QDialog> window(help::openHelp(*s.f.context, nullptr, s.desktop));
         QCOMPARE(bool(window), builtIn);
-        QCOMPARE(s.shell.documents, file ? QStringList{s.working("tolvahelp.chm")} : QStringList());
+        QCOMPARE(s.desktop.documents, file ? QStringList{s.working("tolvahelp.chm")} : QStringList());
         if (builtIn) {
             QCOMPARE(window->objectName(), QString("Thelp"));
             QVERIFY(window->findChild<QLabel *>("note")->text().contains("tolvahelp.chm"));
@@ -802,8 +801,8 @@ private Q_SLOTS:
     {
         Setup s;
         Tsbabout about(*s.f.context);
-        Trevizevar1 update(*s.f.context, nullptr, &s.shell);
-        Trevizevar2 guide(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 update(*s.f.context, nullptr, &s.desktop);
+        Trevizevar2 guide(*s.f.context, nullptr, &s.desktop);
         struct Case {
             QWidget *window;
             const char *link;
@@ -811,7 +810,7 @@ private Q_SLOTS:
             QColor normal;
             bool emphasis;
         };
-        const QString home = Context::webAddress(), mail = "mailto:" + Context::mailAddress();
+        const QString home = "https://www.example.com/", mail = "mailto:service@example.com";
         const QList<Case> cases = {
             {&about, "Label3", home, Qt::blue, true},    {&about, "Label5", mail, Qt::blue, true},
             {&about, "Label12", home, Qt::blue, true},   {&about, "Label14", mail, Qt::blue, true},
@@ -842,12 +841,12 @@ private Q_SLOTS:
     void windowsShowTheirTexts()
     {
         Setup s;
-        Trevizevar1 update(*s.f.context, nullptr, &s.shell);
+        Trevizevar1 update(*s.f.context, nullptr, &s.desktop);
         update.show();
-        QCOMPARE(update.windowTitle(), "青禾软件在线升级(" + Context::webAddress() + ")");
+        QCOMPARE(update.windowTitle(), QString("青禾软件在线升级(https://www.example.com/)"));
         auto panels = update.findChild<QStatusBar *>("StatusBar1")->findChildren<ElidedLabel *>();
         QCOMPARE(panels[0]->fullText(), QString("青禾软件为您服务"));
-        QCOMPARE(panels[1]->fullText(), "最新信息及软件更新请访问青禾主页:" + Context::webAddress());
+        QCOMPARE(panels[1]->fullText(), QString("最新信息及软件更新请访问青禾主页:https://www.example.com/"));
 
         Tsbabout about(*s.f.context);
         QCOMPARE(about.windowTitle(), QString("青禾软件为您服务"));

@@ -123,7 +123,7 @@ Said run(Fixture &f, const QString &entry)
             return command(statementCommand({"tolva", "--statement-all", "--pdf-folder", f.dir.filePath("all")},
                                             folder, today, o, e));
         } else if (entry.startsWith("--summary")) {
-            return command(summaries::runSummaryCommand(
+            return command(summaries::summaryCommand(
                 {"--summary", entry.section(' ', 1), "--cutoff", "2024-06-30", "--pdf", f.dir.filePath("s.pdf")},
                 folder, today, o, e));
         } else if (entry == "chooser") {
@@ -270,7 +270,7 @@ private Q_SLOTS:
         writeAsAnotherProgram(f.dir.path(), "delete from dwm where :v is null", QVariant());
         QString out, err;
         QTextStream o(&out), e(&err);
-        QCOMPARE(summaries::runSummaryCommand({"--summary", "rent", "--cutoff", "2024-06-30", "--pdf",
+        QCOMPARE(summaries::summaryCommand({"--summary", "rent", "--cutoff", "2024-06-30", "--pdf",
                                                f.dir.filePath("s.pdf")},
                                               f.dir.path(), QDate(2024, 7, 1), o, e),
                  0);

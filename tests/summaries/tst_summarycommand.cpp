@@ -6,7 +6,7 @@
 #include <QtTest>
 
 using namespace tolva;
-using tolva::summaries::runSummaryCommand;
+using tolva::summaries::summaryCommand;
 
 class TestSummaryCommand : public QObject {
     Q_OBJECT
@@ -48,7 +48,7 @@ private Q_SLOTS:
         const QString pdf = f.dir.filePath("汇总.pdf");
         QString out, err;
         QTextStream o(&out), e(&err);
-        QCOMPARE(runSummaryCommand(args << "--pdf" << pdf, f.dir.path(), QDate(2004, 3, 12), o, e), rc);
+        QCOMPARE(summaryCommand(args << "--pdf" << pdf, f.dir.path(), QDate(2004, 3, 12), o, e), rc);
         QVERIFY2((rc == 0 ? out : err).startsWith(said), qPrintable(out + err));
         QCOMPARE(QFileInfo(pdf).size() > 1000, rc == 0);
         // On a server the command's working tables were its own session's, gone with it.

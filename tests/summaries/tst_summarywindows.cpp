@@ -77,7 +77,7 @@ private Q_SLOTS:
         QCOMPARE(cell(grid, 0, "累计租金"), QString("4200.00"));
         QCOMPARE(cell(grid, 0, "押金"), QString("100.00"));
         QCOMPARE(cell(grid, 0, "维修费"), QString()); // zero shows blank
-        QCOMPARE(grid->model()->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), colours::aqua());
+        QCOMPARE(grid->model()->index(0, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 255));
         QCOMPARE(s.screen.findChild<QLabel *>("DBText1")->text(), QString("甲公司"));
         QVERIFY(s.button("BitBtn1")->isEnabled());
 

@@ -7,6 +7,7 @@
 #include "widgets/numerickey.h"
 #include "widgets/screen.h"
 #include "widgets/statusmirror.h"
+#include "base/error.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
@@ -18,6 +19,34 @@
 
 using namespace tolva;
 
+namespace {
+
+// A screen of the frame that counts its activations; its button and list are wired with on().
+class FrameScreen : public Screen {
+public:
+    FrameScreen(Context &context, Activation activation) : Screen(context)
+    {
+        setUpFrame(nullptr, false, Closing::Free, activation);
+        auto *layout = new QVBoxLayout(this);
+        layout->addWidget(button = new QPushButton("确定(&Y)", this));
+        layout->addWidget(list = new QComboBox(this));
+        list->addItems({"甲", "乙"});
+        on(button, &QPushButton::clicked, &FrameScreen::buttonClick);
+        on(list, &QComboBox::activated, [this](int index) {
+            chosen = index;
+            throw std::runtime_error("kaputt");
+        });
+    }
+    void FormActivate() override { ++activations; }
+    void buttonClick() { throw Error("磁盘已满，数据没有保存。"); }
+
+    QPushButton *button;
+    QComboBox *list;
+    int activations = 0;
+    int chosen = -1;
+};
+
+} // namespace
 
 class TestWidgets : public QObject {
     Q_OBJECT
@@ -150,7 +179,7 @@ private Q_SLOTS:
                          {"kc", "库存期初数", "#0.00;-#0.00;#", Qt::AlignRight, 0}});
         grid.setDataset(&ds);
         grid.setRowColour([](const Dataset &d, int row) {
-            return d.valueAt(row, d.fieldIndex("kc")).toDouble() > 0 ? colours::aqua() : QColor(Qt::white);
+            return d.valueAt(row, d.fieldIndex("kc")).toDouble() > 0 ? QColor(0, 255, 255) : QColor(Qt::white);
         });
         DatasetModel *m = grid.gridModel();
         QCOMPARE(m->rowCount(), 2);
@@ -158,8 +187,8 @@ private Q_SLOTS:
         QCOMPARE(m->text(0, 1), QString("0.0125"));
         QCOMPARE(m->text(0, 2), QString());
         QCOMPARE(m->text(1, 2), QString("1500.50"));
-        QCOMPARE(m->data(m->index(1, 0), Qt::BackgroundRole).value<QColor>(), colours::aqua());
-        QCOMPARE(grid.palette().color(QPalette::Highlight), colours::selected());
+        QCOMPARE(m->data(m->index(1, 0), Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 255));
+        QCOMPARE(grid.palette().color(QPalette::Highlight), QColor(255, 255, 0)); // yellow
         // Every column centred down its row, whatever its alignment across.
         for (int c = 0; c < 3; ++c)
             QCOMPARE(m->data(m->index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignVertical_Mask,
@@ -450,6 +479,45 @@ private Q_SLOTS:
         QCOMPARE(clicked, QStringList{"添加(&A)"});
         QTest::keyClicks(search, "ed"); // plain letters still type
         QCOMPARE(search->text(), QString("ed"));
+    }
+
+    // A handler wired with on() runs under the frame's guard: what it throws is shown and never
+    // leaves the slot; the handler gets the signal's arguments it takes.
+    void handlersRunGuarded()
+    {
+        Fixture f;
+        FrameScreen screen(*f.context, Screen::Activation::EveryTime);
+        screen.button->click();
+        Q_EMIT screen.list->activated(1);
+        QCOMPARE(f.ui.texts("error"), (QStringList{"磁盘已满，数据没有保存。", "程序出错：kaputt"}));
+        QCOMPARE(screen.chosen, 1);
+    }
+
+    // A screen activates when shown and, unless it activates once per opening, again each time it
+    // is active after another window of the program; shown anew, it activates anew.
+    void activation_data()
+    {
+        QTest::addColumn<bool>("oncePerOpening");
+        QTest::addColumn<int>("afterChild");
+        QTest::addColumn<int>("afterReopening");
+        QTest::newRow("every time") << false << 2 << 3;
+        QTest::newRow("once per opening") << true << 1 << 2;
+    }
+
+    void activation()
+    {
+        QFETCH(bool, oncePerOpening);
+        QFETCH(int, afterChild);
+        QFETCH(int, afterReopening);
+        Fixture f;
+        FrameScreen screen(*f.context, oncePerOpening ? Screen::Activation::OncePerOpening : Screen::Activation::EveryTime);
+        screen.show();
+        QCOMPARE(screen.activations, 1);
+        screen.activate(); // what the frame does when the screen is active again after a child window
+        QCOMPARE(screen.activations, afterChild);
+        screen.hide();
+        screen.show();
+        QCOMPARE(screen.activations, afterReopening);
     }
 
     void statusMirrorFollowsTheTexts()

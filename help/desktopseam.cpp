@@ -1,4 +1,4 @@
-#include "shell.h"
+#include "desktopseam.h"
 
 #include "widgets/context.h"
 
@@ -43,7 +43,7 @@ QUrl mailTo()
     return QUrl(QStringLiteral("mailto:") + Context::mailAddress());
 }
 
-bool Shell::packageManaged() const
+bool DesktopSeam::packageManaged() const
 {
 #ifdef TOLVA_PACKAGED
     return true;
@@ -52,7 +52,7 @@ bool Shell::packageManaged() const
 #endif
 }
 
-QString Shell::programFolder() const
+QString DesktopSeam::programFolder() const
 {
     if (packageManaged())
         return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
@@ -80,12 +80,12 @@ bool viewerKnown(const QString &file)
 #endif
 }
 
-bool Shell::openDocument(const QString &file)
+bool DesktopSeam::openDocument(const QString &file)
 {
     return viewerKnown(file) && QDesktopServices::openUrl(QUrl::fromLocalFile(file));
 }
 
-bool Shell::start(const QString &program)
+bool DesktopSeam::start(const QString &program)
 {
     return QProcess::startDetached(program, {}, QFileInfo(program).absolutePath());
 }
@@ -143,7 +143,7 @@ bool processRunning(const QString &program)
 
 } // namespace
 
-bool Shell::running(const QString &program) const
+bool DesktopSeam::running(const QString &program) const
 {
 #ifdef Q_OS_WIN
     const QString fileName = QFileInfo(program).fileName();
@@ -153,7 +153,7 @@ bool Shell::running(const QString &program) const
     return processRunning(program);
 }
 
-void Shell::endProgram(const QString &program)
+void DesktopSeam::endProgram(const QString &program)
 {
     QCoreApplication *app = QCoreApplication::instance();
     QObject::connect(app, &QCoreApplication::aboutToQuit, app, [program] {

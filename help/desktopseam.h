@@ -19,11 +19,13 @@ QUrl mailTo();
 // without such a list answer true and leave it to the opening.
 bool viewerKnown(const QString &file);
 
-// The desktop shell as the help windows use it. The desktop's own by default; tests replace the
-// parts that would leave the test (a document viewer, the end of the program).
-class Shell {
+// The desktop and process seam: where the help windows reach the desktop (a document viewer) and
+// other processes (a program started beside this one, found running, or started as this one ends).
+// The desktop's own by default; tests replace the parts that would leave the test (a document
+// viewer, the end of the program).
+class DesktopSeam {
 public:
-    virtual ~Shell() = default;
+    virtual ~DesktopSeam() = default;
     // True when the system's package manager installed the program (a build made for it) and keeps
     // it up to date; the program's own folder then belongs to the system.
     virtual bool packageManaged() const;
