@@ -41,19 +41,22 @@ Outcome save(Store &store, Dataset &contracts, const Change &change)
                                     QStringLiteral("d2"));
     }
 
-    // A number another contract has: what was typed stays, for the number to be mended.
-    const int same = count(store, QStringLiteral("select count(*) from sp2 where numa=:g1"), {{"g1", numa}});
-    if (same > 0 && (change.adding || oldNuma != numa)) {
-        const QString holder =
-            store.scalar(QStringLiteral("select khm from sp2 where numa=:g1 order by rowid limit 1"), {{"g1", numa}})
-                .toString();
-        return Outcome::refused((change.adding ? QStringLiteral("有重复的数据存在，无法保存！")
-                                               : QStringLiteral("有重复的数据，无法保存！")) +
-                                    QStringLiteral("\n合同号[%1]已经用于客户[%2]，请换一个合同号。").arg(numa, holder),
-                                QStringLiteral("numa"));
-    }
-
+    // The check and the writes in one transaction: on a server no other clerk can take the number
+    // between them.
+    Outcome outcome;
     store.transaction([&] {
+        // A number another contract has: what was typed stays, for the number to be mended.
+        const int same = count(store, QStringLiteral("select count(*) from sp2 where numa=:g1"), {{"g1", numa}});
+        if (same > 0 && (change.adding || oldNuma != numa)) {
+            const QString holder =
+                store.scalar(QStringLiteral("select khm from sp2 where numa=:g1 order by rowid limit 1"), {{"g1", numa}})
+                    .toString();
+            outcome = Outcome::refused((change.adding ? QStringLiteral("有重复的数据存在，无法保存！")
+                                                      : QStringLiteral("有重复的数据，无法保存！")) +
+                                           QStringLiteral("\n合同号[%1]已经用于客户[%2]，请换一个合同号。").arg(numa, holder),
+                                       QStringLiteral("numa"));
+            return;
+        }
         if (!change.adding) {
             // Only this contract's rows: another contract of the same customer keeps its name, so
             // its statement still finds its deposits and payments.
@@ -72,7 +75,7 @@ Outcome save(Store &store, Dataset &contracts, const Change &change)
         contracts.setValue(QStringLiteral("enda"), change.end);
         contracts.post();
     });
-    return Outcome::done();
+    return outcome;
 }
 
 QString Holdings::describe() const

@@ -60,4 +60,17 @@ Outcome mayRemove(Store &store, const QString &name)
     return Outcome::done();
 }
 
+Outcome removeUnused(Store &store, Dataset &rows, const QString &name)
+{
+    // The check and the deletion in one transaction: on a server no other clerk's movement can
+    // come between them.
+    Outcome outcome;
+    store.transaction([&] {
+        outcome = mayRemove(store, name);
+        if (outcome)
+            rows.remove();
+    });
+    return outcome;
+}
+
 } // namespace tolva::materials

@@ -31,6 +31,9 @@ Outcome save(Store &store, Dataset &materials, const Change &change);
 
 // Refuses to delete a material that specifications or movements still name.
 Outcome mayRemove(Store &store, const QString &name);
+// Deletes the current row of `rows` when nothing uses `name` (the check of mayRemove), in one
+// transaction; otherwise the refusal, nothing deleted.
+Outcome removeUnused(Store &store, Dataset &rows, const QString &name);
 
 } // namespace materials
 } // namespace tolva

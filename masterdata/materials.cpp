@@ -125,9 +125,8 @@ void Tsp1::remove()
 {
     if (!buttons().confirmRemoval(this, query1_.isEmpty(), query1_.isEmpty() ? QString() : query1_.text(Name)))
         return;
-    if (!accepted(materials::mayRemove(context().store(), ui->Edit1->text())))
+    if (!accepted(materials::removeUnused(context().store(), query1_, ui->Edit1->text())))
         return;
-    query1_.remove();
     showCurrent();
 }
 

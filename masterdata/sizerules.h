@@ -36,6 +36,9 @@ Outcome save(Store &store, Dataset &sizes, const QString &material, const Size &
 
 // Refuses to delete a specification that movements still name.
 Outcome mayRemove(Store &store, const QString &gg);
+// Deletes the current row of `rows` when nothing uses `name` (the check of mayRemove), in one
+// transaction; otherwise the refusal, nothing deleted.
+Outcome removeUnused(Store &store, Dataset &rows, const QString &name);
 
 } // namespace sizes
 } // namespace tolva

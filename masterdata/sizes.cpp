@@ -116,9 +116,7 @@ void Tsp5::remove()
     if (!buttons().confirmRemoval(this, query1_.isEmpty(),
                                   query1_.isEmpty() ? QString() : query1_.text(QStringLiteral("namea"))))
         return;
-    if (!accepted(sizes::mayRemove(context().store(), ui->DBEdit1->text())))
-        return;
-    query1_.remove();
+    accepted(sizes::removeUnused(context().store(), query1_, ui->DBEdit1->text()));
 }
 
 void Tsp5::btn1_printClick()

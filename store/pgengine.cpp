@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <exception>
 #include <optional>
 
 namespace tolva::engine {
@@ -60,6 +61,24 @@ QString failureText(const PGresult *r, PGconn *conn)
     if (state == QLatin1String("25006"))
         return QStringLiteral("数据库服务器只允许读取，数据没有保存。");
     return primary.isEmpty() ? QString::fromUtf8(PQerrorMessage(conn)).trimmed() : primary;
+}
+
+// The failure of a statement as the program takes it: a conflict with another clerk's change is
+// one that a transaction meets by running again (or, for a duplicate, by its rule's message).
+std::exception_ptr failureOf(const PGresult *r, PGconn *conn, const QString &shown)
+{
+    const QString state = field(r, PG_DIAG_SQLSTATE);
+    if (state == QLatin1String("40001") || state == QLatin1String("40P01"))
+        return std::make_exception_ptr(
+            ConflictError(ConflictError::Kind::Serialization, failureText(r, conn), shown));
+    if (state == QLatin1String("23505"))
+        return std::make_exception_ptr(
+            ConflictError(ConflictError::Kind::Duplicate, failureText(r, conn), shown, field(r, PG_DIAG_CONSTRAINT_NAME)));
+    // A refusal the ledger's own rules raise (a closed period, the number of materials) is said
+    // as the rule words it.
+    if (state == QLatin1String("P0001"))
+        return std::make_exception_ptr(StoreError(field(r, PG_DIAG_MESSAGE_PRIMARY), shown));
+    return std::make_exception_ptr(StoreError(failureText(r, conn), shown));
 }
 
 // A value as the server reads it in a statement's text parameters.
@@ -319,7 +338,7 @@ void PgEngine::open()
     const char *keys[] = {"dbname", "client_encoding", "application_name", "connect_timeout", "options", nullptr};
     const char *values[] = {dbname.constData(), "UTF8", "tolva", "10",
                             "-c datestyle=ISO,YMD -c standard_conforming_strings=on -c extra_float_digits=1 "
-                            "-c client_min_messages=warning",
+                            "-c client_min_messages=warning -c default_transaction_isolation=serializable",
                             nullptr};
     PGconn *conn = PQconnectdbParams(keys, values, 1);
     if (!conn || PQstatus(conn) != CONNECTION_OK) {
@@ -374,7 +393,7 @@ PgEngine::Prepared PgEngine::translate(const QString &sql)
     return {t.sql, t.parameters};
 }
 
-PGresult *PgEngine::run(const QString &sql, const QVector<QString> &values, const QString &shown)
+PGresult *PgEngine::run(const QString &sql, const QVector<QString> &values, const QString &shown, int attempt)
 {
     PGconn *conn = connection();
     const QByteArray text = sql.toUtf8();
@@ -392,17 +411,21 @@ PGresult *PgEngine::run(const QString &sql, const QVector<QString> &values, cons
     if (guarded) {
         Result r = wrap(PQexec(conn, "savepoint tolva_statement"));
         if (PQresultStatus(r.get()) != PGRES_COMMAND_OK)
-            throw StoreError(failureText(r.get(), conn), shown);
+            std::rethrow_exception(failureOf(r.get(), conn, shown));
     }
     PGresult *result = PQexecParams(conn, text.constData(), int(values.size()), nullptr, pointers.data(), nullptr,
                                     nullptr, 0);
     const ExecStatusType status = PQresultStatus(result);
     if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
-        const StoreError error(failureText(result, conn), shown);
+        const std::exception_ptr error = failureOf(result, conn, shown);
+        const bool conflict = !guarded && field(result, PG_DIAG_SQLSTATE).startsWith(QLatin1String("40"));
         PQclear(result);
         if (guarded && PQstatus(conn) == CONNECTION_OK)
             PQclear(PQexec(conn, "rollback to savepoint tolva_statement; release savepoint tolva_statement"));
-        throw error;
+        // A statement of its own (no transaction around it) that met another's change runs again.
+        if (conflict && attempt < Store::RetriesOfAConflict)
+            return run(sql, values, shown, attempt + 1);
+        std::rethrow_exception(error);
     }
     if (guarded)
         PQclear(PQexec(conn, "release savepoint tolva_statement"));
@@ -417,10 +440,10 @@ void PgEngine::copyIn(const QString &sql, const QByteArray &data)
         PQclear(PQexec(conn, "savepoint tolva_statement"));
     Result start = wrap(PQexec(conn, sql.toUtf8().constData()));
     auto fail = [&](const PGresult *r) {
-        const StoreError error(failureText(r, conn), sql);
+        const std::exception_ptr error = failureOf(r, conn, sql);
         if (guarded && PQstatus(conn) == CONNECTION_OK)
             PQclear(PQexec(conn, "rollback to savepoint tolva_statement; release savepoint tolva_statement"));
-        throw error;
+        std::rethrow_exception(error);
     };
     if (PQresultStatus(start.get()) != PGRES_COPY_IN)
         fail(start.get());
@@ -539,7 +562,7 @@ void command(PGconn *conn, const char *sql)
 {
     Result r = wrap(PQexec(conn, sql));
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK)
-        throw StoreError(failureText(r.get(), conn), QString::fromLatin1(sql));
+        std::rethrow_exception(failureOf(r.get(), conn, QString::fromLatin1(sql)));
 }
 
 } // namespace
@@ -554,10 +577,10 @@ void PgEngine::commit()
     PGconn *conn = connection();
     Result r = wrap(PQexec(conn, "commit"));
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) {
-        const StoreError error(failureText(r.get(), conn), QStringLiteral("commit"));
+        const std::exception_ptr error = failureOf(r.get(), conn, QStringLiteral("commit"));
         if (PQtransactionStatus(conn) != PQTRANS_IDLE)
             PQclear(PQexec(conn, "rollback"));
-        throw error;
+        std::rethrow_exception(error);
     }
     // A transaction the server had to abort ends in a rollback, not a commit.
     if (qstrcmp(PQcmdStatus(r.get()), "ROLLBACK") == 0)

@@ -51,7 +51,7 @@ public:
     pg_conn *connection() const;
     // Runs a statement of the server's own dialect, parameters $1… given as texts (a null QString
     // is null); throws the server's failure. For the store's own classes.
-    pg_result *run(const QString &sql, const QVector<QString> &values, const QString &shown);
+    pg_result *run(const QString &sql, const QVector<QString> &values, const QString &shown, int attempt = 1);
     // The statement in the server's dialect with the parameter names behind each $n.
     struct Prepared {
         QString sql;

@@ -3,6 +3,7 @@
 #include "pgdialect.h"
 #include "pgengine.h"
 #include "store.h"
+#include "base/rights.h"
 
 #include <QDate>
 #include <QUrl>
@@ -58,14 +59,108 @@ QString withUser(const QString &address, const QString &user, const QString &pas
     return url.toString();
 }
 
+namespace {
+
+// The rules the server keeps itself, whatever client writes: one login per user (made, renamed,
+// given its right and password, dropped as the users table changes; no password is stored in a
+// table), unique names and numbers, and the number of materials.
+QStringList serverRules()
+{
+    return {
+        QStringLiteral("create unique index sp2_numa_unique on sp2(numa)"),
+        QStringLiteral("create unique index sp1_namea_unique on sp1(namea)"),
+        QStringLiteral("create unique index sp5_namea_gg_unique on sp5(namea, gg)"),
+        QStringLiteral("create unique index sbpass_namea_unique on sbpass(namea)"),
+        QStringLiteral(R"(create function tolva_materials_limit() returns trigger language plpgsql as $$
+begin
+    if (select count(*) from sp1) >= 15 then
+        raise exception '材料名称只能控制在15个以内,无法再添加！';
+    end if;
+    return new;
+end $$)"),
+        QStringLiteral("create trigger tolva_materials_limit before insert on sp1 for each row execute function "
+                       "tolva_materials_limit()"),
+        QStringLiteral(R"(create function tolva_users() returns trigger language plpgsql security definer
+set search_path = public, pg_temp as $$
+declare
+    old_name text := case when tg_op <> 'INSERT' then trim(coalesce(old.namea, '')) else '' end;
+    new_name text := case when tg_op <> 'DELETE' then trim(coalesce(new.namea, '')) else '' end;
+    want text;
+    g text;
+begin
+    if tg_op = 'DELETE' then
+        if old_name <> '' and old_name <> session_user and exists (select 1 from pg_roles where rolname = old_name) then
+            begin
+                execute format('drop role %I', old_name);
+            exception when others then
+                null; -- a login that other ledgers of the server still use stays
+            end;
+        end if;
+        return old;
+    end if;
+    if tg_op = 'UPDATE' and new.passa is not null and new_name <> session_user
+            and not pg_has_role(session_user, '管理', 'member') then
+        raise exception '只能修改自己的密码。';
+    end if;
+    if old_name <> '' and new_name <> old_name and exists (select 1 from pg_roles where rolname = old_name) then
+        if new_name = '' then
+            execute format('drop role %I', old_name);
+        else
+            execute format('alter role %I rename to %I', old_name, new_name);
+        end if;
+    end if;
+    if new_name <> '' then
+        if not exists (select 1 from pg_roles where rolname = new_name) then
+            execute format('create role %I login', new_name);
+            if new.passa is null then
+                execute format('alter role %I password %L', new_name, '1');
+            end if;
+        elsif tg_op = 'INSERT' then
+            new.passa := null; -- a login the server already has keeps its password
+        end if;
+        want := case trim(coalesce(new.popedoma, '')) when '管理' then '管理' when '录入' then '录入' else '查询' end;
+        foreach g in array array['查询', '录入', '管理'] loop
+            if g = want then
+                execute format('grant %I to %I', g, new_name);
+            elsif pg_has_role(new_name, g, 'member') then
+                execute format('revoke %I from %I', g, new_name);
+            end if;
+        end loop;
+        if new.passa is not null then
+            execute format('alter role %I password %L', new_name, new.passa);
+        end if;
+    end if;
+    new.passa := null;
+    return new;
+end $$)"),
+        QStringLiteral("create trigger tolva_users before insert or update or delete on sbpass for each row execute "
+                       "function tolva_users()"),
+    };
+}
+
+// What each group may do: 查询 reads, 录入 changes the data and the settings, 管理 the settings,
+// the users and (for a restore) every table.
+QStringList serverGrants()
+{
+    const QString data = QStringLiteral("sp1, sp2, sp3, sp4, sp5, czbnow, czb1, czb2");
+    return {
+        QStringLiteral("revoke all on all tables in schema public from public"),
+        QStringLiteral("grant select on all tables in schema public to \"查询\", \"录入\", \"管理\""),
+        QStringLiteral("grant insert, update, delete on %1 to \"录入\"").arg(data),
+        QStringLiteral("grant update on srf, dwm to \"录入\""),
+        QStringLiteral("grant insert, update, delete on all tables in schema public to \"管理\""),
+        QStringLiteral("grant update (passa) on sbpass to \"查询\", \"录入\""),
+        // The program notes its own file name at its end, whoever ends it.
+        QStringLiteral("grant update (qhsoftnow) on srf to \"查询\""),
+        QStringLiteral("grant usage on all sequences in schema public to \"录入\", \"管理\""),
+    };
+}
+
+} // namespace
+
 QString namesRole()
 {
     return QStringLiteral("tolva_login");
-}
-
-QString clerksRole()
-{
-    return QStringLiteral("tolva_clerks");
 }
 
 QString loginAddress(const QString &address)
@@ -89,24 +184,30 @@ QStringList setUp(const QString &address)
                              .arg(before.keys().mid(0, 3).join(QStringLiteral("、"))));
     db.begin();
     try {
+        // The tables first; their starting rows once the rules below stand, so that the starting
+        // users become logins through the same rule as any other.
+        QStringList inserts;
         for (const QString &statement : engine::schemaStatements()) {
+            if (statement.trimmed().startsWith(QLatin1String("insert"), Qt::CaseInsensitive)) {
+                inserts << statement;
+                continue;
+            }
             const engine::PgEngine::Prepared p = db.translate(Store::translate(statement));
             run(db, p.sql);
         }
         // The column the start-up would add, made here so that clerks need no right to change tables.
         run(db, QStringLiteral("alter table srf add column qhsoftnow varchar(100) collate \"C\""));
-        made << QStringLiteral("数据表和起始数据");
-        // The clerks' group: what the program does, each clerk does through it.
-        {
-            PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {clerksRole()}, clerksRole());
+        for (const QString &statement : serverRules())
+            run(db, statement);
+        for (const QString &group : {Rights::query(), Rights::dataEntry(), Rights::administration()}) {
+            PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {group}, group);
             const bool known = PQntuples(exists) > 0;
             PQclear(exists);
             if (!known)
-                run(db, QStringLiteral("create role %1 nologin").arg(quoted(conn, clerksRole())));
-            run(db, QStringLiteral("grant select, insert, update, delete on all tables in schema public to %1")
-                        .arg(quoted(conn, clerksRole())));
-            run(db, QStringLiteral("grant usage on all sequences in schema public to %1").arg(quoted(conn, clerksRole())));
+                run(db, QStringLiteral("create role %1 nologin").arg(quoted(conn, group)));
         }
+        for (const QString &statement : serverGrants())
+            run(db, statement);
         // The login window's own role: the names of the users, the settings and titles.
         {
             PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {namesRole()}, namesRole());
@@ -118,30 +219,17 @@ QStringList setUp(const QString &address)
             run(db, QStringLiteral("grant select (namea, rowid) on sbpass to %1").arg(quoted(conn, namesRole())));
             run(db, QStringLiteral("grant select on srf, dwm to %1").arg(quoted(conn, namesRole())));
         }
-        // The starting users log in to the server with the starting password.
-        const Rows users = [&] {
-            Rows rows;
-            PGresult *r = db.run(QStringLiteral("select namea from sbpass order by rowid"), {}, QStringLiteral("sbpass"));
-            for (int i = 0; i < PQntuples(r); ++i)
-                rows.rows.append({QString::fromUtf8(PQgetvalue(r, i, 0))});
-            PQclear(r);
-            return rows;
-        }();
-        for (const auto &row : users.rows) {
-            const QString name = row[0].toString();
-            PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {name}, name);
-            const bool known = PQntuples(exists) > 0;
-            PQclear(exists);
-            if (known) {
-                run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, name)));
-                made << QStringLiteral("用户“%1”已经是服务器的登录用户，保留其密码").arg(name);
-                continue;
-            }
-            run(db, QStringLiteral("create role %1 login password %2")
-                        .arg(quoted(conn, name), literal(conn, QStringLiteral("1"))));
-            run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, name)));
-            made << QStringLiteral("登录用户“%1”（密码 1）").arg(name);
+        for (const QString &statement : inserts) {
+            const engine::PgEngine::Prepared p = db.translate(Store::translate(statement));
+            run(db, p.sql);
         }
+        made << QStringLiteral("数据表和起始数据");
+        made << QStringLiteral("用户组“查询”“录入”“管理”及其权限");
+        PGresult *users = db.run(QStringLiteral("select namea, popedoma from sbpass order by rowid"), {}, QStringLiteral("sbpass"));
+        for (int i = 0; i < PQntuples(users); ++i)
+            made << QStringLiteral("登录用户“%1”（%2，新建时密码为 1）")
+                        .arg(QString::fromUtf8(PQgetvalue(users, i, 0)), QString::fromUtf8(PQgetvalue(users, i, 1)));
+        PQclear(users);
         db.commit();
     } catch (...) {
         db.rollback();
@@ -315,14 +403,11 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems)
                 PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {user}, user);
                 const bool known = PQntuples(exists) > 0;
                 PQclear(exists);
-                if (known) {
-                    run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, user)));
+                if (known)
                     continue;
-                }
                 const QString password = p >= 0 && !row.value(p).toString().isEmpty() ? row.value(p).toString()
                                                                                         : QStringLiteral("1");
                 run(db, QStringLiteral("create role %1 login password %2").arg(quoted(conn, user), literal(conn, password)));
-                run(db, QStringLiteral("grant %1 to %2").arg(quoted(conn, clerksRole()), quoted(conn, user)));
                 copied << QStringLiteral("登录用户“%1”").arg(user);
             }
         }
@@ -347,6 +432,22 @@ void dropDatabase(const QString &address, const QString &name)
 {
     engine::PgEngine db(address);
     run(db, QStringLiteral("drop database if exists %1 with (force)").arg(quoted(db.connection(), name)));
+}
+
+void setLogin(const QString &address, const QString &user, const QString &password, const QString &right)
+{
+    engine::PgEngine db(address);
+    PGconn *conn = db.connection();
+    run(db, QStringLiteral("set client_min_messages to error")); // revoking a group it is not in is no news
+    PGresult *exists = db.run(QStringLiteral("select 1 from pg_roles where rolname=$1"), {user}, user);
+    const bool known = PQntuples(exists) > 0;
+    PQclear(exists);
+    if (!known)
+        run(db, QStringLiteral("create role %1 login").arg(quoted(conn, user)));
+    run(db, QStringLiteral("alter role %1 login password %2").arg(quoted(conn, user), literal(conn, password)));
+    for (const QString &group : {Rights::query(), Rights::dataEntry(), Rights::administration()})
+        run(db, (group == right ? QStringLiteral("grant %1 to %2") : QStringLiteral("revoke %1 from %2"))
+                    .arg(quoted(conn, group), quoted(conn, user)));
 }
 
 } // namespace tolva::server

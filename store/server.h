@@ -22,8 +22,6 @@ QString withUser(const QString &address, const QString &user, const QString &pas
 // may read the names of the users and the settings and titles rows, nothing else; its password is
 // no secret.
 QString namesRole();
-// The group role through which every clerk reaches the tables.
-QString clerksRole();
 // The address a window opens before the login: the address as given when it names a user,
 // otherwise with namesRole().
 QString loginAddress(const QString &address);
@@ -45,5 +43,8 @@ QStringList copyTo(Store &from, const QString &address, QStringList &problems);
 void createDatabase(const QString &address, const QString &name, const QString &from = QString());
 // Drops a database, ending the sessions still on it.
 void dropDatabase(const QString &address, const QString &name);
+// Makes `user` a login of the server (if it is not one yet) with `password` and the group of
+// `right` alone. Logins belong to the whole server, not to one of its databases.
+void setLogin(const QString &address, const QString &user, const QString &password, const QString &right);
 
 } // namespace tolva::server

@@ -170,6 +170,23 @@ void Store::logIn(const QString &user, const QString &password)
     reconnect(signedIn);
 }
 
+bool Store::checkLogin(const QString &user, const QString &password) const
+{
+    if (!isServer())
+        throw StoreError(QStringLiteral("只有数据库服务器上的账本要用服务器的用户登录。"));
+    QUrl url(options_.server);
+    url.setUserName(user);
+    url.setPassword(password);
+    try {
+        engine::PgEngine check(url.toString());
+        return true;
+    } catch (const ConnectionError &e) {
+        if (e.reason() == ConnectionError::Reason::Password)
+            return false;
+        throw;
+    }
+}
+
 void Store::attach(Dataset *dataset)
 {
     datasets_.append(dataset);

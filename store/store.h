@@ -39,6 +39,24 @@ private:
     Reason reason_;
 };
 
+// A change the server could not make because another clerk's change came first (a serialization
+// failure, a deadlock, a unique key another just took). A transaction that meets it is run again.
+class ConflictError : public StoreError {
+public:
+    enum class Kind { Serialization, Duplicate };
+    ConflictError(Kind kind, const QString &message, const QString &statement, const QString &constraint = QString())
+        : StoreError(message, statement), kind_(kind), constraint_(constraint)
+    {
+    }
+    Kind kind() const { return kind_; }
+    // The unique index a duplicate broke (its name).
+    QString constraint() const { return constraint_; }
+
+private:
+    Kind kind_;
+    QString constraint_;
+};
+
 // Values of the named parameters of a statement (":g1" is bound from the key "g1").
 using Params = QVariantMap;
 
@@ -140,6 +158,8 @@ public:
     // the store had (a ConnectionError of Reason::Password for a wrong one, the old session kept).
     void logIn(const QString &user, const QString &password);
     const Options &options() const { return options_; }
+    // On a server: whether `user` signs in with `password` (a connection of its own, closed again).
+    bool checkLogin(const QString &user, const QString &password) const;
     // Writes one consistent copy of the committed data into a new self-contained file at path
     // (replacing a file there only once the copy is complete), while the program keeps running.
     // Refused inside a transaction.
@@ -212,18 +232,31 @@ public:
     // Result sets use it to show rows only as the file holds them after the commit.
     void whenSettled(std::function<void(bool committed)> f);
 
-    // Runs f in a transaction: committed when f returns, rolled back when it throws.
+    // Runs f in a transaction: committed when f returns, rolled back when it throws. On a server
+    // the outermost one is serializable, so the checks f makes hold for what it writes; when
+    // another clerk's change came first it is rolled back and f runs again (a few times).
     template <class F> void transaction(F &&f)
     {
-        begin();
-        try {
-            f();
-        } catch (...) {
-            rollback();
-            throw;
+        for (int attempt = 1;; ++attempt) {
+            const bool outermost = depth_ == 0;
+            begin();
+            try {
+                f();
+                commit();
+                return;
+            } catch (const ConflictError &e) {
+                if (depth_ > 0)
+                    rollback();
+                if (!outermost || e.kind() != ConflictError::Kind::Serialization || attempt >= RetriesOfAConflict)
+                    throw;
+            } catch (...) {
+                if (depth_ > 0)
+                    rollback();
+                throw;
+            }
         }
-        commit();
     }
+    static constexpr int RetriesOfAConflict = 5;
 
     // Converts a value to what is written into the file (dates as yyyy-mm-dd text).
     static QVariant toStored(const QVariant &value);

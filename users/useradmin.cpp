@@ -71,9 +71,12 @@ void Tsbpassset::showRow()
         return;
     ui->Edit1->setText(query2_.text(QStringLiteral("namea")));
     ui->ComboBox1->setCurrentIndex(ui->ComboBox1->findText(query2_.text(QStringLiteral("popedoma"))));
-    // A user without a password leaves the field as it was.
+    // A user without a password leaves the field as it was. A server keeps the passwords of its
+    // logins to itself: the field is empty, for a new one to be typed.
     if (!query2_.isNull(QStringLiteral("passa")))
         ui->Edit2->setText(query2_.text(QStringLiteral("passa")));
+    else if (context().store().isServer())
+        ui->Edit2->clear();
 }
 
 void Tsbpassset::write(const QString &field, const QString &value)

@@ -20,6 +20,16 @@ bool firstRow(const Dataset &users)
 
 std::optional<QString> check(Store &store, const QString &name, const QString &password)
 {
+    // On a server the password is the clerk's own login's: the server checks it.
+    if (store.isServer()) {
+        if (!store.checkLogin(name, password))
+            return std::nullopt;
+        const Rows rows = store.select(QStringLiteral("select popedoma from sbpass where namea=:g1"),
+                                       {{QStringLiteral("g1"), name}});
+        if (rows.isEmpty())
+            return std::nullopt;
+        return rows.rows.first().first().toString();
+    }
     const Rows rows = store.select(QStringLiteral("select popedoma from sbpass where namea=:g1 and passa=:g2"),
                                    {{QStringLiteral("g1"), name}, {QStringLiteral("g2"), password}});
     if (rows.isEmpty())
@@ -129,6 +139,19 @@ bool leave(Store &store)
 bool logIn(Dataset &currentUser, const QString &chosenName, const QString &password)
 {
     currentUser.close();
+    Store &store = currentUser.store();
+    if (store.isServer()) {
+        // The session becomes the chosen clerk's own; a wrong password leaves the one it was.
+        try {
+            store.logIn(chosenName, password);
+        } catch (const ConnectionError &e) {
+            if (e.reason() != ConnectionError::Reason::Password)
+                throw;
+            return false;
+        }
+        currentUser.open(QStringLiteral("select * from sbpass where namea=:g1"), {{QStringLiteral("g1"), chosenName}});
+        return !currentUser.isEmpty();
+    }
     currentUser.open(QStringLiteral("select namea from sbpass"));
     const int count = currentUser.rowCount();
     if (count < 2)

@@ -84,6 +84,7 @@ void ledger(Fixture &f)
     s.exec("insert into czb1(khm,numa,namea,a1,a2,a3,a4) values('甲公司','H1','钢管','弯曲',2,5,10)");
     s.exec("insert into czb2(khm,numa,namea,a1,a2,a3,a4) values('甲公司','H1','扣件','丢失',3,4,12)");
     s.exec("insert into sbpass(namea,passa,popedoma) values('查询员','1','查询')");
+    f.ledger.setLogin("查询员", "1", "查询");
     s.exec("update srf set srf='五笔'");
     stock::compute(s);
     f.context->reopenSettings();
@@ -555,9 +556,15 @@ private Q_SLOTS:
             QCOMPARE(f.ui.texts("message").size(), 1);
         for (const QString &change : got)
             QVERIFY2(matches(change, allowed), qPrintable("changed without the right: " + change));
-        for (const QString &pattern : expected)
+        for (const QString &pattern : expected) {
+            // A server keeps the passwords as its logins' own, never in the table.
+            if (pattern == "sbpass.passa" && f.store->isServer()) {
+                QVERIFY2(f.store->checkLogin(userOf(right), "9"), "the password was not changed");
+                continue;
+            }
             QVERIFY2(std::any_of(got.begin(), got.end(), [&](const QString &c) { return matches(c, {pattern}); }),
                      qPrintable("not changed: " + pattern));
+        }
     }
 };
 

@@ -47,7 +47,7 @@ fi
 echo "== control"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for need in libqt6core6 libqt6widgets6 libqt6sql6-sqlite fonts-arphic-uming fonts-wqy-zenhei; do
+for need in libqt6core6 libqt6widgets6 libsqlite3-0 libpq5 fonts-arphic-uming fonts-wqy-zenhei; do
     grep -qE "(^|, )$need( |,|$)" <<<"$depends" || fail "Depends lacks $need"
 done
 [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"

@@ -37,6 +37,10 @@ public:
         name_ = QStringLiteral("tolva_t%1_%2").arg(QCoreApplication::applicationPid()).arg(++count);
         admin_ = server::withDatabase(base, QStringLiteral("postgres"));
         server::createDatabase(admin_, name_, QStringLiteral("tolva_template"));
+        // Logins are the server's, shared by every test database: an earlier test may have
+        // changed a password, a right, or removed a starting user.
+        setLogin(QStringLiteral("管理员"), QStringLiteral("1"), QStringLiteral("管理"));
+        setLogin(QStringLiteral("录入员"), QStringLiteral("1"), QStringLiteral("录入"));
         options_.server = server::withDatabase(base, name_);
         qputenv("TOLVA_DATABASE", options_.server.toUtf8());
     }
@@ -54,6 +58,12 @@ public:
     Q_DISABLE_COPY(TestLedger)
 
     const Store::Options &options() const { return options_; }
+    // On a server: a user a test adds gets this password and right whatever an earlier test left.
+    void setLogin(const QString &user, const QString &password, const QString &right)
+    {
+        if (!admin_.isEmpty())
+            server::setLogin(admin_, user, password, right);
+    }
 
 private:
     QString admin_, name_;
