@@ -24,20 +24,21 @@ void checkOpeningStock(Store &store)
 
 void compute(Store &store)
 {
-    // One grouped pass: per unsettled contract and material the pieces times ratio, then summed per
-    // material. A contract whose sent quantity is empty for the material does not count at all.
+    // Per unsettled contract and material the pieces times ratio, then summed per material. A
+    // contract whose sent quantity is empty for the material does not count at all.
     store.transaction([&] {
         const Params open{{QStringLiteral("open"), QStringLiteral("否")}};
         checkOpeningStock(store);
         settlement::checkMovements(store, QStringLiteral("numa in (select numa from sp2 where jz=:open)"), open);
+        // The grouped pass runs once: both columns read its sums per material.
         store.exec(QStringLiteral(
-            "update sp1 set kc=coalesce(kc,0), "
-            "kc1=coalesce((select sum(x.a1) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
-            "  where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
-            "  where x.namea=sp1.namea and x.a1 is not null),0), "
-            "kc2=coalesce((select sum(coalesce(x.b1,0)) from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
-            "  where numa in (select numa from sp2 where jz=:open) group by numa, namea) x "
-            "  where x.namea=sp1.namea and x.a1 is not null),0)"),
+                       "with x as (select namea, sum(a1) as a1, sum(coalesce(b1,0)) as b1 "
+                       "  from (select numa, namea, sum(a1*bl) as a1, sum(b1*bl) as b1 from czbnow "
+                       "        where numa in (select numa from sp2 where jz=:open) group by numa, namea) y "
+                       "  where y.a1 is not null group by namea) "
+                       "update sp1 set kc=coalesce(kc,0), "
+                       "kc1=coalesce((select x.a1 from x where x.namea=sp1.namea),0), "
+                       "kc2=coalesce((select x.b1 from x where x.namea=sp1.namea),0)"),
                    open);
         store.exec(QStringLiteral("update sp1 set nowkc=kc-kc1+kc2"));
     });
