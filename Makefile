@@ -1,7 +1,7 @@
 # The two everyday commands: `make run` and `make test`. Both install what is missing first.
 BUILD_DIR ?= build
 
-.PHONY: setup build run test bench package clean
+.PHONY: setup build run test bench bench-huge package clean
 
 setup:
 	bash scripts/setup
@@ -33,6 +33,13 @@ bench: build
 	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \
 	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000; \
 	fi
+
+# A ledger of 50,000 contracts and 10,000,000 movements (build/bench-data-huge, about 1 GB, generated
+# once): the rebuild, the stock and the summaries on it, in bounded memory. Not part of `make bench`.
+bench-huge: build
+	test -f $(BUILD_DIR)/bench-data-huge/tolva.db || \
+	    $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-huge 50000 200 20000
+	TOLVA_BENCH_ONLY=ledger $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-huge
 
 clean:
 	rm -rf $(BUILD_DIR)
