@@ -24,15 +24,17 @@ package: setup
 	TOLVA_PACKAGE_OUT=$(abspath $(BUILD_DIR)) bash scripts/package
 
 # Generates the benchmark's data folders once (build/bench-data, build/bench-data-5000), then times the
-# computations on each. TOLVA_BENCH_QUICK=1 skips the larger one.
+# computations on each, then fails when a target was missed on either. TOLVA_BENCH_QUICK=1 skips the larger one.
 bench: build
 	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
-	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data
+	missed=0; \
+	$(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data || missed=1; \
 	if [ -z "$$TOLVA_BENCH_QUICK" ]; then \
 	    test -f $(BUILD_DIR)/bench-data-5000/tolva.db || \
 	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \
-	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000; \
-	fi
+	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000 || missed=1; \
+	fi; \
+	exit $$missed
 
 # A ledger of 50,000 contracts and 10,000,000 movements (build/bench-data-huge, about 1 GB, generated
 # once): the rebuild, the stock and the summaries on it, in bounded memory. Not part of `make bench`.
