@@ -280,103 +280,107 @@ void writeGroups(Store &store, const QVector<Entry> &groups)
 
 } // namespace
 
+void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress,
+                            const ContractRows &each)
+{
+    store.exec(QStringLiteral("delete from czbnow1"));
+    store.exec(QStringLiteral("delete from czb"));
+    if (contracts.isEmpty())
+        return;
+    const Prices prices = readPrices(store);
+
+    QStringList numbers;
+    std::unordered_set<std::string> listed;
+    for (const QString &numa : contracts)
+        if (listed.insert(numa.toStdString()).second)
+            numbers << numa;
+    const int n = int(contracts.size());
+    const bool named = numbers.size() <= NamedContracts;
+
+    // One statement reads the movements of every contract, contract by contract, each in stored
+    // order; memory holds one contract's movements at a time, not the ledger's.
+    QString sql = QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8,bl,rowid from czbnow ");
+    if (named)
+        sql += QStringLiteral("where numa in (") + QStringList(numbers.size(), QStringLiteral("?")).join(QLatin1Char(','))
+               + QStringLiteral(") ");
+    sql += QStringLiteral("order by numa,rowid");
+    Statement read(store, sql);
+    if (named)
+        for (int i = 0; i < numbers.size(); ++i)
+            read.bind(i, numbers[i]);
+
+    BulkInsert czb = store.bulkInsert(QStringLiteral("czb"), CzbColumns);
+    // czbnow1 is left as the rebuild of the list's last contract leaves it.
+    const std::string last = contracts.last().toStdString();
+    QVector<Entry> kept;
+    QVector<Entry> movements;
+    std::string current;
+    bool reading = false;
+    int begun = 0;
+    auto finish = [&] {
+        const Groups groups = groupMovements(movements);
+        const QVector<Movement> rows = movementsPerMaterial(groups, prices);
+        for (const Movement &m : rows)
+            addMovement(czb, m);
+        if (current == last)
+            kept = lastGrouping(groups);
+        if (each)
+            each(QString::fromStdString(current), rows);
+    };
+    // The date last found right: the rows of one day are not checked again.
+    std::string rightDate;
+    while (read.next()) {
+        std::string numa = read.bytes(4);
+        if (read.isNull(4) || (!named && listed.find(numa) == listed.end()))
+            continue;
+        if (!reading || numa != current) {
+            if (reading)
+                finish();
+            reading = true;
+            current = std::move(numa);
+            movements.clear();
+            reportProgress(progress, begun++, n, QString::fromStdString(current));
+        }
+        // A value another program wrote that is no number or no date stops the rebuild.
+        using Stored = Statement::Stored;
+        Stored kind[11];
+        for (int c = 6; c <= 10; ++c) {
+            kind[c] = read.stored(c);
+            if (kind[c] > Stored::Number && !isNumber(read, c))
+                badMovement(store, qint64(read.number(11)));
+        }
+        auto value = [&](int c) { return kind[c] == Stored::Number ? read.number(c) : Empty; };
+        Entry e;
+        e.a1 = value(6);
+        e.b1 = value(7);
+        const bool grouped = e.a1 > 0 || e.b1 > 0;
+        e.datea = column(read, 1);
+        if (e.datea.null || e.datea.text != rightDate) {
+            if (!isDate(read, 1))
+                badMovement(store, qint64(read.number(11)));
+            rightDate = e.datea.text;
+        }
+        if (!grouped)
+            continue; // takes part in no group
+        e.a2 = value(8);
+        e.a8 = value(9);
+        e.namea = column(read, 0);
+        e.dw = column(read, 2);
+        e.dw1 = column(read, 3);
+        e.numa = Text(false, current);
+        e.khm = column(read, 5);
+        movements << std::move(e);
+    }
+    if (reading)
+        finish();
+    czb.finish();
+    writeGroups(store, kept);
+    reportProgress(progress, n, n);
+}
+
 void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress, const ContractRows &each)
 {
-    store.transaction([&] {
-        store.exec(QStringLiteral("delete from czbnow1"));
-        store.exec(QStringLiteral("delete from czb"));
-        if (contracts.isEmpty())
-            return;
-        const Prices prices = readPrices(store);
-
-        QStringList numbers;
-        std::unordered_set<std::string> listed;
-        for (const QString &numa : contracts)
-            if (listed.insert(numa.toStdString()).second)
-                numbers << numa;
-        const int n = int(contracts.size());
-        const bool named = numbers.size() <= NamedContracts;
-
-        // One statement reads the movements of every contract, contract by contract, each in stored
-        // order; memory holds one contract's movements at a time, not the ledger's.
-        QString sql = QStringLiteral("select namea,datea,dw,dw1,numa,khm,a1,b1,a2,a8,bl,rowid from czbnow ");
-        if (named)
-            sql += QStringLiteral("where numa in (") + QStringList(numbers.size(), QStringLiteral("?")).join(QLatin1Char(','))
-                   + QStringLiteral(") ");
-        sql += QStringLiteral("order by numa,rowid");
-        Statement read(store, sql);
-        if (named)
-            for (int i = 0; i < numbers.size(); ++i)
-                read.bind(i, numbers[i]);
-
-        BulkInsert czb = store.bulkInsert(QStringLiteral("czb"), CzbColumns);
-        // czbnow1 is left as the rebuild of the list's last contract leaves it.
-        const std::string last = contracts.last().toStdString();
-        QVector<Entry> kept;
-        QVector<Entry> movements;
-        std::string current;
-        bool reading = false;
-        int begun = 0;
-        auto finish = [&] {
-            const Groups groups = groupMovements(movements);
-            const QVector<Movement> rows = movementsPerMaterial(groups, prices);
-            for (const Movement &m : rows)
-                addMovement(czb, m);
-            if (current == last)
-                kept = lastGrouping(groups);
-            if (each)
-                each(QString::fromStdString(current), rows);
-        };
-        // The date last found right: the rows of one day are not checked again.
-        std::string rightDate;
-        while (read.next()) {
-            std::string numa = read.bytes(4);
-            if (read.isNull(4) || (!named && listed.find(numa) == listed.end()))
-                continue;
-            if (!reading || numa != current) {
-                if (reading)
-                    finish();
-                reading = true;
-                current = std::move(numa);
-                movements.clear();
-                reportProgress(progress, begun++, n, QString::fromStdString(current));
-            }
-            // A value another program wrote that is no number or no date stops the rebuild.
-            using Stored = Statement::Stored;
-            Stored kind[11];
-            for (int c = 6; c <= 10; ++c) {
-                kind[c] = read.stored(c);
-                if (kind[c] > Stored::Number && !isNumber(read, c))
-                    badMovement(store, qint64(read.number(11)));
-            }
-            auto value = [&](int c) { return kind[c] == Stored::Number ? read.number(c) : Empty; };
-            Entry e;
-            e.a1 = value(6);
-            e.b1 = value(7);
-            const bool grouped = e.a1 > 0 || e.b1 > 0;
-            e.datea = column(read, 1);
-            if (e.datea.null || e.datea.text != rightDate) {
-                if (!isDate(read, 1))
-                    badMovement(store, qint64(read.number(11)));
-                rightDate = e.datea.text;
-            }
-            if (!grouped)
-                continue; // takes part in no group
-            e.a2 = value(8);
-            e.a8 = value(9);
-            e.namea = column(read, 0);
-            e.dw = column(read, 2);
-            e.dw1 = column(read, 3);
-            e.numa = Text(false, current);
-            e.khm = column(read, 5);
-            movements << std::move(e);
-        }
-        if (reading)
-            finish();
-        czb.finish();
-        writeGroups(store, kept);
-        reportProgress(progress, n, n);
-    });
+    store.transaction([&] { rebuildMovementsInside(store, contracts, progress, each); });
 }
 
 Result compute(Store &store, const Request &request, const Run &run, const Progress &progress,

@@ -84,6 +84,11 @@ using ContractRows = std::function<void(const QString &numa, const QVector<Movem
 // cancelled one throws Cancelled and leaves every table as it was.
 void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress = {},
                       const ContractRows &each = {});
+// The same inside the caller's transaction, without a savepoint of its own: a failure leaves the
+// tables to the caller's rollback. For a run over the whole ledger, where a savepoint would keep
+// in memory a copy of every page the rebuild changes.
+void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress = {},
+                            const ContractRows &each = {});
 inline void rebuildMovements(Store &store, const QString &numa, const Progress &progress = {})
 {
     rebuildMovements(store, QStringList{numa}, progress);

@@ -115,7 +115,7 @@ void summariseContracts(Store &store, const QVector<Contract> &contracts, const 
     }
     store.exec(QStringLiteral("delete from ") + table);
     const settlement::Text chosen = material.isEmpty() ? settlement::Text() : settlement::Text(material);
-    settlement::rebuildMovements(
+    settlement::rebuildMovementsInside(
         store, numbers,
         [&](int done, int, const QString &numa) {
             // The contracts in the order they are read, and one step more for the caller's writing.
