@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 namespace tolva::settlement {
 
 // How the statement's period is chosen in the contract chooser.
@@ -65,15 +67,28 @@ Preparation prepare(Store &store, const Request &request, bool hasContract = tru
 // not a number throws BadValue.
 Totals totals(Store &store, const QString &numa, const QString &khm);
 
+// One row of czb (methods.h).
+struct Movement;
+// The czb rows of one contract, in stored order, as the rebuild makes them.
+using ContractRows = std::function<void(const QString &numa, const QVector<Movement> &rows)>;
+
 // Replaces czb with the movements per material and day of the given contracts, built from
-// czbnow through czbnow1: first the groups of pieces sent, then those of pieces returned. A
-// contract with no pieces sent contributes nothing. Works contract by contract, so that memory
-// holds one contract's movements at a time. A movement of the contracts, or a material's price,
-// that cannot be read as a number or a date throws BadValue (values.h), czb left as it was.
+// czbnow: first the groups of pieces sent, then those of pieces returned; czbnow1 keeps the
+// groups of the list's last contract. A contract with no pieces sent contributes nothing. Reads
+// the movements once, in one statement, contract after contract in the order of their numbers,
+// so that memory holds one contract's movements at a time; `each`, when given, gets each
+// contract's czb rows as they are made. A movement of the contracts, or a material's price, that
+// cannot be read as a number or a date throws BadValue (values.h), czb left as it was.
 //
 // The long computations below report their progress and may be cancelled through `progress`: a
 // cancelled one throws Cancelled and leaves every table as it was.
-void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress = {});
+void rebuildMovements(Store &store, const QStringList &contracts, const Progress &progress = {},
+                      const ContractRows &each = {});
+// The same inside the caller's transaction, without a savepoint of its own: a failure leaves the
+// tables to the caller's rollback. For a run over the whole ledger, where a savepoint would keep
+// in memory a copy of every page the rebuild changes.
+void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress = {},
+                            const ContractRows &each = {});
 inline void rebuildMovements(Store &store, const QString &numa, const Progress &progress = {})
 {
     rebuildMovements(store, QStringList{numa}, progress);

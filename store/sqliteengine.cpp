@@ -342,13 +342,15 @@ void SqliteEngine::open()
     sqlite3_busy_timeout(db_, busyTimeout_);
     try {
         // A larger page cache keeps a contract's movements in memory across the steps of a
-        // computation; sorting and grouping stay in memory too. Each setting is read back: a
+        // computation. Sorting, grouping and savepoints stay in memory while they fit in it and
+        // spill beyond it to temporary files (outside the data folder), so that a grouping over
+        // ten million movements does not hold them all in memory. Each setting is read back: a
         // file that cannot take the journal mode would lose the crash safety of every save.
         const struct {
             const char *set, *read, *expected;
         } pragmas[] = {
             {"PRAGMA cache_size=-32768", "PRAGMA cache_size", "-32768"},
-            {"PRAGMA temp_store=MEMORY", "PRAGMA temp_store", "2"},
+            {"PRAGMA temp_store=FILE", "PRAGMA temp_store", "1"},
             {"PRAGMA journal_mode=WAL", "PRAGMA journal_mode", "wal"},
             {"PRAGMA synchronous=NORMAL", "PRAGMA synchronous", "1"},
         };

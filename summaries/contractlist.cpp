@@ -1,6 +1,7 @@
 #include "contractlist.h"
 
 #include "base/searchpattern.h"
+#include "settlement/methods.h"
 #include "settlement/values.h"
 #include "store/dataset.h"
 
@@ -105,23 +106,35 @@ void summariseContracts(Store &store, const QVector<Contract> &contracts, const 
 {
     const int n = int(contracts.size());
     QStringList numbers;
+    QHash<QString, QString> customer;
     numbers.reserve(n);
-    for (const Contract &c : contracts)
+    for (const Contract &c : contracts) {
         numbers << c.numa;
-    settlement::rebuildMovements(store, numbers, [&](int done, int, const QString &) {
-        return !progress || progress(done, 2 * n, done < n ? progressText(QStringLiteral("整理"), done, n,
-                                                                           contracts[done].khm)
-                                                           : QString());
-    });
+        if (!customer.contains(c.numa))
+            customer.insert(c.numa, c.khm);
+    }
     store.exec(QStringLiteral("delete from ") + table);
-    const MoneyTotals money(store);
-    for (int i = 0; i < n; ++i) {
-        const Contract &c = contracts[i];
-        reportProgress(progress, n + i, 2 * n, progressText(QStringLiteral("汇总"), i, n, c.khm));
-        const QVector<settlement::MaterialFigures> figures =
-            settlement::computeForSummary(store, c.numa, c.khm, method, cutoff, {}, material, false);
-        if (!figures.isEmpty())
-            each(c, figures, money.of(c.numa, c.khm));
+    const settlement::Text chosen = material.isEmpty() ? settlement::Text() : settlement::Text(material);
+    settlement::rebuildMovementsInside(
+        store, numbers,
+        [&](int done, int, const QString &numa) {
+            // The contracts in the order they are read, and one step more for the caller's writing.
+            return !progress ||
+                   progress(done, n + 1,
+                            done < n ? progressText(QStringLiteral("汇总"), done, n, customer.value(numa)) : QString());
+        },
+        [&](const QString &numa, const QVector<settlement::Movement> &rows) {
+            // The contract's working rows as of the cut-off, in the summary's reading order.
+            const QVector<settlement::MaterialFigures> figures = settlement::summaryFigures(
+                settlement::readingOrder(rows, false, cutoff, chosen), method, cutoff,
+                settlement::Text(customer.value(numa)));
+            if (!figures.isEmpty())
+                each(numa, figures);
+        });
+    if (n > 0) {
+        // The working rows the list's last contract leaves, with its own customer name.
+        const Contract &last = contracts.last();
+        settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, {}, material);
     }
 }
 

@@ -62,11 +62,12 @@ private:
 QString progressText(const QString &stage, int index, int count, const QString &khm);
 
 // The part both summaries share, run inside the caller's transaction: czb rebuilt for the
-// contracts, `table` emptied, then each contract's figures as of the cut-off date (of `material`
-// only, when given) handed to `each` with the contract's money. A contract with nothing on or
-// before the cut-off takes no part. The progress runs over both stages, 2 × contracts in all.
-using ContractFigures =
-    std::function<void(const Contract &, const QVector<settlement::MaterialFigures> &, const Money &)>;
+// contracts and `table` emptied, while, in the same pass over the movements, each contract's
+// figures as of the cut-off date (of `material` only, when given) are handed to `each` with its
+// number, in the order of the numbers. A contract with nothing on or before the cut-off takes no
+// part. Afterwards czbtem holds the working rows of the list's last contract. The progress runs
+// over the contracts and one step more, which the caller reports when it has written its rows.
+using ContractFigures = std::function<void(const QString &numa, const QVector<settlement::MaterialFigures> &)>;
 void summariseContracts(Store &store, const QVector<Contract> &contracts, const QDate &cutoff,
                         settlement::Method method, const QString &material, const QString &table,
                         const Progress &progress, const ContractFigures &each);

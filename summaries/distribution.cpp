@@ -48,51 +48,71 @@ Outcome runDistribution(Store &store, const QVector<Contract> &contracts, const 
         if (!position.contains(materials[k].toLower()))
             position.insert(materials[k].toLower(), k);
 
+    // What the run keeps of each contract that takes part: per material column its quantity on
+    // hire and price, and the rent of the whole contract.
+    struct Figures {
+        double quantity[MaterialColumns] = {};
+        double price[MaterialColumns] = {};
+        double rent = 0;
+    };
     const int n = int(contracts.size());
     store.transaction([&] {
-        QVector<QVector<QVariant>> rows;
+        QHash<QString, Figures> found;
         summariseContracts(store, contracts, cutoff, method, QString(), QStringLiteral("czbhz"), progress,
-                           [&](const Contract &c, const QVector<settlement::MaterialFigures> &figures, const Money &m) {
+                           [&](const QString &numa, const QVector<settlement::MaterialFigures> &figures) {
             // The whole contract: a material's quantity and rent add up over every customer name
             // its working rows carry. The price is that of the material's first priced row.
-            double quantity[MaterialColumns] = {};
-            double price[MaterialColumns] = {};
+            Figures &f = found[numa];
             bool priced[MaterialColumns] = {};
             double rent = 0;
-            for (const settlement::MaterialFigures &f : figures) {
-                const int k = position.value(f.namea.toLower(), -1);
+            for (const settlement::MaterialFigures &m : figures) {
+                const int k = position.value(m.namea.toLower(), -1);
                 if (k < 0)
                     continue; // not a material of sp1: neither a column nor rent
                 if (k < MaterialColumns) {
-                    quantity[k] += f.quantity;
-                    if (!priced[k] && f.price != 0) {
+                    f.quantity[k] += m.quantity;
+                    if (!priced[k] && m.price != 0) {
                         priced[k] = true;
-                        price[k] = f.price;
+                        f.price[k] = m.price;
                     }
                 }
-                rent += f.rent;
+                rent += m.rent;
             }
-            rent = format::round(rent, 2);
-
-            QVector<QVariant> row{c.khm, c.numa, m.deposits(), c.jz, m.repairFees, m.scrapFees};
-            double daily = 0;
-            for (int k = 0; k < MaterialColumns; ++k) {
-                row << quantity[k] + 0.0;
-                daily += quantity[k] * price[k];
-            }
-            for (int k = 0; k < MaterialColumns; ++k)
-                row << price[k];
-            row << daily << rent << m.received() << rent - m.received() - m.deposits() + m.repairFees + m.scrapFees;
-            rows << row;
+            f.rent = format::round(rent, 2);
         });
-        // The working tables keep the last contract's rows, per row and per material and name.
-        const Contract &last = contracts.last();
-        settlement::computeForSummary(store, last.numa, last.khm, method, cutoff);
+        // The working tables keep the last contract's rows per material and name.
         store.exec(QStringLiteral("delete from czbtem1"));
         store.exec(QStringLiteral("insert into czbtem1(namea,khm,a1,a5) "
                                   "select namea,khm,sum(a1),sum(a5) from czbtem group by namea,khm"));
-        reportProgress(progress, 2 * n, 2 * n, QString());
-        store.insertRows(QStringLiteral("czbhz"), czbhzColumns(), rows);
+        const MoneyTotals money(store);
+        BulkInsert rows = store.bulkInsert(QStringLiteral("czbhz"), czbhzColumns());
+        // One row a contract that took part, in the order of the list.
+        for (const Contract &c : contracts) {
+            const auto f = found.constFind(c.numa);
+            if (f == found.cend())
+                continue;
+            const Money m = money.of(c.numa, c.khm);
+            rows.add(c.khm);
+            rows.add(c.numa);
+            rows.add(m.deposits());
+            rows.add(c.jz);
+            rows.add(m.repairFees);
+            rows.add(m.scrapFees);
+            double daily = 0;
+            for (int k = 0; k < MaterialColumns; ++k) {
+                rows.add(f->quantity[k] + 0.0);
+                daily += f->quantity[k] * f->price[k];
+            }
+            for (int k = 0; k < MaterialColumns; ++k)
+                rows.add(f->price[k]);
+            rows.add(daily);
+            rows.add(f->rent);
+            rows.add(m.received());
+            rows.add(f->rent - m.received() - m.deposits() + m.repairFees + m.scrapFees);
+            rows.endRow();
+        }
+        rows.finish();
+        reportProgress(progress, n + 1, n + 1, QString());
     });
     return Outcome::done();
 }

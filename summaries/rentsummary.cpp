@@ -9,32 +9,43 @@ Outcome runRentSummary(Store &store, const QVector<Contract> &contracts, const Q
 {
     const int n = int(contracts.size());
     store.transaction([&] {
-        QVector<QVector<QVariant>> rows;
+        // The whole contract's rent, whatever customer names its working rows carry.
+        QHash<QString, double> rents;
         summariseContracts(store, contracts, cutoff, method, material, QStringLiteral("czbhz1"), progress,
-                           [&](const Contract &c, const QVector<settlement::MaterialFigures> &figures, const Money &m) {
-            // The whole contract's rent, whatever customer names its working rows carry.
+                           [&](const QString &numa, const QVector<settlement::MaterialFigures> &figures) {
             double rent = 0;
             for (const settlement::MaterialFigures &f : figures)
                 rent += f.rent;
-            rent = format::round(rent, 2);
-            rows << QVector<QVariant>{c.khm,          c.numa,         rent,           m.repairFees,
-                                      m.scrapFees,    m.depositsBank, m.depositsCash, m.receivedBank,
-                                      m.receivedCash, rent + m.repairFees + m.scrapFees - m.deposits() - m.received(),
-                                      c.jz};
+            rents.insert(numa, format::round(rent, 2));
         });
         // The working tables keep the last contract's rows and its rent per customer name.
         if (n > 0) {
-            const Contract &last = contracts.last();
-            settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, {}, material);
             store.exec(QStringLiteral("delete from czbtem1"));
             store.exec(QStringLiteral("insert into czbtem1(khm,a5) select khm,sum(a5) from czbtem group by khm"));
         }
-        reportProgress(progress, 2 * n, 2 * n, QString());
-        store.insertRows(QStringLiteral("czbhz1"),
-                         {QStringLiteral("khm"), QStringLiteral("numa"), QStringLiteral("a1"), QStringLiteral("a2"),
-                          QStringLiteral("a3"), QStringLiteral("a4"), QStringLiteral("a5"), QStringLiteral("a6"),
-                          QStringLiteral("a7"), QStringLiteral("a8"), QStringLiteral("a9")},
-                         rows);
+        const MoneyTotals money(store);
+        BulkInsert rows = store.bulkInsert(
+            QStringLiteral("czbhz1"), {QStringLiteral("khm"), QStringLiteral("numa"), QStringLiteral("a1"),
+                                       QStringLiteral("a2"), QStringLiteral("a3"), QStringLiteral("a4"),
+                                       QStringLiteral("a5"), QStringLiteral("a6"), QStringLiteral("a7"),
+                                       QStringLiteral("a8"), QStringLiteral("a9")});
+        // One row a contract that took part, in the order of the list.
+        for (const Contract &c : contracts) {
+            const auto found = rents.constFind(c.numa);
+            if (found == rents.cend())
+                continue;
+            const double rent = *found;
+            const Money m = money.of(c.numa, c.khm);
+            rows.add(c.khm);
+            rows.add(c.numa);
+            for (double v : {rent, m.repairFees, m.scrapFees, m.depositsBank, m.depositsCash, m.receivedBank,
+                             m.receivedCash, rent + m.repairFees + m.scrapFees - m.deposits() - m.received()})
+                rows.add(v);
+            rows.add(c.jz);
+            rows.endRow();
+        }
+        rows.finish();
+        reportProgress(progress, n + 1, n + 1, QString());
     });
     return Outcome::done();
 }

@@ -1,70 +1,19 @@
-#include "report.h"
+#include "textmetrics.h"
 
 #include "expression.h"
 #include "store/dataset.h"
 #include "store/format.h"
-#include "base/outputfile.h"
 
-#include <QFile>
-#include <QFontMetricsF>
-#include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QPainter>
 #include <QRegularExpression>
-#include <QDir>
 
 #include <map>
 #include <memory>
-#include <tuple>
 #include <unordered_map>
 
+// Laying a template out over its result sets into prepared pages.
 namespace tolva::report {
 
 namespace {
-
-constexpr double Padding = 2; // design units between a memo's frame and its text
-
-// Text is laid out once, at a fine reference resolution, and every device draws it with that very
-// font scaled to its own resolution: the widths measured are the widths drawn, in the preview at any
-// zoom, in a PDF and on paper. (Measured at the device's own pixel size a glyph's advance is rounded
-// differently on each device, up to several percent.)
-constexpr double ReferenceDpi = 1200;
-constexpr double ReferencePerUnit = ReferenceDpi / 96;
-
-const QPaintDevice &reference()
-{
-    static QImage image = [] {
-        QImage i(1, 1, QImage::Format_RGB32);
-        i.setDotsPerMeterX(qRound(ReferenceDpi / 0.0254));
-        i.setDotsPerMeterY(qRound(ReferenceDpi / 0.0254));
-        return i;
-    }();
-    return image;
-}
-
-// Widths and line spacing of a template font in design units.
-class Metrics {
-public:
-    explicit Metrics(const Font &font) : m_(qtFont(font), const_cast<QPaintDevice *>(&reference())) {}
-    double width(const QString &text) const { return m_.horizontalAdvance(text) / ReferencePerUnit; }
-    double lineSpacing() const { return m_.lineSpacing() / ReferencePerUnit; }
-
-private:
-    QFontMetricsF m_;
-};
-
-// Resolving a font and its metrics costs far more than measuring with them: each font is resolved
-// once per thread.
-const Metrics &metrics(const Font &font)
-{
-    thread_local std::map<std::tuple<QString, double, bool, bool>, std::unique_ptr<Metrics>> cache;
-    auto &slot = cache[{font.family, font.size, font.bold, font.italic}];
-    if (!slot)
-        slot = std::make_unique<Metrics>(font);
-    return *slot;
-}
 
 // Lines of a text in a width: at line breaks, and with word wrap wherever the width ends
 // (between words where there are spaces, between any two characters otherwise).
@@ -652,23 +601,7 @@ private:
     bool hasData_ = false;
 };
 
-QJsonObject fontJson(const Font &f)
-{
-    return {{QStringLiteral("family"), f.family},
-            {QStringLiteral("size"), f.size},
-            {QStringLiteral("bold"), f.bold},
-            {QStringLiteral("italic"), f.italic}};
-}
-
 } // namespace
-
-QStringList PreparedPage::strings() const
-{
-    QStringList out;
-    for (const PlacedText &t : texts)
-        out << t.lines.join(QLatin1Char('\n'));
-    return out;
-}
 
 PreparedReport prepare(const Template &layout, const Sources &sources)
 {
@@ -703,145 +636,6 @@ PreparedReport prepare(const Template &layout, const Sources &sources)
     if (result.title.isEmpty())
         result.title = layout.title;
     return result;
-}
-
-QFont qtFont(const Font &font)
-{
-    // TrueType faces that carry Chinese: their glyphs map back to the right characters when the
-    // text of a PDF is read or copied.
-    QFont f(font.family == QLatin1String("Arial") ? QStringLiteral("WenQuanYi Zen Hei")
-                                                  : QStringLiteral("AR PL UMing CN"));
-    f.setPointSizeF(font.size);
-    f.setBold(font.bold);
-    f.setItalic(font.italic);
-    f.setStyleStrategy(QFont::PreferOutline);
-    return f;
-}
-
-void render(QPainter &painter, const PreparedPage &page, double scale, const QPointF &origin)
-{
-    painter.save();
-    const double dpi = painter.device()->logicalDpiY();
-    painter.setPen(QPen(Qt::black, qMax(1.0, scale * 0.75)));
-    for (const QLineF &l : page.lines)
-        painter.drawLine(QLineF(origin + l.p1() * scale, origin + l.p2() * scale));
-    for (const PlacedText &t : page.texts) {
-        painter.save();
-        // A text never leaves its cell.
-        painter.setClipRect(QRectF(origin + t.rect.topLeft() * scale, t.rect.size() * scale), Qt::IntersectClip);
-        // Draw in reference pixels with the reference font, scaled down to the device.
-        painter.translate(origin);
-        painter.scale(scale / ReferencePerUnit, scale / ReferencePerUnit);
-        QFont f = qtFont(t.font);
-        f.setPointSizeF(t.font.size * ReferenceDpi / dpi);
-        painter.setFont(f);
-        const double lineHeight = metrics(t.font).lineSpacing();
-        const double block = t.lines.size() * lineHeight;
-        double top = t.rect.top() + Padding;
-        if (t.align & Qt::AlignBottom)
-            top = t.rect.bottom() - Padding - block;
-        else if (t.align & Qt::AlignVCenter)
-            top = t.rect.top() + (t.rect.height() - block) / 2;
-        for (int i = 0; i < t.lines.size(); ++i) {
-            const QRectF line(t.rect.left() + Padding, top + i * lineHeight, t.rect.width() - 2 * Padding, lineHeight);
-            const QRectF reference(line.topLeft() * ReferencePerUnit, line.size() * ReferencePerUnit);
-            painter.drawText(reference, int((t.align & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter) | Qt::TextDontClip,
-                             t.lines[i]);
-        }
-        painter.restore();
-    }
-    painter.restore();
-}
-
-QByteArray PreparedReport::toJson() const
-{
-    QJsonArray pagesJson;
-    for (const PreparedPage &p : pages) {
-        QJsonArray texts, lines;
-        for (const PlacedText &t : p.texts)
-            texts << QJsonObject{{QStringLiteral("rect"), QJsonArray{t.rect.x(), t.rect.y(), t.rect.width(), t.rect.height()}},
-                                 {QStringLiteral("lines"), QJsonArray::fromStringList(t.lines)},
-                                 {QStringLiteral("font"), fontJson(t.font)},
-                                 {QStringLiteral("align"), int(t.align)},
-                                 {QStringLiteral("memo"), t.memo}};
-        for (const QLineF &l : p.lines)
-            lines << QJsonArray{l.x1(), l.y1(), l.x2(), l.y2()};
-        pagesJson << QJsonObject{{QStringLiteral("size"), QJsonArray{p.size.width(), p.size.height()}},
-                                 {QStringLiteral("texts"), texts},
-                                 {QStringLiteral("lines"), lines}};
-    }
-    return QJsonDocument(QJsonObject{{QStringLiteral("format"), QStringLiteral("tolva-prepared-report")},
-                                     {QStringLiteral("title"), title},
-                                     {QStringLiteral("pages"), pagesJson}})
-        .toJson(QJsonDocument::Compact);
-}
-
-PreparedReport PreparedReport::fromJson(const QByteArray &json)
-{
-    const QJsonDocument doc = QJsonDocument::fromJson(json);
-    const QJsonObject o = doc.object();
-    if (o.value(QStringLiteral("format")).toString() != QLatin1String("tolva-prepared-report"))
-        throw ReportError(QStringLiteral("这不是本程序保存的报表文件。"));
-    PreparedReport r;
-    r.title = o.value(QStringLiteral("title")).toString();
-    for (const QJsonValue &pv : o.value(QStringLiteral("pages")).toArray()) {
-        const QJsonObject po = pv.toObject();
-        PreparedPage p;
-        const QJsonArray size = po.value(QStringLiteral("size")).toArray();
-        p.size = QSizeF(size[0].toDouble(), size[1].toDouble());
-        for (const QJsonValue &tv : po.value(QStringLiteral("texts")).toArray()) {
-            const QJsonObject to = tv.toObject();
-            PlacedText t;
-            const QJsonArray rect = to.value(QStringLiteral("rect")).toArray();
-            t.rect = QRectF(rect[0].toDouble(), rect[1].toDouble(), rect[2].toDouble(), rect[3].toDouble());
-            for (const QJsonValue &line : to.value(QStringLiteral("lines")).toArray())
-                t.lines << line.toString();
-            const QJsonObject fo = to.value(QStringLiteral("font")).toObject();
-            t.font.family = fo.value(QStringLiteral("family")).toString();
-            t.font.size = fo.value(QStringLiteral("size")).toDouble(10);
-            t.font.bold = fo.value(QStringLiteral("bold")).toBool();
-            t.font.italic = fo.value(QStringLiteral("italic")).toBool();
-            t.align = Qt::Alignment(to.value(QStringLiteral("align")).toInt());
-            t.memo = to.value(QStringLiteral("memo")).toString();
-            p.texts << t;
-        }
-        for (const QJsonValue &lv : po.value(QStringLiteral("lines")).toArray()) {
-            const QJsonArray l = lv.toArray();
-            p.lines << QLineF(l[0].toDouble(), l[1].toDouble(), l[2].toDouble(), l[3].toDouble());
-        }
-        r.pages << p;
-    }
-    return r;
-}
-
-void PreparedReport::save(const QString &path, const QString &dataFolder) const
-{
-    refuseDataFile(path, dataFolder);
-    const QString failed = QStringLiteral("报表文件无法保存：%1").arg(path);
-    std::unique_ptr<OutputFile> output;
-    try {
-        output = std::make_unique<OutputFile>(path);
-    } catch (const Error &) {
-        throw Error(failed);
-    }
-    QFile file(output->temporaryPath());
-    const QByteArray json = toJson();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(json) != json.size() || !file.flush())
-        throw Error(file.error() == QFileDevice::ResourceError
-                        ? QStringLiteral("磁盘已满，报表文件“%1”没有保存。").arg(QDir::toNativeSeparators(path))
-                        : failed);
-    file.close();
-    output->commit();
-}
-
-PreparedReport PreparedReport::load(const QString &path, const QString &dataFolder)
-{
-    if (isDataFile(path, dataFolder))
-        throw ReportError(QStringLiteral("“%1”是本程序的数据文件,不是报表文件。").arg(QDir::toNativeSeparators(path)));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ReportError(QStringLiteral("无法打开报表文件 %1。").arg(path));
-    return fromJson(file.readAll());
 }
 
 } // namespace tolva::report
