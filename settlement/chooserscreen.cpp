@@ -71,12 +71,12 @@ Tczbcx1::Tczbcx1(Context &context, QWidget *parent)
     ui->d1->setDate(context.today());
     ui->d2->setDate(context.today());
 
-    connect(ui->Edit1, &QLineEdit::textChanged, this, &Tczbcx1::Edit1Change);
-    connect(ui->DBGrid1, &QAbstractItemView::clicked, this, &Tczbcx1::DBGrid1Click);
-    connect(ui->DBGrid1, &QAbstractItemView::doubleClicked, this, &Tczbcx1::DBGrid1DblClick);
-    connect(modes_, &QButtonGroup::idClicked, this, &Tczbcx1::check2Click);
-    connect(ui->DBGrid2, &QTableWidget::itemChanged, this, &Tczbcx1::priceEdited);
-    connect(ui->btn1_add, &QPushButton::clicked, this, &Tczbcx1::btn1_addClick);
+    on(ui->Edit1, &QLineEdit::textChanged, &Tczbcx1::Edit1Change);
+    on(ui->DBGrid1, &QAbstractItemView::clicked, &Tczbcx1::DBGrid1Click);
+    on(ui->DBGrid1, &QAbstractItemView::doubleClicked, &Tczbcx1::DBGrid1DblClick);
+    on(modes_, &QButtonGroup::idClicked, &Tczbcx1::check2Click);
+    on(ui->DBGrid2, &QTableWidget::itemChanged, &Tczbcx1::priceEdited);
+    on(ui->btn1_add, &QPushButton::clicked, &Tczbcx1::btn1_addClick);
     connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
 }
 

@@ -70,17 +70,17 @@ Tczbcx::Tczbcx(Context &context, Dataset &contract, QWidget *parent)
     enterChain({ui->Edit5, ui->Edit6, ui->Edit8});
     ui->UpDown5->setValue(10);
 
-    connect(ui->btn1_add, &QPushButton::clicked, this, &Tczbcx::btn1_addClick);
-    connect(ui->btn1_del, &QPushButton::clicked, this, &Tczbcx::btn1_delClick);
+    on(ui->btn1_add, &QPushButton::clicked, &Tczbcx::btn1_addClick);
+    on(ui->btn1_del, &QPushButton::clicked, &Tczbcx::btn1_delClick);
     connect(ui->btn1_exit, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui->com1, qOverload<int>(&QComboBox::activated), this, &Tczbcx::com1Click);
-    connect(ui->Edit5, &QLineEdit::editingFinished, this, &Tczbcx::Edit5Exit);
-    connect(ui->Edit6, &QLineEdit::editingFinished, this, &Tczbcx::Edit6Exit);
-    connect(ui->Edit8, &QLineEdit::editingFinished, this, &Tczbcx::Edit8Exit);
-    connect(ui->UpDown5, &QSpinBox::valueChanged, this, &Tczbcx::UpDown5Click);
-    connect(ui->CheckBox1, &QCheckBox::clicked, this, &Tczbcx::CheckBox1Click);
-    connect(&query1_, &Dataset::currentChanged, this, &Tczbcx::showExplanation);
-    connect(&query1_, &Dataset::reset, this, &Tczbcx::showExplanation);
+    on(ui->com1, qOverload<int>(&QComboBox::activated), &Tczbcx::com1Click);
+    on(ui->Edit5, &QLineEdit::editingFinished, &Tczbcx::Edit5Exit);
+    on(ui->Edit6, &QLineEdit::editingFinished, &Tczbcx::Edit6Exit);
+    on(ui->Edit8, &QLineEdit::editingFinished, &Tczbcx::Edit8Exit);
+    on(ui->UpDown5, &QSpinBox::valueChanged, &Tczbcx::UpDown5Click);
+    on(ui->CheckBox1, &QCheckBox::clicked, &Tczbcx::CheckBox1Click);
+    on(&query1_, &Dataset::currentChanged, &Tczbcx::showExplanation);
+    on(&query1_, &Dataset::reset, &Tczbcx::showExplanation);
 }
 
 Tczbcx::~Tczbcx() = default;
