@@ -47,18 +47,10 @@ void Statement::bind(int i, const QVariant &value)
         bindNull(i);
         return;
     }
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
+    if (Store::isStoredNumber(v))
         bind(i, v.toDouble());
-        return;
-    default:
+    else
         bind(i, v.toString());
-    }
 }
 
 bool Statement::next()

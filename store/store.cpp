@@ -199,21 +199,7 @@ void Store::reopen()
     tolva::startLog(*engine_, isServer());
     // Every result set is re-read, also when one of them fails (the file put in place may lack
     // what it asks for); the first failure is reported.
-    std::exception_ptr first;
-    for (Dataset *d : QVector<Dataset *>(datasets_)) {
-        if (!d->isOpen())
-            continue;
-        try {
-            if (d->isEditing())
-                d->cancel();
-            d->refresh();
-        } catch (...) {
-            if (!first)
-                first = std::current_exception();
-        }
-    }
-    if (first)
-        std::rethrow_exception(first);
+    refreshDatasets();
 }
 
 
@@ -227,21 +213,7 @@ void Store::reconnect(const Options &options)
     engine_ = std::move(next);
     options_ = options;
     columnsLoaded_ = false;
-    std::exception_ptr first;
-    for (Dataset *d : QVector<Dataset *>(datasets_)) {
-        if (!d->isOpen())
-            continue;
-        try {
-            if (d->isEditing())
-                d->cancel();
-            d->refresh();
-        } catch (...) {
-            if (!first)
-                first = std::current_exception();
-        }
-    }
-    if (first)
-        std::rethrow_exception(first);
+    refreshDatasets();
 }
 
 void Store::logIn(const QString &user, const QString &password)
@@ -356,6 +328,21 @@ void BulkInsert::add(const std::string &utf8)
     appender_->add(utf8.data(), int(utf8.size()));
 }
 
+bool Store::isStoredNumber(const QVariant &stored)
+{
+    switch (stored.typeId()) {
+    case QMetaType::Double:
+    case QMetaType::Float:
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void BulkInsert::add(const QVariant &value)
 {
     const QVariant v = Store::toStored(value);
@@ -363,18 +350,10 @@ void BulkInsert::add(const QVariant &value)
         addNull();
         return;
     }
-    switch (v.typeId()) {
-    case QMetaType::Double:
-    case QMetaType::Float:
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-    case QMetaType::UInt:
-    case QMetaType::ULongLong:
+    if (Store::isStoredNumber(v))
         add(v.toDouble());
-        return;
-    default:
+    else
         add(v.toString());
-    }
 }
 
 void BulkInsert::endRow()
@@ -490,21 +469,7 @@ void Store::replaceWith(Store &source)
             insertRows(table, names, rows.rows);
         }
     });
-    std::exception_ptr first;
-    for (Dataset *d : QVector<Dataset *>(datasets_)) {
-        if (!d->isOpen())
-            continue;
-        try {
-            if (d->isEditing())
-                d->cancel();
-            d->refresh();
-        } catch (...) {
-            if (!first)
-                first = std::current_exception();
-        }
-    }
-    if (first)
-        std::rethrow_exception(first);
+    refreshDatasets();
 }
 
 void Store::emptyTable(const QString &table)
@@ -578,6 +543,25 @@ void Store::whenSettled(std::function<void(bool committed)> f)
         return;
     }
     settled_.push_back(std::move(f));
+}
+
+void Store::refreshDatasets()
+{
+    std::exception_ptr first;
+    for (Dataset *d : QVector<Dataset *>(datasets_)) {
+        if (!d->isOpen())
+            continue;
+        try {
+            if (d->isEditing())
+                d->cancel();
+            d->refresh();
+        } catch (...) {
+            if (!first)
+                first = std::current_exception();
+        }
+    }
+    if (first)
+        std::rethrow_exception(first);
 }
 
 void Store::settle(bool committed)

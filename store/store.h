@@ -283,6 +283,8 @@ public:
 
     // Converts a value to what is written into the file (dates as yyyy-mm-dd text).
     static QVariant toStored(const QVariant &value);
+    // Whether a stored value (see toStored) goes into the tables as a number; otherwise as text.
+    static bool isStoredNumber(const QVariant &stored);
 
     // Result sets register themselves so that reopen() can re-read them.
     void attach(Dataset *dataset);
@@ -293,6 +295,9 @@ public:
 
 private:
     void settle(bool committed);
+    // Re-reads every open result set (a pending change is dropped), also when one of them fails;
+    // the first failure is thrown after all have run.
+    void refreshDatasets();
     void loadColumns() const;
 
     QString folder_;
