@@ -10,6 +10,9 @@
 
 #include <cerrno>
 #include <limits>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace tolva::engine {
 
@@ -180,31 +183,93 @@ private:
     sqlite3_stmt *st_ = nullptr;
 };
 
-// Rows go in one by one through a prepared insert: within a transaction that is as fast as SQLite
-// gets.
+// Rows go in a batch at a time through one prepared insert of many rows (one statement run per
+// batch rather than per row), the batch's texts held here and bound without a copy; the rows left
+// over at the end go in one by one.
 class SqliteAppender : public Appender {
 public:
     SqliteAppender(sqlite3 *db, const QString &table, const QStringList &columns)
-        : cursor_(db, QStringLiteral("insert into %1 (%2) values (%3)")
-                          .arg(table, columns.join(QLatin1Char(',')),
-                               QStringList(columns.size(), QStringLiteral("?")).join(QLatin1Char(','))))
+        : db_(db), table_(table), columns_(columns), width_(int(columns.size())),
+          batchRows_(qMax(1, BatchValues / qMax(1, width_)))
     {
+        values_.reserve(std::size_t(batchRows_) * std::size_t(width_));
     }
-    void addNull() override { cursor_.bindNull(column_++); }
-    void add(double value) override { cursor_.bind(column_++, value); }
-    void add(const char *utf8, int size) override { cursor_.bindText(column_++, utf8, size, false); }
+    void addNull() override { values_.push_back({Kind::Null, 0, 0, 0}); }
+    void add(double value) override { values_.push_back({Kind::Number, value, 0, 0}); }
+    void add(const char *utf8, int size) override
+    {
+        values_.push_back({Kind::Text, 0, text_.size(), std::size_t(size)});
+        text_.append(utf8, std::size_t(size));
+    }
     void endRow() override
     {
-        while (cursor_.next()) {
-        }
-        cursor_.reset();
-        column_ = 0;
+        if (++rows_ == batchRows_)
+            write(batch_, rows_);
     }
-    void finish() override {}
+    void finish() override
+    {
+        if (rows_ > 0)
+            write(single_, rows_);
+    }
 
 private:
-    SqliteCursor cursor_;
-    int column_ = 0;
+    enum class Kind { Null, Number, Text };
+    struct Value {
+        Kind kind;
+        double number;
+        std::size_t offset, size;
+    };
+    // At most this many values in one statement: far below SQLite's limit of bound parameters.
+    static constexpr int BatchValues = 960;
+
+    std::unique_ptr<SqliteCursor> statement(int rows) const
+    {
+        const QString one = QLatin1Char('(') + QStringList(width_, QStringLiteral("?")).join(QLatin1Char(',')) +
+                            QLatin1Char(')');
+        return std::make_unique<SqliteCursor>(db_, QStringLiteral("insert into %1 (%2) values %3")
+                                                       .arg(table_, columns_.join(QLatin1Char(',')),
+                                                            QStringList(rows, one).join(QLatin1Char(','))));
+    }
+    // Writes the rows held: a whole batch by the batch statement, fewer row by row.
+    void write(std::unique_ptr<SqliteCursor> &cursor, int rows)
+    {
+        const bool whole = rows == batchRows_;
+        if (!cursor)
+            cursor = statement(whole ? batchRows_ : 1);
+        const int perStatement = whole ? batchRows_ : 1;
+        for (int first = 0; first < rows; first += perStatement) {
+            for (int i = 0; i < perStatement * width_; ++i) {
+                const Value &v = values_[std::size_t(first * width_ + i)];
+                switch (v.kind) {
+                case Kind::Null:
+                    cursor->bindNull(i);
+                    break;
+                case Kind::Number:
+                    cursor->bind(i, v.number);
+                    break;
+                case Kind::Text:
+                    cursor->bindText(i, text_.data() + v.offset, int(v.size), true);
+                    break;
+                }
+            }
+            while (cursor->next()) {
+            }
+            cursor->reset();
+        }
+        values_.clear();
+        text_.clear();
+        rows_ = 0;
+    }
+
+    sqlite3 *db_;
+    QString table_;
+    QStringList columns_;
+    int width_;
+    int batchRows_;
+    int rows_ = 0;
+    std::vector<Value> values_;
+    std::string text_;
+    std::unique_ptr<SqliteCursor> batch_, single_;
 };
 
 // The functions the log's triggers call: the time and the user of the session, and the refusal of
