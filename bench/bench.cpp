@@ -202,7 +202,8 @@ bool statementWindow(Store &store, Baseline &baselineA)
             std::fprintf(stderr, "preparation refused: %s\n", qPrintable(settlement::message(preparation.refusal)));
             std::exit(1);
         }
-        const auto result = settlement::compute(store, request, {settlement::Method::StartDayFree, QString()});
+        const auto result = settlement::compute(store, request, {settlement::Method::StartDayFree, QString()}, {},
+                                                nullptr, preparation.movements.get());
         rows.open(QStringLiteral("select * from ") + settlement::tableName(result));
         grid.setDataset(&rows);
         // What a maximised grid first draws: a screenful of cells.
@@ -354,10 +355,11 @@ int run(const QString &folder)
                                 settlement::DateMode::Range};
     // The preparation (checks, money totals, rebuild of czb) runs once when the contract is chosen;
     // the statement (method and period restriction) runs each time the statement window shows.
+    settlement::Preparation prepared;
     const auto [a0, preparation] = beside(9, baselineA, [&] {
-        const settlement::Preparation p = settlement::prepare(store, request);
-        if (!p.ok()) {
-            std::fprintf(stderr, "preparation refused: %s\n", qPrintable(settlement::message(p.refusal)));
+        prepared = settlement::prepare(store, request);
+        if (!prepared.ok()) {
+            std::fprintf(stderr, "preparation refused: %s\n", qPrintable(settlement::message(prepared.refusal)));
             std::exit(1);
         }
     });
@@ -368,7 +370,9 @@ int run(const QString &folder)
     for (int method = 0; method < 3; ++method) {
         double rent = 0;
         const auto [a, t] = beside(15, baselineA, [&] {
-            const auto result = settlement::compute(store, request, {settlement::Method(method), QString()});
+            // As the statement window: the rows its preparation made.
+            const auto result = settlement::compute(store, request, {settlement::Method(method), QString()}, {},
+                                                    nullptr, prepared.movements.get());
             rent = settlement::totalRent(store, result);
         });
         const double ratio = t / a;

@@ -211,7 +211,10 @@ Preparation prepare(Store &store, const Request &request, bool hasContract, cons
     p.totals = totals(store, request.numa, request.khm);
     checkOtherCharges(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
     // The rebuild refuses a movement it cannot read.
-    rebuildMovements(store, request.numa, progress);
+    auto movements = std::make_shared<QVector<Movement>>();
+    rebuildMovements(store, QStringList{request.numa}, progress,
+                     [&](const QString &, const QVector<Movement> &rows) { *movements = rows; });
+    p.movements = std::move(movements);
     const QChar q(QLatin1Char('"'));
     p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
               request.numa.trimmed() + q + QStringLiteral("的数据");
@@ -384,14 +387,14 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
 }
 
 Result compute(Store &store, const Request &request, const Run &run, const Progress &progress,
-               QVector<Carry> *carries)
+               QVector<Carry> *carries, const QVector<Movement> *movements)
 {
     const bool period = request.mode == DateMode::Range;
     if (carries)
         carries->clear();
     store.transaction([&] {
         // A period statement knows nothing after its end.
-        const QVector<Movement> rows = readingOrder(readMovements(store, request.numa), true,
+        const QVector<Movement> rows = readingOrder(movements ? *movements : readMovements(store, request.numa), true,
                                                     period ? request.end : QDate(), materialChoice(run.singleMaterial));
         store.exec(QStringLiteral("delete from czbtem"));
         if (period)

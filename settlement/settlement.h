@@ -9,6 +9,7 @@
 #include <QVector>
 
 #include <functional>
+#include <memory>
 
 namespace tolva::settlement {
 
@@ -38,10 +39,14 @@ enum class Refusal {
 };
 QString message(Refusal refusal);
 
+struct Movement;
 struct Preparation {
     Refusal refusal = Refusal::None;
     Totals totals;
     QString title; // the statement window's title panel text
+    // The contract's czb rows as the preparation rebuilt them: a statement computed while czb
+    // still holds them takes them from here rather than reading them back.
+    std::shared_ptr<const QVector<Movement>> movements;
     bool ok() const { return refusal == Refusal::None; }
 };
 
@@ -68,7 +73,6 @@ Preparation prepare(Store &store, const Request &request, bool hasContract = tru
 Totals totals(Store &store, const QString &numa, const QString &khm);
 
 // One row of czb (methods.h).
-struct Movement;
 // The czb rows of one contract, in stored order, as the rebuild makes them.
 using ContractRows = std::function<void(const QString &numa, const QVector<Movement> &rows)>;
 
@@ -123,8 +127,10 @@ struct Carry {
     double suspended = 0;  // the suspended days deducted from them
     double daysBefore = 0; // its days as charged up to the day before the start
 };
+// `movements`, when given, are the contract's czb rows as its preparation made them (and czb still
+// holds them), in place of reading them.
 Result compute(Store &store, const Request &request, const Run &run, const Progress &progress = {},
-               QVector<Carry> *carries = nullptr);
+               QVector<Carry> *carries = nullptr, const QVector<Movement> *movements = nullptr);
 
 // What the summaries take from one material's working rows of a contract.
 struct MaterialFigures {

@@ -49,7 +49,8 @@ void writeStatement(Store &store, Dataset &contract, Dataset &titles, const QDat
     const Preparation p = prepare(store, request);
     if (!p.ok())
         throw CommandFailure{settlement::message(p.refusal)};
-    const Result result = compute(store, request, {statementSettings(store).method, QString()});
+    const Result result = compute(store, request, {statementSettings(store).method, QString()}, {}, nullptr,
+                                  p.movements.get());
     const report::PreparedReport prepared = prepareStatement(store, result, contract, titles, request.start,
                                                              request.end, p.totals,
                                                              contract.text(QStringLiteral("bz")), today);

@@ -97,6 +97,7 @@ void Tczbcx::setStatement(const Request &request, const Preparation &preparation
 {
     request_ = request;
     totals_ = preparation.totals;
+    movements_ = preparation.movements;
     ui->Panel1->setText(preparation.title);
     ui->Edit1->setText(total(totals_.deposits));
     ui->Edit2->setText(total(totals_.rentReceived));
@@ -143,7 +144,7 @@ void Tczbcx::run(const QString &material)
         Tczbcx *w;
         ~Reattach() { w->ui->DBGrid1->setDataset(&w->query1_); }
     } reattach{this};
-    result_ = compute(context().store(), request_, {method_, material}, {}, &carries_);
+    result_ = compute(context().store(), request_, {method_, material}, {}, &carries_, movements_.get());
     query1_.open(QStringLiteral("select * from ") + tableName(result_));
 }
 

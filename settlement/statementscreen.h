@@ -50,6 +50,8 @@ private:
     Dataset query1_;
     settlement::Request request_;
     settlement::Totals totals_;
+    // The contract's czb rows as the preparation made them; czb holds them while this window is up.
+    std::shared_ptr<const QVector<settlement::Movement>> movements_;
     settlement::Method method_ = settlement::Method::StartDayFree;
     settlement::Result result_ = settlement::Result::Czbtem;
     QVector<settlement::Carry> carries_;
