@@ -28,6 +28,20 @@ double checkedNumber(double value, const QString &text, const QString &sql)
     return value;
 }
 
+// yyyy-mm-dd and what may follow it (a time), as QDate::fromString with Qt::ISODate reads its
+// first ten characters, without its general parser for the usual form.
+QDate isoDate(const QString &s)
+{
+    const QChar *c = s.constData();
+    auto digit = [&](int i) { return c[i] >= QLatin1Char('0') && c[i] <= QLatin1Char('9'); };
+    if (s.size() >= 10 && c[4] == QLatin1Char('-') && c[7] == QLatin1Char('-') && digit(0) && digit(1) && digit(2) &&
+        digit(3) && digit(5) && digit(6) && digit(8) && digit(9)) {
+        auto n = [&](int i) { return c[i].unicode() - '0'; };
+        return QDate(n(0) * 1000 + n(1) * 100 + n(2) * 10 + n(3), n(5) * 10 + n(6), n(8) * 10 + n(9));
+    }
+    return QDate::fromString(s.left(10), Qt::ISODate);
+}
+
 QVariant normalised(ColumnType type, const QVariant &value, const QString &sql)
 {
     if (value.isNull())
@@ -41,7 +55,7 @@ QVariant normalised(ColumnType type, const QVariant &value, const QString &sql)
         const QString s = value.toString().trimmed();
         if (s.isEmpty())
             return QVariant();
-        const QDate d = QDate::fromString(s.left(10), Qt::ISODate);
+        const QDate d = isoDate(s);
         if (!d.isValid())
             throw StoreError(QStringLiteral("“%1”不是有效的日期。").arg(s), sql);
         return d;
@@ -103,7 +117,17 @@ Loaded load(Store &store, const QString &table, Rows &&rows, const QString &sql)
         row.removeFirst();
         for (int f = 0; f < out.fields.size(); ++f) {
             QVariant &v = row[f];
-            if (out.types[f] == ColumnType::Date && v.typeId() == QMetaType::QString && !v.isNull()) {
+            const int id = v.typeId();
+            // The usual values as the store gives them stay as they are: a finite number of a
+            // number column, a text of a text column.
+            if (out.types[f] == ColumnType::Number && id == QMetaType::Double) {
+                const double d = *static_cast<const double *>(v.constData());
+                if (std::isfinite(d) && std::fabs(d) <= Dataset::largestNumber)
+                    continue;
+            }
+            if (out.types[f] == ColumnType::Text && id == QMetaType::QString)
+                continue;
+            if (out.types[f] == ColumnType::Date && id == QMetaType::QString && !v.isNull()) {
                 auto &last = lastDates[f];
                 const QString text = v.toString();
                 if (!last.second.isValid() || text != last.first)
