@@ -19,7 +19,9 @@ namespace {
 // (between words where there are spaces, between any two characters otherwise).
 QStringList wrap(const QString &text, const Font &font, double width, bool wordWrap)
 {
-    const QStringList paragraphs = text.split(QLatin1Char('\n'));
+    // Most texts are one line: no split for them.
+    const QStringList paragraphs =
+        text.contains(QLatin1Char('\n')) ? text.split(QLatin1Char('\n')) : QStringList{text};
     if (!wordWrap)
         return paragraphs;
     const Metrics &m = metrics(font);
@@ -374,8 +376,11 @@ private:
             const Metrics &m = metrics(c.memo.font);
             if (c.memo.autoSize && !c.memo.wordWrap) {
                 double widest = 0;
-                for (const QString &line : s.split(QLatin1Char('\n')))
-                    widest = qMax(widest, m.width(line));
+                if (!s.contains(QLatin1Char('\n')))
+                    widest = m.width(s);
+                else
+                    for (const QString &line : s.split(QLatin1Char('\n')))
+                        widest = qMax(widest, m.width(line));
                 p.rect.setWidth(qMax(p.rect.width(), widest + 2 * Padding));
             }
             p.lines = wrap(s, c.memo.font, p.rect.width() - 2 * Padding, c.memo.wordWrap);

@@ -113,17 +113,42 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                    rows.fieldIndex(QStringLiteral("a1")),   rows.fieldIndex(QStringLiteral("a2")),
                    rows.fieldIndex(QStringLiteral("a5")),   rows.fieldIndex(QStringLiteral("datea"))};
     auto lastRow = std::make_shared<int>(-1);
-    s.hook = [state, layout, settings, statement, kindOf, kinds, f,
-              lastRow](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+    // What a name asks for is told once per name, not by comparing texts on every row.
+    enum class Asked { Value, Band2Height, Band3Height, Category, A1a, A1b, Row };
+    auto asked = std::make_shared<QHash<QString, Asked>>();
+    auto askedOf = [](const QString &name) {
+        auto is = [&](const char *n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
         if (name.startsWith(QLatin1String("stmt_")))
+            return Asked::Value;
+        if (is("band2_height"))
+            return Asked::Band2Height;
+        if (is("band3_height"))
+            return Asked::Band3Height;
+        if (is("Category1"))
+            return Asked::Category;
+        if (is("a1_a"))
+            return Asked::A1a;
+        if (is("a1_b"))
+            return Asked::A1b;
+        return Asked::Row;
+    };
+    s.hook = [state, layout, settings, statement, kindOf, kinds, f, lastRow, asked,
+              askedOf](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
+        auto what = asked->constFind(name);
+        if (what == asked->constEnd())
+            what = asked->insert(name, askedOf(name));
+        switch (*what) {
+        case Asked::Value:
             return state->values.value(name.mid(5));
-        if (name.compare(QLatin1String("band2_height"), Qt::CaseInsensitive) == 0)
+        case Asked::Band2Height:
             return settings.rowHeight;
-        if (name.compare(QLatin1String("band3_height"), Qt::CaseInsensitive) == 0)
+        case Asked::Band3Height:
             return settings.totalHeight;
-        if (name.compare(QLatin1String("Category1"), Qt::CaseInsensitive) == 0)
+        case Asked::Category:
             return QString();
-
+        default:
+            break;
+        }
         const Dataset &rows = *statement;
         const int r = rows.currentRow();
         if (r < 0)
@@ -143,8 +168,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                 return v;
             return format::number(v.toDouble(), quantityPattern(state->shown));
         };
-        const bool a1a = name.compare(QLatin1String("a1_a"), Qt::CaseInsensitive) == 0;
-        const bool a1b = !a1a && name.compare(QLatin1String("a1_b"), Qt::CaseInsensitive) == 0;
+        const bool a1a = *what == Asked::A1a;
+        const bool a1b = *what == Asked::A1b;
         if (a1a || a1b) {
             const QVariant a1 = rows.valueAt(r, f.a1);
             if (layout == 1)

@@ -15,14 +15,12 @@ namespace {
 // Digits of |value| rounded to `decimals` places: the integer digits (without leading zeros,
 // "0" when none) and exactly `decimals` fraction digits.
 struct Decimal {
-    QString integer;
-    QString fraction;
+    std::string integer;
+    std::string fraction;
     bool isZero() const
     {
-        for (const QChar c : integer + fraction)
-            if (c != QLatin1Char('0'))
-                return false;
-        return true;
+        auto zeros = [](const std::string &t) { return std::all_of(t.begin(), t.end(), [](char c) { return c == '0'; }); };
+        return zeros(integer) && zeros(fraction);
     }
 };
 
@@ -101,9 +99,9 @@ Decimal roundDecimal(double value, int decimals)
     roundedText(value, decimals, text);
     const size_t dot = text.find('.');
     Decimal result;
-    result.integer = QString::fromLatin1(text.data(), int(dot == std::string::npos ? text.size() : dot));
+    result.integer.assign(text, 0, dot == std::string::npos ? text.size() : dot);
     if (dot != std::string::npos)
-        result.fraction = QString::fromLatin1(text.data() + dot + 1, int(text.size() - dot - 1));
+        result.fraction.assign(text, dot + 1, std::string::npos);
     return result;
 }
 
@@ -220,21 +218,27 @@ QString render(const Section &s, const Decimal &d)
 {
     if (!s.hasDigits)
         return s.prefix + s.suffix;
-    QString integer = d.integer;
-    if (integer == QLatin1String("0"))
-        integer.clear();
-    if (integer.size() < s.integerZeros)
-        integer.prepend(QString(s.integerZeros - integer.size(), QLatin1Char('0')));
-    if (s.thousands)
-        for (int i = integer.size() - 3; i > 0; i -= 3)
-            integer.insert(i, QLatin1Char(','));
-    QString fraction = d.fraction;
-    while (fraction.size() > s.fractionZeros && fraction.endsWith(QLatin1Char('0')))
-        fraction.chop(1);
-    QString body = integer;
-    if (!fraction.isEmpty())
-        body += QLatin1Char('.') + fraction;
-    return s.prefix + body + s.suffix;
+    std::string integer = d.integer == "0" ? std::string() : d.integer;
+    if (int(integer.size()) < s.integerZeros)
+        integer.insert(0, size_t(s.integerZeros) - integer.size(), '0');
+    std::string body;
+    body.reserve(integer.size() * 4 / 3 + d.fraction.size() + 2);
+    for (size_t i = 0; i < integer.size(); ++i) {
+        if (s.thousands && i > 0 && (integer.size() - i) % 3 == 0)
+            body += ',';
+        body += integer[i];
+    }
+    size_t fraction = d.fraction.size();
+    while (int(fraction) > s.fractionZeros && d.fraction[fraction - 1] == '0')
+        --fraction;
+    if (fraction > 0)
+        body.append(1, '.').append(d.fraction, 0, fraction);
+    QString out;
+    out.reserve(s.prefix.size() + int(body.size()) + s.suffix.size());
+    out += s.prefix;
+    out += QLatin1String(body.data(), qsizetype(body.size()));
+    out += s.suffix;
+    return out;
 }
 
 } // namespace
@@ -307,13 +311,12 @@ QString number(const QVariant &value, const QString &pattern)
     return number(value.toDouble(), pattern);
 }
 
-QString dateTime(const QDateTime &value, const QString &pattern)
+namespace {
+
+QString written(const QDate &d, const QTime &t, const QString &pattern)
 {
-    if (!value.isValid())
-        return QString();
-    const QDate d = value.date();
-    const QTime t = value.time();
     QString out;
+    out.reserve(pattern.size() + 4);
     int i = 0;
     const int n = pattern.size();
     auto run = [&](QChar c) {
@@ -336,19 +339,38 @@ QString dateTime(const QDateTime &value, const QString &pattern)
             continue;
         }
         const int len = run(lc);
-        auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+        // v written with at least `width` digits, zeros in front.
+        auto digits = [&out](int v, int width) {
+            char buffer[12];
+            int k = 0;
+            const bool negative = v < 0;
+            unsigned u = negative ? 0u - unsigned(v) : unsigned(v);
+            do {
+                buffer[k++] = char('0' + u % 10);
+                u /= 10;
+            } while (u != 0);
+            while (k < width)
+                buffer[k++] = '0';
+            if (negative)
+                out += QLatin1Char('-');
+            while (k > 0)
+                out += QLatin1Char(buffer[--k]);
+        };
         if (lc == QLatin1Char('y')) {
-            out += len >= 3 ? QStringLiteral("%1").arg(d.year(), 4, 10, QLatin1Char('0')) : two(d.year() % 100);
+            if (len >= 3)
+                digits(d.year(), 4);
+            else
+                digits(d.year() % 100, 2);
         } else if (lc == QLatin1Char('m')) {
-            out += len >= 2 ? two(d.month()) : QString::number(d.month());
+            digits(d.month(), len >= 2 ? 2 : 1);
         } else if (lc == QLatin1Char('d')) {
-            out += len >= 2 ? two(d.day()) : QString::number(d.day());
+            digits(d.day(), len >= 2 ? 2 : 1);
         } else if (lc == QLatin1Char('h')) {
-            out += len >= 2 ? two(t.hour()) : QString::number(t.hour());
+            digits(t.hour(), len >= 2 ? 2 : 1);
         } else if (lc == QLatin1Char('n')) {
-            out += len >= 2 ? two(t.minute()) : QString::number(t.minute());
+            digits(t.minute(), len >= 2 ? 2 : 1);
         } else if (lc == QLatin1Char('s')) {
-            out += len >= 2 ? two(t.second()) : QString::number(t.second());
+            digits(t.second(), len >= 2 ? 2 : 1);
         } else {
             out += c;
             i += 1;
@@ -359,19 +381,28 @@ QString dateTime(const QDateTime &value, const QString &pattern)
     return out;
 }
 
+} // namespace
+
+QString dateTime(const QDateTime &value, const QString &pattern)
+{
+    if (!value.isValid())
+        return QString();
+    return written(value.date(), value.time(), pattern);
+}
+
 QString date(const QDate &value, const QString &pattern)
 {
     if (!value.isValid())
         return QString();
-    return dateTime(QDateTime(value, QTime(0, 0)), pattern);
+    return written(value, QTime(0, 0), pattern);
 }
 
 QString fixed(double value, int decimals)
 {
     const Decimal d = roundDecimal(value, decimals);
-    QString text = d.integer;
+    QString text = QString::fromLatin1(d.integer.data(), qsizetype(d.integer.size()));
     if (decimals > 0)
-        text += QLatin1Char('.') + d.fraction;
+        text += QLatin1Char('.') + QString::fromLatin1(d.fraction.data(), qsizetype(d.fraction.size()));
     return value < 0 && !d.isZero() ? QLatin1Char('-') + text : text;
 }
 
