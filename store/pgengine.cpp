@@ -195,16 +195,39 @@ public:
         if (values_[i].isNull()) // an empty text is a text, not null
             values_[i] = QStringLiteral("");
     }
+    ~PgCursor() override
+    {
+        try {
+            close();
+        } catch (...) {
+        }
+    }
     bool next() override
     {
         if (!result_) {
-            result_ = wrap(engine_.run(sql_, values_, shown_));
-            row_ = -1;
+            // Inside a transaction a select is read through a cursor of the server a batch at a
+            // time, so that a pass over the whole ledger does not hold it in memory; other
+            // statements may run between the batches.
+            if (engine_.inTransaction() && sql_.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive)) {
+                static int opened = 0;
+                cursor_ = QStringLiteral("tolva_cursor_%1").arg(++opened);
+                engine_.run(QStringLiteral("declare %1 no scroll cursor for %2").arg(cursor_, sql_), values_, shown_);
+                fetch();
+            } else {
+                result_ = wrap(engine_.run(sql_, values_, shown_));
+                row_ = -1;
+            }
         }
+        if (++row_ < PQntuples(result_.get()))
+            return true;
+        if (cursor_.isEmpty() || PQntuples(result_.get()) < Batch)
+            return false;
+        fetch();
         return ++row_ < PQntuples(result_.get());
     }
     void reset() override
     {
+        close();
         result_.reset();
         row_ = -1;
     }
@@ -242,6 +265,24 @@ public:
     }
 
 private:
+    static constexpr int Batch = 5000;
+    void fetch()
+    {
+        result_ = wrap(engine_.run(QStringLiteral("fetch %1 from %2").arg(Batch).arg(cursor_), {}, shown_));
+        row_ = -1;
+    }
+    void close()
+    {
+        if (cursor_.isEmpty())
+            return;
+        const QString name = std::exchange(cursor_, QString());
+        if (!engine_.inTransaction())
+            return;
+        try {
+            engine_.run(QStringLiteral("close ") + name, {}, shown_);
+        } catch (const StoreError &) { // a transaction that failed meanwhile took the cursor with it
+        }
+    }
     bool current() const { return result_ && row_ >= 0 && row_ < PQntuples(result_.get()); }
     void set(int i, const QString &value)
     {
@@ -255,6 +296,7 @@ private:
     QVector<QString> values_;
     Result result_{nullptr, PQclear};
     int row_ = -1;
+    QString cursor_; // the server's cursor while one is open
 };
 
 // Rows go to the server in one COPY: one round trip for a whole computation's output.
