@@ -1,4 +1,5 @@
 #include "store/dataset.h"
+#include "store/statement.h"
 #include "testledger.h"
 
 #include <QSignalSpy>
@@ -35,6 +36,41 @@ private Q_SLOTS:
     {
         store_.reset();
         ledger_.reset();
+    }
+
+    // Rows written in bulk (more than one batch, and a part of one) read back whole, in order, by a
+    // statement that other statements interrupt inside the same transaction.
+    void bulkRowsReadBackBetweenOtherStatements()
+    {
+        Store &s = *store_;
+        constexpr int Rows = 12345;
+        double read = 0;
+        int count = 0;
+        s.transaction([&] {
+            BulkInsert rows = s.bulkInsert("czbnow1", {"namea", "numa", "a1"});
+            for (int i = 0; i < Rows; ++i) {
+                rows.add(QStringLiteral("材料%1").arg(i % 7));
+                if (i % 5 == 0)
+                    rows.addNull();
+                else
+                    rows.add(std::string("H") + std::to_string(i));
+                rows.add(double(i));
+                rows.endRow();
+            }
+            rows.finish();
+            Statement all(s, "select a1,namea,numa from czbnow1 order by a1");
+            while (all.next()) {
+                QCOMPARE(all.number(0), double(count));
+                QCOMPARE(all.text(1), QStringLiteral("材料%1").arg(count % 7));
+                QCOMPARE(all.isNull(2), count % 5 == 0);
+                read += all.number(0);
+                if (++count % 1000 == 0)
+                    s.exec("insert into czbtem1(namea,a1) values(:n,:a)", {{"n", "每千行"}, {"a", count}});
+            }
+        });
+        QCOMPARE(count, Rows);
+        QCOMPARE(read, double(Rows) * (Rows - 1) / 2);
+        QCOMPARE(s.scalar("select count(*) from czbtem1").toInt(), Rows / 1000);
     }
 
     // Another clerk (here a second session on the same ledger) changed or deleted the row since it
