@@ -6,6 +6,7 @@
 #include "store/format.h"
 #include "store/statement.h"
 
+#include <string_view>
 #include <unordered_set>
 
 #include <cmath>
@@ -17,7 +18,8 @@ namespace {
 // A text column's value as stored (UTF-8), or null.
 Text column(const Statement &s, int c)
 {
-    return {s.isNull(c), s.bytes(c)};
+    const Statement::View v = s.view(c);
+    return v.data ? Text(false, std::string(v.data, size_t(v.size))) : Text();
 }
 
 // A number column's value, Empty when null.
@@ -333,14 +335,17 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
     // The date last found right: the rows of one day are not checked again.
     std::string rightDate;
     while (read.next()) {
-        std::string numa = read.bytes(4);
-        if (read.isNull(4) || (!named && listed.find(numa) == listed.end()))
+        const Statement::View numa = read.view(4);
+        if (!numa.data)
             continue;
-        if (!reading || numa != current) {
+        const std::string_view number(numa.data, size_t(numa.size));
+        if (!reading || number != current) {
+            if (!named && listed.find(std::string(number)) == listed.end())
+                continue;
             if (reading)
                 finish();
             reading = true;
-            current = std::move(numa);
+            current.assign(number);
             movements.clear();
             reportProgress(progress, begun++, n, QString::fromStdString(current));
         }

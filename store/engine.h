@@ -42,6 +42,8 @@ public:
     virtual bool isNull(int column) const = 0;
     virtual double number(int column) const = 0; // null and text that is no number read as 0
     virtual std::string bytes(int column) const = 0; // text as UTF-8; empty for null
+    // The text as UTF-8 without a copy, valid until the next step, and its size; null for null.
+    virtual const char *text(int column, int &size) const = 0;
     virtual Statement::Stored stored(int column) const = 0;
 };
 

@@ -243,6 +243,15 @@ public:
         return std::string(PQgetvalue(result_.get(), row_, column), size_t(PQgetlength(result_.get(), row_, column)));
     }
 
+    const char *text(int column, int &size) const override
+    {
+        if (isNull(column)) {
+            size = 0;
+            return nullptr;
+        }
+        size = PQgetlength(result_.get(), row_, column);
+        return PQgetvalue(result_.get(), row_, column);
+    }
     Statement::Stored stored(int column) const override
     {
         if (isNull(column))

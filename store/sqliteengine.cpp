@@ -157,6 +157,12 @@ public:
         const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st_, column));
         return p ? std::string(p, size_t(sqlite3_column_bytes(st_, column))) : std::string();
     }
+    const char *text(int column, int &size) const override
+    {
+        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(st_, column));
+        size = p ? sqlite3_column_bytes(st_, column) : 0;
+        return p;
+    }
     Statement::Stored stored(int column) const override
     {
         switch (sqlite3_column_type(st_, column)) {

@@ -93,6 +93,13 @@ QString Statement::text(int column) const
     return QString::fromUtf8(b.data(), qsizetype(b.size()));
 }
 
+Statement::View Statement::view(int column) const
+{
+    View v;
+    v.data = cursor_->text(column, v.size);
+    return v;
+}
+
 std::string Statement::bytes(int column) const
 {
     return cursor_->bytes(column);

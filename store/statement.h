@@ -42,6 +42,12 @@ public:
     double number(int column) const; // null reads as 0
     QString text(int column) const;
     std::string bytes(int column) const; // the UTF-8 text as stored
+    // The UTF-8 text as stored without a copy, valid until the next step; `data` is null for null.
+    struct View {
+        const char *data = nullptr;
+        int size = 0;
+    };
+    View view(int column) const;
 
 private:
     std::unique_ptr<engine::Cursor> cursor_;
