@@ -358,18 +358,20 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
                 badMovement(store, qint64(read.number(11)));
         }
         auto value = [&](int c) { return kind[c] == Stored::Number ? read.number(c) : Empty; };
-        Entry e;
-        e.a1 = value(6);
-        e.b1 = value(7);
-        const bool grouped = e.a1 > 0 || e.b1 > 0;
-        e.datea = column(read, 1);
-        if (e.datea.null || e.datea.text != rightDate) {
+        const double a1 = value(6), b1 = value(7);
+        const Statement::View date = read.view(1);
+        if (!date.data || std::string_view(date.data, size_t(date.size)) != rightDate) {
             if (!isDate(read, 1))
                 badMovement(store, qint64(read.number(11)));
-            rightDate = e.datea.text;
+            rightDate.assign(date.data ? date.data : "", size_t(date.size));
         }
-        if (!grouped)
+        if (!(a1 > 0 || b1 > 0))
             continue; // takes part in no group
+        // Made in place: an entry holds six texts.
+        Entry &e = movements.emplaceBack();
+        e.a1 = a1;
+        e.b1 = b1;
+        e.datea = column(read, 1);
         e.a2 = value(8);
         e.a8 = value(9);
         e.namea = column(read, 0);
@@ -377,7 +379,6 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         e.dw1 = column(read, 3);
         e.numa = Text(false, current);
         e.khm = column(read, 5);
-        movements << std::move(e);
     }
     if (reading)
         finish();

@@ -345,6 +345,9 @@ public:
         buffer_ += '\n';
         column_ = 0;
         ++rows_;
+        // A whole ledger's rows go in several copies, so that they are not all held here at once.
+        if (buffer_.size() >= FlushBytes)
+            finish();
     }
     void finish() override
     {
@@ -357,6 +360,7 @@ public:
     }
 
 private:
+    static constexpr qsizetype FlushBytes = 1 << 20;
     void separate()
     {
         if (column_++ > 0)

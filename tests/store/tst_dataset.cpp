@@ -47,8 +47,11 @@ private Q_SLOTS:
         double read = 0;
         int count = 0;
         s.transaction([&] {
-            BulkInsert rows = s.bulkInsert("czbnow1", {"namea", "numa", "a1"});
+            // Wide enough rows that a server takes them in more than one copy.
+            const QString wide(30, QChar(0x5BA2));
+            BulkInsert rows = s.bulkInsert("czbnow1", {"khm", "namea", "numa", "a1"});
             for (int i = 0; i < Rows; ++i) {
+                rows.add(wide);
                 rows.add(QStringLiteral("材料%1").arg(i % 7));
                 if (i % 5 == 0)
                     rows.addNull();
@@ -58,11 +61,12 @@ private Q_SLOTS:
                 rows.endRow();
             }
             rows.finish();
-            Statement all(s, "select a1,namea,numa from czbnow1 order by a1");
+            Statement all(s, "select a1,namea,numa,khm from czbnow1 order by a1");
             while (all.next()) {
                 QCOMPARE(all.number(0), double(count));
                 QCOMPARE(all.text(1), QStringLiteral("材料%1").arg(count % 7));
                 QCOMPARE(all.isNull(2), count % 5 == 0);
+                QCOMPARE(all.text(3), wide);
                 read += all.number(0);
                 if (++count % 1000 == 0)
                     s.exec("insert into czbtem1(namea,a1) values(:n,:a)", {{"n", "每千行"}, {"a", count}});
