@@ -83,9 +83,10 @@ public:
         f.clock.start();
         action();
         settle();
-        f.done = f.clock.nsecsElapsed() / 1e6;
+        // A window opened is done once shown; a choice inside one once its work is over.
         if (f.shown < 0)
-            f.shown = f.done;
+            f.shown = f.clock.nsecsElapsed() / 1e6;
+        f.done = f.shown;
         current_ = outer;
         return f;
     }

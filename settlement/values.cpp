@@ -104,7 +104,28 @@ QString shown(const Statement &s, int column)
     return text.size() > Longest ? text.left(Longest) + QStringLiteral("…") : text;
 }
 
+QVector<QPair<qint64, qint64>> rowidRanges(Store &store, const QString &table, int rows)
+{
+    const Rows span = store.select(QStringLiteral("select min(rowid), max(rowid), count(*) from ") + table);
+    const QVector<QVariant> &r = span.rows.first();
+    const qint64 count = r[2].toLongLong();
+    if (count == 0)
+        return {};
+    const qint64 first = r[0].toLongLong(), last = r[1].toLongLong();
+    const qint64 parts = store.isServer() ? 1 : qMax<qint64>(1, count / qMax(1, rows));
+    const qint64 width = (last - first) / parts + 1;
+    QVector<QPair<qint64, qint64>> ranges;
+    for (qint64 from = first; from <= last; from += width)
+        ranges.append({from, qMin(last, from + width - 1)});
+    return ranges;
+}
+
 void checkMovements(Store &store, const QString &where, const Params &params)
+{
+    checkMovements(store, where, params, Progress());
+}
+
+void checkMovements(Store &store, const QString &where, const Params &params, const Progress &progress)
 {
     // Reading every movement again costs about half a grouped pass over them, so a table found
     // right is remembered on the connection (in a temporary table, gone with the connection) with
@@ -123,7 +144,23 @@ void checkMovements(Store &store, const QString &where, const Params &params)
         condition += QStringLiteral(" or ") + store.notANumber(QLatin1String(c));
     const QString sql = QStringLiteral("select rowid from czbnow where (") + condition + QLatin1Char(')');
     const QString first = QStringLiteral(" order by rowid limit 1");
-    if (store.scalar(sql + first).isNull()) {
+    bool found = false;
+    if (!progress) {
+        found = !store.scalar(sql + first).isNull();
+    } else {
+        const QString text = QStringLiteral("正在检查租赁明细……");
+        const auto ranges = rowidRanges(store, QStringLiteral("czbnow"));
+        for (int i = 0; i < ranges.size() && !found; ++i) {
+            reportProgress(progress, i, int(ranges.size()), text);
+            found = !store.scalar(sql + QStringLiteral(" and rowid >= :rowidFrom and rowid <= :rowidTo") + first,
+                                  {{QStringLiteral("rowidFrom"), ranges[i].first},
+                                   {QStringLiteral("rowidTo"), ranges[i].second}})
+                         .isNull();
+        }
+        if (!found)
+            reportProgress(progress, int(ranges.size()), int(ranges.size()), text);
+    }
+    if (!found) {
         if (!version.isNull()) {
             store.exec(QStringLiteral("delete from temp.tolva_movements_right"));
             store.exec(QStringLiteral("insert into temp.tolva_movements_right(version) values(:v)"), v);
