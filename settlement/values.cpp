@@ -1,5 +1,7 @@
 #include "values.h"
 
+#include "store/parts.h"
+
 #include <QStringDecoder>
 
 namespace tolva::settlement {
@@ -102,22 +104,6 @@ QString shown(const Statement &s, int column)
     }
     constexpr int Longest = 20;
     return text.size() > Longest ? text.left(Longest) + QStringLiteral("…") : text;
-}
-
-QVector<QPair<qint64, qint64>> rowidRanges(Store &store, const QString &table, int rows)
-{
-    const Rows span = store.select(QStringLiteral("select min(rowid), max(rowid), count(*) from ") + table);
-    const QVector<QVariant> &r = span.rows.first();
-    const qint64 count = r[2].toLongLong();
-    if (count == 0)
-        return {};
-    const qint64 first = r[0].toLongLong(), last = r[1].toLongLong();
-    const qint64 parts = store.isServer() ? 1 : qMax<qint64>(1, count / qMax(1, rows));
-    const qint64 width = (last - first) / parts + 1;
-    QVector<QPair<qint64, qint64>> ranges;
-    for (qint64 from = first; from <= last; from += width)
-        ranges.append({from, qMin(last, from + width - 1)});
-    return ranges;
 }
 
 void checkMovements(Store &store, const QString &where, const Params &params)

@@ -4,9 +4,7 @@
 #include "base/progress.h"
 #include "store/statement.h"
 
-#include <QPair>
 #include <QString>
-#include <QVector>
 
 // The values the computations read from the ledger, checked: another program (any SQLite tool)
 // may have written a text where a number belongs or a date that is no date, and a figure computed
@@ -40,10 +38,6 @@ void checkMovements(Store &store, const QString &where = QString(), const Params
 // for a count over the whole ledger that shows how far it got.
 void checkMovements(Store &store, const QString &where, const Params &params, const Progress &progress);
 
-// Ranges of row identity [first, last] that split a table into parts of about `rows` rows, in
-// order, for long work that reports its progress between the parts; none for an empty table. A
-// server keeps no index on the row identity: there the whole table is one part.
-QVector<QPair<qint64, qint64>> rowidRanges(Store &store, const QString &table, int rows = 65536);
 // Throws BadValue for the movement with this rowid, which a reader found faulty.
 [[noreturn]] void badMovement(Store &store, qint64 rowid);
 

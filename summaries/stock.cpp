@@ -3,6 +3,7 @@
 #include "base/searchpattern.h"
 #include "settlement/values.h"
 #include "store/dataset.h"
+#include "store/parts.h"
 #include "store/store.h"
 
 namespace tolva {
@@ -264,7 +265,7 @@ int compute(Store &store, const Choice &typed, const Progress &progress, const P
         if (!inParts) {
             store.exec(sql, params);
         } else {
-            const auto ranges = settlement::rowidRanges(store, QStringLiteral("czbnow"), sizes.movements);
+            const auto ranges = rowidRanges(store, QStringLiteral("czbnow"), sizes.movements);
             for (int i = 0; i < ranges.size(); ++i) {
                 parts.count(i, int(ranges.size()));
                 Params part = params;

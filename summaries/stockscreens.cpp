@@ -15,9 +15,7 @@
 #include "widgets/progressdialog.h"
 
 #include <QHideEvent>
-#include <QPointer>
 #include <QRegularExpression>
-#include <QScopeGuard>
 
 namespace tolva {
 
@@ -33,30 +31,12 @@ QColor alternate(const Dataset &, int row)
 }
 
 // A count over the ledger under the progress dialog, which shows once the count takes a tenth of
-// a second; the window's controls are held still meanwhile (the dialog handles the window's
-// events) and the focus comes back where it was. False when the clerk cancelled: the tables are
+// a second, the window's controls held meanwhile. False when the clerk cancelled: the tables are
 // then as they were.
 bool counted(QWidget *window, const QList<QWidget *> &controls, const std::function<void(const Progress &)> &work)
 {
-    QList<bool> enabled;
-    const QPointer<QWidget> focus = window->focusWidget();
-    for (QWidget *w : controls) {
-        enabled << w->isEnabled();
-        w->setEnabled(false);
-    }
-    const auto restore = qScopeGuard([&] {
-        for (int i = 0; i < controls.size(); ++i)
-            controls[i]->setEnabled(enabled[i]);
-        if (focus)
-            focus->setFocus();
-    });
-    try {
-        runWithProgress(window, {window->windowTitle(), QStringLiteral("正在统计……"), 100, QStringLiteral("progress")},
-                        work);
-    } catch (const Cancelled &) {
-        return false;
-    }
-    return true;
+    return runHeld(window, {window->windowTitle(), QStringLiteral("正在统计……"), 100, QStringLiteral("progress")},
+                   controls, work);
 }
 
 } // namespace
