@@ -6,7 +6,9 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringBuilder>
 
+#include <cmath>
 #include <set>
 #include <string>
 
@@ -43,41 +45,95 @@ QString valueText(const QJsonValue &v)
 {
     if (v.isNull() || v.isUndefined())
         return QStringLiteral("（空）");
-    if (v.isDouble())
-        return QString::number(v.toDouble(), 'g', 15);
+    if (v.isDouble()) {
+        // A whole number, the usual value, without the general conversion; it reads the same.
+        const double d = v.toDouble();
+        if (d == std::trunc(d) && std::fabs(d) < 1e15)
+            return QString::number(qint64(d));
+        return QString::number(d, 'g', 15);
+    }
     if (v.isBool())
         return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     return v.toString();
 }
 
-QJsonObject object(const QString &text)
+// A row as the log holds it: its fields in the order of their names.
+struct Field {
+    QString name;
+    QJsonValue value;
+};
+
+QVector<Field> fields(const QByteArray &json)
 {
-    return QJsonDocument::fromJson(text.toUtf8()).object();
+    QVector<Field> out;
+    if (json.isEmpty())
+        return out;
+    const QJsonObject row = QJsonDocument::fromJson(json).object();
+    out.reserve(row.size());
+    for (auto it = row.begin(); it != row.end(); ++it)
+        out.append({it.key(), it.value()});
+    return out;
+}
+
+const Field *field(const QVector<Field> &row, const QString &name)
+{
+    for (const Field &f : row)
+        if (f.name == name)
+            return &f;
+    return nullptr;
+}
+
+QByteArray bytes(const Statement &read, int column)
+{
+    if (read.isNull(column))
+        return QByteArray();
+    const std::string b = read.bytes(column);
+    return QByteArray(b.data(), qsizetype(b.size()));
 }
 
 } // namespace
 
 QString changeText(const QString &operation, const QString &before, const QString &after, const QStringList &columns)
 {
-    const QJsonObject old = object(before), now = object(after);
+    return changeText(operation, before.toUtf8(), after.toUtf8(), columns);
+}
+
+QString changeText(const QString &operation, const QByteArray &before, const QByteArray &after,
+                   const QStringList &columns)
+{
     const bool changed = operation == QStringLiteral("修改");
-    const QJsonObject &row = operation == QStringLiteral("删除") ? old : now;
-    QStringList keys;
+    const bool deleted = operation == QStringLiteral("删除");
+    const QVector<Field> old = changed || deleted ? fields(before) : QVector<Field>();
+    const QVector<Field> now = deleted ? QVector<Field>() : fields(after);
+    const QVector<Field> &row = deleted ? old : now;
+    // The table's columns first, in their order, then any other the row has.
+    QVector<const Field *> shown;
+    shown.reserve(row.size());
     for (const QString &c : columns)
-        if (row.contains(c))
-            keys << c;
-    for (const QString &k : row.keys())
-        if (!keys.contains(k))
-            keys << k;
-    QStringList parts;
-    for (const QString &key : std::as_const(keys)) {
-        const QJsonValue value = row.value(key);
-        if (changed && old.value(key) != value)
-            parts << QStringLiteral("%1：%2 → %3").arg(key, valueText(old.value(key)), valueText(value));
-        else if (!changed && !value.isNull())
-            parts << QStringLiteral("%1：%2").arg(key, valueText(value));
+        if (const Field *f = field(row, c))
+            shown << f;
+    for (const Field &f : row)
+        if (!columns.contains(f.name))
+            shown << &f;
+    QString text;
+    text.reserve(256);
+    const QJsonValue missing(QJsonValue::Undefined);
+    for (const Field *f : std::as_const(shown)) {
+        if (changed) {
+            const Field *was = field(old, f->name);
+            const QJsonValue &before = was ? was->value : missing;
+            if (before == f->value)
+                continue;
+            if (!text.isEmpty())
+                text += u'；';
+            text += f->name % u'：' % valueText(before) % QStringLiteral(" → ") % valueText(f->value);
+        } else if (!f->value.isNull()) {
+            if (!text.isEmpty())
+                text += u'；';
+            text += f->name % u'：' % valueText(f->value);
+        }
     }
-    return parts.join(QStringLiteral("；"));
+    return text;
 }
 
 int findChanges(Store &store, const LogFilter &filter, const Progress &progress, int partRows)
@@ -143,7 +199,7 @@ int findChanges(Store &store, const LogFilter &filter, const Progress &progress,
                 insert.add(tableCaption(table));
                 insert.add(operation);
                 insert.add(read.text(4));
-                insert.add(changeText(operation, read.text(5), read.text(6), columnsOf(table)));
+                insert.add(changeText(operation, bytes(read, 5), bytes(read, 6), columnsOf(table)));
                 insert.endRow();
                 if (++found % 256 == 0)
                     reportProgress(progress, i, parts, reading);

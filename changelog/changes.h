@@ -31,6 +31,9 @@ QString tableCaption(const QString &table);
 // in the order of `columns` (the table's), any other after them.
 QString changeText(const QString &operation, const QString &before, const QString &after,
                    const QStringList &columns = {});
+// The same from the rows' JSON as the log stores it.
+QString changeText(const QString &operation, const QByteArray &before, const QByteArray &after,
+                   const QStringList &columns = {});
 
 // Fills the working table rzbtem with the log's rows the filter finds, oldest first, each change
 // written out; returns how many. The log is read `partRows` rows at a time, reported through

@@ -7,6 +7,8 @@
 #include "widgets/datefield.h"
 
 #include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -102,6 +104,18 @@ private Q_SLOTS:
         QCOMPARE(shown(w.changes()), found);
         QCOMPARE(w.findChild<DataGrid *>("DBGrid1")->gridModel()->rowCount(), found.size());
         QCOMPARE(w.findChild<QPushButton *>("BitBtn1")->isEnabled(), !found.isEmpty());
+    }
+
+    // A number logged reads as fifteen significant digits write it, whole ones (written the short
+    // way) among them.
+    void numbersWrittenOut()
+    {
+        for (const char *n : {"58", "-3.0", "0", "-0.0", "0.5", "0.1", "-2.25", "1e14", "999999999999999", "1e15", "-1e15",
+                              "1e20", "0.333333333333333333"}) {
+            const QByteArray json = QByteArray("{\"a1\":") + n + "}";
+            const double d = QJsonDocument::fromJson(json).object().value("a1").toDouble();
+            QCOMPARE(changelog::changeText("增加", QByteArray(), json), "a1：" + QString::number(d, 'g', 15));
+        }
     }
 
     // Read a few rows at a time, the log gives what it gives in one pass: the users in order, the
