@@ -41,9 +41,10 @@ private:
     bool checked_ = false;
 };
 
-// The contracts of a count a part at a time, as ranges of contract numbers [first, last] in the
-// store's order, the first and last open so that every movement falls in one: a movement's
-// contract is found through its index on either engine.
+// The contracts of a count a part of `perPart` at a time: each part from its first contract number
+// up to the next part's first, in the store's order, the first part open below and the last open
+// above, so that each contract falls in one part; a movement's contract is found through its
+// index on either engine.
 QVector<QPair<QVariant, QVariant>> contractRanges(Store &store, const QString &contracts, const Params &params,
                                                   int perPart)
 {
