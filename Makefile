@@ -25,8 +25,9 @@ package: setup
 
 # Generates the benchmark's data folders once (build/bench-data, build/bench-data-5000), then times the
 # computations on each, then fails when a target was missed on either (TOLVA_BENCH_QUICK=1 skips the
-# larger one). Between them, entering movements with the change log beside without it; last, four
-# clerks entering movements beside a summary, on a private PostgreSQL cluster in $(BUILD_DIR)/bench-pg.
+# larger one). Between them, entering movements with the change log beside without it; on the larger
+# one also every screen of the main menu, from the click to shown; last, four clerks entering
+# movements beside a summary, on a private PostgreSQL cluster in $(BUILD_DIR)/bench-pg.
 bench: build
 	test -f $(BUILD_DIR)/bench-data/tolva.db || $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data
 	missed=0; \
@@ -36,6 +37,7 @@ bench: build
 	    test -f $(BUILD_DIR)/bench-data-5000/tolva.db || \
 	        $(BUILD_DIR)/bench/tolva_bench generate $(BUILD_DIR)/bench-data-5000 5000 200 20000; \
 	    $(BUILD_DIR)/bench/tolva_bench run $(BUILD_DIR)/bench-data-5000 || missed=1; \
+	    $(BUILD_DIR)/bench/tolva_windows_bench $(BUILD_DIR)/bench-data-5000 || missed=1; \
 	fi; \
 	bash scripts/pgcluster start $(BUILD_DIR)/bench-pg; \
 	$(BUILD_DIR)/bench/tolva_clerks_bench "$$(cat $(BUILD_DIR)/bench-pg/address)" || missed=1; \

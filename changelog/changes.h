@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/progress.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -29,13 +31,18 @@ QString tableCaption(const QString &table);
 // in the order of `columns` (the table's), any other after them.
 QString changeText(const QString &operation, const QString &before, const QString &after,
                    const QStringList &columns = {});
+// The same from the rows' JSON as the log stores it.
+QString changeText(const QString &operation, const QByteArray &before, const QByteArray &after,
+                   const QStringList &columns = {});
 
 // Fills the working table rzbtem with the log's rows the filter finds, oldest first, each change
-// written out; returns how many.
-int findChanges(Store &store, const LogFilter &filter);
+// written out; returns how many. The log is read `partRows` rows at a time, reported through
+// `progress`.
+int findChanges(Store &store, const LogFilter &filter, const Progress &progress = {}, int partRows = 65536);
 
-// The users the log names, for the window's choice.
-QStringList loggedUsers(Store &store);
+// The users the log names, for the window's choice, in order; the log is read `partRows` rows at
+// a time, reported through `progress`.
+QStringList loggedUsers(Store &store, const Progress &progress = {}, int partRows = 65536);
 
 } // namespace changelog
 } // namespace tolva

@@ -5,9 +5,11 @@
 #include "widgets/context.h"
 #include "widgets/datagrid.h"
 #include "widgets/datefield.h"
+#include "widgets/progressdialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHideEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -100,13 +102,9 @@ Trzbcx::Trzbcx(Context &context, QWidget *parent)
 
 void Trzbcx::FormActivate()
 {
-    // The users the log names now, the one chosen kept.
-    const QString chosen = user_->currentIndex() > 0 ? user_->currentText() : QString();
-    user_->clear();
-    user_->addItem(all());
-    user_->addItems(changelog::loggedUsers(context().store()));
-    user_->setCurrentIndex(std::max(0, user_->findText(chosen)));
-    btn1_addClick();
+    // The users the log names now, the one chosen kept, then the changes: both read the whole
+    // log, under one progress.
+    find(true);
     context().applyInputMethod({contract_});
 }
 
@@ -123,16 +121,59 @@ changelog::LogFilter Trzbcx::filter() const
 
 void Trzbcx::btn1_addClick()
 {
+    find(false);
+}
+
+void Trzbcx::find(bool users)
+{
     if (!d1_->takeTyped() || !d2_->takeTyped())
         return; // the field tells why
-    guard([this] {
+    guard([this, users] {
         grid_->setDataset(nullptr);
         changes_.close();
-        const int found = changelog::findChanges(context().store(), filter());
-        changes_.open(QStringLiteral("select * from rzbtem order by rowid"));
+        print_->setEnabled(false);
+        const QString chosen = user_->currentIndex() > 0 ? user_->currentText() : QString();
+        QStringList logged;
+        changelog::LogFilter f = filter();
+        int found = 0;
+        const bool done = runHeld(
+            this, {windowTitle(), QStringLiteral("正在查找操作日志……"), 100, QStringLiteral("progress")},
+            {d1_, d2_, user_, table_, contract_, find_, print_, exit_, grid_}, [&](const Progress &progress) {
+                if (users) {
+                    logged = changelog::loggedUsers(context().store(), progress);
+                    if (!logged.contains(chosen))
+                        f.user.clear(); // that user is in the log no more: all of them
+                }
+                found = changelog::findChanges(context().store(), f, progress);
+            });
+        if (users) {
+            user_->clear();
+            user_->addItem(all());
+            user_->addItems(logged);
+            user_->setCurrentIndex(std::max(0, user_->findText(chosen)));
+        }
+        if (!done)
+            return; // cancelled: nothing shown
+        // The log of a busy month is long: the grid reads the rows it shows.
+        changes_.openPaged(QStringLiteral("rzbtem"));
         grid_->setDataset(&changes_);
         print_->setEnabled(found > 0);
     });
+}
+
+void Trzbcx::hideEvent(QHideEvent *event)
+{
+    Screen::hideEvent(event);
+    // The changes of a busy month stay in rzbtem until the next search, which would first have to
+    // drop them: they go as the window closes.
+    if (!event->spontaneous() && changes_.isOpen()) {
+        guard([this] {
+            grid_->setDataset(nullptr);
+            changes_.close();
+            print_->setEnabled(false);
+            context().store().emptyTable(QStringLiteral("rzbtem"));
+        });
+    }
 }
 
 void Trzbcx::BitBtn1Click()

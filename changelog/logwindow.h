@@ -29,7 +29,13 @@ public:
     changelog::LogFilter filter() const;
     Dataset &changes() { return changes_; }
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
+    // Looks for the changes the filter finds, the log's users read again first when `users`.
+    void find(bool users);
+
     DateField *d1_, *d2_;
     QComboBox *user_, *table_;
     QLineEdit *contract_;

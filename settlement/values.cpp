@@ -1,5 +1,7 @@
 #include "values.h"
 
+#include "store/parts.h"
+
 #include <QStringDecoder>
 
 namespace tolva::settlement {
@@ -106,6 +108,11 @@ QString shown(const Statement &s, int column)
 
 void checkMovements(Store &store, const QString &where, const Params &params)
 {
+    checkMovements(store, where, params, Progress());
+}
+
+void checkMovements(Store &store, const QString &where, const Params &params, const Progress &progress)
+{
     // Reading every movement again costs about half a grouped pass over them, so a table found
     // right is remembered on the connection (in a temporary table, gone with the connection) with
     // SQLite's data version, which changes when another connection commits: this program writes
@@ -123,7 +130,23 @@ void checkMovements(Store &store, const QString &where, const Params &params)
         condition += QStringLiteral(" or ") + store.notANumber(QLatin1String(c));
     const QString sql = QStringLiteral("select rowid from czbnow where (") + condition + QLatin1Char(')');
     const QString first = QStringLiteral(" order by rowid limit 1");
-    if (store.scalar(sql + first).isNull()) {
+    bool found = false;
+    if (!progress) {
+        found = !store.scalar(sql + first).isNull();
+    } else {
+        const QString text = QStringLiteral("正在检查租赁明细……");
+        const auto ranges = rowidRanges(store, QStringLiteral("czbnow"));
+        for (int i = 0; i < ranges.size() && !found; ++i) {
+            reportProgress(progress, i, int(ranges.size()), text);
+            found = !store.scalar(sql + QStringLiteral(" and rowid >= :rowidFrom and rowid <= :rowidTo") + first,
+                                  {{QStringLiteral("rowidFrom"), ranges[i].first},
+                                   {QStringLiteral("rowidTo"), ranges[i].second}})
+                         .isNull();
+        }
+        if (!found)
+            reportProgress(progress, int(ranges.size()), int(ranges.size()), text);
+    }
+    if (!found) {
         if (!version.isNull()) {
             store.exec(QStringLiteral("delete from temp.tolva_movements_right"));
             store.exec(QStringLiteral("insert into temp.tolva_movements_right(version) values(:v)"), v);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/progress.h"
 #include "store/statement.h"
 
 #include <QString>
@@ -33,6 +34,10 @@ QString shown(const Statement &s, int column);
 // columns of czbnow with named parameters; empty for all) that breaks a rule. Costs almost
 // nothing while no other program has changed the file since a check found every movement right.
 void checkMovements(Store &store, const QString &where = QString(), const Params &params = {});
+// The same, reading the movements a part at a time and reporting the parts through `progress`,
+// for a count over the whole ledger that shows how far it got.
+void checkMovements(Store &store, const QString &where, const Params &params, const Progress &progress);
+
 // Throws BadValue for the movement with this rowid, which a reader found faulty.
 [[noreturn]] void badMovement(Store &store, qint64 rowid);
 

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace tolva {
@@ -18,6 +20,10 @@ const QRegularExpression &livePattern()
 }
 
 const QString RowidColumn = QStringLiteral("rowid__");
+
+// A paged result set reads this many rows at a time and holds at most so many pages.
+constexpr int PageRows = 256;
+constexpr int HeldPages = 64;
 
 // A number beyond what a yard's ledger can hold (or an overflow to infinity) would be stored as
 // "inf" and poison every total: it is refused like a text that is no number.
@@ -218,6 +224,7 @@ void Dataset::open(const QString &sql, const Params &params)
     Loaded loaded = load(store_, table, std::move(rows), sql);
 
     Q_EMIT aboutToReset();
+    forgetPages();
     sql_ = sql;
     params_ = params;
     table_ = table;
@@ -241,6 +248,7 @@ void Dataset::close()
     if (isEditing())
         cancel();
     Q_EMIT aboutToReset();
+    forgetPages();
     rows_.clear();
     rowids_.clear();
     fields_.clear();
@@ -254,9 +262,124 @@ void Dataset::close()
     Q_EMIT currentChanged(current_);
 }
 
+void Dataset::openPaged(const QString &table)
+{
+    if (isEditing())
+        cancel();
+    const QString name = table.toLower();
+    const QString sql = QStringLiteral("select * from ") + name;
+    int count = 0;
+    Loaded first;
+    try {
+        count = store_.scalar(QStringLiteral("select count(*) from ") + name).toInt();
+        first = load(store_, name,
+                     store_.select(QStringLiteral("select rowid as %1, * from %2 order by rowid limit %3")
+                                       .arg(RowidColumn, name)
+                                       .arg(PageRows)),
+                     sql);
+    } catch (const StoreError &e) {
+        throw StoreError(e.message(), sql);
+    }
+
+    Q_EMIT aboutToReset();
+    forgetPages();
+    sql_ = sql;
+    params_.clear();
+    table_.clear(); // read-only
+    fields_ = std::move(first.fields);
+    types_ = std::move(first.types);
+    rows_.clear();
+    rowids_.clear();
+    paged_ = true;
+    pagedTable_ = name;
+    pagedCount_ = count;
+    if (!first.rows.isEmpty())
+        pages_.insert(0, {std::move(first.rows), first.rowids.first(), first.rowids.last(), ++uses_});
+    current_ = count == 0 ? -1 : 0;
+    bof_ = true;
+    eof_ = count == 0;
+    state_ = State::Browse;
+    Q_EMIT reset();
+    Q_EMIT stateChanged(state_);
+    Q_EMIT currentChanged(current_);
+}
+
+void Dataset::forgetPages()
+{
+    paged_ = false;
+    pagedTable_.clear();
+    pagedCount_ = 0;
+    pages_.clear();
+}
+
+const QVector<QVariant> &Dataset::rowAt(int row) const
+{
+    if (!paged_)
+        return rows_[row];
+    const int p = row / PageRows;
+    auto it = pages_.find(p);
+    if (it == pages_.end()) {
+        // Read on from a neighbouring page by row identity, so that paging through the rows
+        // costs one page each time; a jump counts rows from the start.
+        QString where, order = QStringLiteral("rowid"), skip;
+        Params params;
+        if (const auto before = pages_.constFind(p - 1); before != pages_.constEnd()) {
+            where = QStringLiteral(" where rowid > :after");
+            params.insert(QStringLiteral("after"), before->last);
+        } else if (const auto after = pages_.constFind(p + 1); after != pages_.constEnd()) {
+            where = QStringLiteral(" where rowid < :before");
+            params.insert(QStringLiteral("before"), after->first);
+            order = QStringLiteral("rowid desc");
+        } else if (p > 0) {
+            skip = QStringLiteral(" offset %1").arg(qint64(p) * PageRows);
+        }
+        Page page;
+        try {
+            Loaded read = load(store_, pagedTable_,
+                               store_.select(QStringLiteral("select rowid as %1, * from %2%3 order by %4 limit %5%6")
+                                                 .arg(RowidColumn, pagedTable_, where, order)
+                                                 .arg(PageRows)
+                                                 .arg(skip),
+                                             params),
+                               sql_);
+            if (order != QLatin1String("rowid")) {
+                std::reverse(read.rows.begin(), read.rows.end());
+                std::reverse(read.rowids.begin(), read.rowids.end());
+            }
+            page.rows = std::move(read.rows);
+            if (!read.rowids.isEmpty()) {
+                page.first = read.rowids.first();
+                page.last = read.rowids.last();
+            }
+        } catch (const StoreError &) {
+            // A grid drawing its rows has no one to tell: the rows show empty.
+        }
+        // Fewer rows than counted (the table changed under the set, or could not be read): empty
+        // rows fill up.
+        page.rows.resize(PageRows, QVector<QVariant>(fields_.size()));
+        if (pages_.size() >= HeldPages) {
+            auto oldest = pages_.begin();
+            for (auto i = pages_.begin(); i != pages_.end(); ++i)
+                if (i->used < oldest->used)
+                    oldest = i;
+            pages_.erase(oldest);
+        }
+        it = pages_.insert(p, std::move(page));
+    }
+    it->used = ++uses_;
+    return it->rows[row % PageRows];
+}
+
 void Dataset::refresh()
 {
     requireOpen();
+    if (paged_) {
+        const int row = current_;
+        openPaged(pagedTable_);
+        if (!isEmpty())
+            setCurrent(qBound(0, row, rowCount() - 1));
+        return;
+    }
     const qint64 rowid = (current_ >= 0 && isLive()) ? rowids_[current_] : 0;
     const int row = current_;
     open(sql_, params_);
@@ -306,8 +429,8 @@ void Dataset::first()
     if (isEditing())
         post();
     bof_ = true;
-    eof_ = rows_.isEmpty();
-    setCurrent(rows_.isEmpty() ? -1 : 0);
+    eof_ = isEmpty();
+    setCurrent(isEmpty() ? -1 : 0);
 }
 
 void Dataset::last()
@@ -316,7 +439,7 @@ void Dataset::last()
     if (isEditing())
         post();
     eof_ = true;
-    bof_ = rows_.isEmpty();
+    bof_ = isEmpty();
     setCurrent(rowCount() - 1);
 }
 
@@ -366,7 +489,7 @@ bool Dataset::locate(const QString &field, const QVariant &value)
         return false;
     const QVariant wanted = isLive() ? normalise(f, value) : value;
     for (int r = 0; r < rowCount(); ++r) {
-        if (rows_[r][f] == wanted) {
+        if (rowAt(r)[f] == wanted) {
             moveTo(r);
             return true;
         }
@@ -391,7 +514,7 @@ QVariant Dataset::valueAt(int row, int field) const
 {
     if (row < 0 || row >= rowCount() || field < 0 || field >= fields_.size())
         return QVariant();
-    return rows_[row][field];
+    return rowAt(row)[field];
 }
 
 QVariant Dataset::value(const QString &field) const

@@ -30,6 +30,11 @@ public:
 
     // Runs the query and moves to its first row. Pending edits must have been posted or cancelled.
     void open(const QString &sql, const Params &params = {});
+    // Opens every row of `table` in stored order, read-only, reading the rows a page at a time as
+    // they are asked for and holding a few pages only: for a list too long to hold, such as a
+    // working table a computation filled from the whole ledger. The table is not to change while
+    // the set is open; refresh() reads it again.
+    void openPaged(const QString &table);
     void close();
     // Runs the same statement again and stays on the same row where it still exists.
     void refresh();
@@ -37,12 +42,13 @@ public:
     QString sql() const { return sql_; }
     bool isOpen() const { return state_ != State::Inactive; }
     bool isLive() const { return !table_.isEmpty(); }
+    bool isPaged() const { return paged_; }
     QString table() const { return table_; }
     State state() const { return state_; }
     bool isEditing() const { return state_ == State::Edit || state_ == State::Insert; }
 
-    int rowCount() const { return int(rows_.size()); }
-    bool isEmpty() const { return rows_.isEmpty(); }
+    int rowCount() const { return paged_ ? pagedCount_ : int(rows_.size()); }
+    bool isEmpty() const { return rowCount() == 0; }
     int currentRow() const { return current_; }
     bool bof() const { return bof_; }
     bool eof() const { return eof_; }
@@ -100,6 +106,9 @@ private:
     void setState(State state);
     void setCurrent(int row);
     QVector<QVariant> readRow(qint64 rowid) const;
+    // A row's values; a paged set reads the page that holds it.
+    const QVector<QVariant> &rowAt(int row) const;
+    void forgetPages();
     // Inside a transaction the file shows the row only once it commits: re-read it then.
     void showWhenSettled();
     QVariant normalise(int field, const QVariant &value) const;
@@ -120,6 +129,19 @@ private:
     State state_ = State::Inactive;
     bool attached_ = true;
     bool stale_ = false; // the pending edit's row was changed by another since it was read
+
+    // A paged set: the table, its count of rows and the pages read, each with the row identities
+    // at its ends and when it was last used.
+    struct Page {
+        QVector<QVector<QVariant>> rows;
+        qint64 first = 0, last = 0;
+        quint64 used = 0;
+    };
+    bool paged_ = false;
+    QString pagedTable_;
+    int pagedCount_ = 0;
+    mutable QHash<int, Page> pages_;
+    mutable quint64 uses_ = 0;
 };
 
 } // namespace tolva

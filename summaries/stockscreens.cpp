@@ -12,7 +12,9 @@
 #include "stockchart.h"
 #include "settings/settingsrules.h"
 #include "widgets/context.h"
+#include "widgets/progressdialog.h"
 
+#include <QHideEvent>
 #include <QRegularExpression>
 
 namespace tolva {
@@ -26,6 +28,15 @@ const QString Quantity5 = QStringLiteral("#0.00000;-#0.00000;#");
 QColor alternate(const Dataset &, int row)
 {
     return row % 2 == 0 ? colours::aqua() : QColor(Qt::white);
+}
+
+// A count over the ledger under the progress dialog, which shows once the count takes a tenth of
+// a second, the window's controls held meanwhile. False when the clerk cancelled: the tables are
+// then as they were.
+bool counted(QWidget *window, const QList<QWidget *> &controls, const std::function<void(const Progress &)> &work)
+{
+    return runHeld(window, {window->windowTitle(), QStringLiteral("正在统计……"), 100, QStringLiteral("progress")},
+                   controls, work);
 }
 
 } // namespace
@@ -57,7 +68,8 @@ void Tkccx::FormActivate()
 {
     // A refused count shows no figures rather than those of before.
     query1_.close();
-    stock::open(context().store(), query1_);
+    counted(this, {ui->DBGrid1, ui->btn1_edit, ui->btn1_chart, ui->btn1_exit},
+            [this](const Progress &progress) { stock::open(context().store(), query1_, progress); });
 }
 
 void Tkccx::btn1_editClick()
@@ -140,7 +152,9 @@ void Tkccx1::btn1_addClick()
     // A refused count leaves nothing to print rather than the rows of before.
     query2_.close();
     ui->btn1_edit->setEnabled(false);
-    stock::countBalances(context().store(), listed);
+    if (!counted(this, {ui->Edit1, ui->check1, ui->DBGrid1, ui->DBGrid2, ui->btn1_add, ui->btn1_edit, ui->btn1_exit},
+                 [&](const Progress &progress) { stock::countBalances(context().store(), listed, progress); }))
+        return; // cancelled: nothing to show
     reorder();
 }
 
@@ -287,12 +301,34 @@ void Tczblrnowcx::compute()
 {
     ui->DBGrid1->setDataset(nullptr);
     query1_.close();
-    const int rows = details::compute(context().store(), choice());
+    ui->btn1_print->setEnabled(false);
+    int rows = 0;
+    const details::Choice chosen = choice();
+    if (!counted(this,
+                 {ui->check1, ui->check2, ui->check3, ui->com1, ui->Edit1, ui->DBGrid1, ui->DBGrid2, ui->UpDown5,
+                  ui->btn1_print, ui->btn1_exit},
+                 [&](const Progress &progress) { rows = details::compute(context().store(), chosen, progress); }))
+        return; // cancelled: an empty grid
     ui->btn1_print->setEnabled(rows > 0);
     if (rows == 0)
         return; // an empty grid, nothing to print
-    query1_.open(QStringLiteral("select * from czbnow1"));
+    // The movements of every customer are many: the grid reads the rows it shows.
+    query1_.openPaged(QStringLiteral("czbnow1"));
     ui->DBGrid1->setDataset(&query1_);
+}
+
+void Tczblrnowcx::hideEvent(QHideEvent *event)
+{
+    Screen::hideEvent(event);
+    // The movements of every customer listed stay in czbnow1 until the next count, which would
+    // first have to drop them: they go as the window closes.
+    if (!event->spontaneous() && query1_.isPaged()) {
+        guard([this] {
+            ui->DBGrid1->setDataset(nullptr);
+            query1_.close();
+            context().store().exec(QStringLiteral("delete from czbnow1"));
+        });
+    }
 }
 
 void Tczblrnowcx::btn1_printClick()

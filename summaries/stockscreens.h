@@ -61,6 +61,9 @@ public:
     Dataset &rows() { return query1_; }
     details::Choice choice() const;
 
+protected:
+    void hideEvent(QHideEvent *event) override;
+
 private:
     void compute();
     void search();

@@ -2,7 +2,10 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QProgressDialog>
+#include <QScopeGuard>
+#include <QWidget>
 
 namespace tolva {
 
@@ -24,17 +27,48 @@ void runWithProgress(QWidget *parent, const ProgressWindow &window, const std::f
     bool updated = false;
     const Progress progress = [&](int done, int total, const QString &what) {
         if (!updated || done == 0 || done == total || sinceUpdate.elapsed() >= 50) {
+            // A value of 0 before the dialog shows starts its clock again: a later part of the
+            // work that counts from 0 keeps the clock of the first, so the dialog still shows in
+            // time.
+            const bool restart = updated && done == 0 && !dialog.isVisible();
             updated = true;
             sinceUpdate.start();
             dialog.setMaximum(total);
-            dialog.setValue(done);
+            if (!restart)
+                dialog.setValue(done);
             if (!what.isEmpty())
                 dialog.setLabelText(what);
+            const bool shown = dialog.isVisible();
             QCoreApplication::processEvents();
+            if (!shown && dialog.isVisible())
+                QCoreApplication::processEvents(); // it draws the moment it shows
         }
         return !dialog.wasCanceled();
     };
     work(progress);
+}
+
+bool runHeld(QWidget *parent, const ProgressWindow &window, const QList<QWidget *> &held,
+             const std::function<void(const Progress &)> &work)
+{
+    QList<bool> enabled;
+    const QPointer<QWidget> focus = parent->focusWidget();
+    for (QWidget *w : held) {
+        enabled << w->isEnabled();
+        w->setEnabled(false);
+    }
+    const auto restore = qScopeGuard([&] {
+        for (int i = 0; i < held.size(); ++i)
+            held[i]->setEnabled(enabled[i]);
+        if (focus)
+            focus->setFocus();
+    });
+    try {
+        runWithProgress(parent, window, work);
+    } catch (const Cancelled &) {
+        return false;
+    }
+    return true;
 }
 
 } // namespace tolva

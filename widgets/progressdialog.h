@@ -2,6 +2,7 @@
 
 #include "base/progress.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -27,5 +28,12 @@ struct ProgressWindow {
 // returns or passes on what the work threw, so that a message shown then covers nothing.
 void runWithProgress(QWidget *parent, const ProgressWindow &window, const std::function<void(const Progress &)> &work,
                      const std::function<void()> &cancelled = {});
+
+// The same for work a window starts by itself (on opening, on a choice): `held`, the window's
+// controls, are disabled while it runs, since the window's events are handled meanwhile, and
+// are each back as they were afterwards, the focus where it was. False when the person
+// cancelled (the work threw Cancelled).
+bool runHeld(QWidget *parent, const ProgressWindow &window, const QList<QWidget *> &held,
+             const std::function<void(const Progress &)> &work);
 
 } // namespace tolva

@@ -1,12 +1,14 @@
 #include "changelog/changes.h"
 #include "changelog/logwindow.h"
-#include "fixture.h"
+#include "screens.h"
 #include "printing/preview.h"
 #include "printing/printaction.h"
 #include "widgets/datagrid.h"
 #include "widgets/datefield.h"
 
 #include <QComboBox>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -102,6 +104,40 @@ private Q_SLOTS:
         QCOMPARE(shown(w.changes()), found);
         QCOMPARE(w.findChild<DataGrid *>("DBGrid1")->gridModel()->rowCount(), found.size());
         QCOMPARE(w.findChild<QPushButton *>("BitBtn1")->isEnabled(), !found.isEmpty());
+    }
+
+    // A number logged reads as fifteen significant digits write it, whole ones (written the short
+    // way) among them.
+    void numbersWrittenOut()
+    {
+        for (const char *n : {"58", "-3.0", "0", "-0.0", "0.5", "0.1", "-2.25", "1e14", "999999999999999", "1e15", "-1e15",
+                              "1e20", "0.333333333333333333"}) {
+            const QByteArray json = QByteArray("{\"a1\":") + n + "}";
+            const double d = QJsonDocument::fromJson(json).object().value("a1").toDouble();
+            QCOMPARE(changelog::changeText("增加", QByteArray(), json), "a1：" + QString::number(d, 'g', 15));
+        }
+    }
+
+    // Read a few rows at a time, the log gives what it gives in one pass: the users in order, the
+    // changes oldest first, also a change logged after the clock was put back.
+    void readInPartsAsInOnePass()
+    {
+        Fixture f;
+        logRows(*f.store);
+        f.store->exec("insert into rzb(sj,yh,bm,cz,numa,yjl,xjl) values('2004-01-31 16:00:00','会计','sp4','删除','H3',"
+                      "'{\"numa\":\"H3\",\"a1\":1}',null),('2004-02-01 09:00:00','会计','sp4','删除','H3',null,null)");
+        const changelog::LogFilter all{QDate(2004, 1, 1), QDate(2004, 12, 31), {}, {}, {}};
+        const auto found = [&](int partRows) {
+            const int rows = changelog::findChanges(*f.store, all, {}, partRows);
+            const QStringList out = joinedRows(*f.store, "select sj,yh,bm,cz,numa,nr from rzbtem order by rowid", "|");
+            return rows == out.size() ? out : QStringList{"counted " + QString::number(rows)};
+        };
+        const QStringList whole = found(65536);
+        QCOMPARE(whole.size(), 6);
+        QVERIFY2(whole.first().startsWith("2004-01-31 16:00:00|会计"), qPrintable(whole.first()));
+        QCOMPARE(found(2), whole);
+        QCOMPARE(found(1), whole);
+        QCOMPARE(changelog::loggedUsers(*f.store, {}, 2), column(*f.store, "select distinct yh from rzb order by yh"));
     }
 
     // A change made through the store is found, and the rows print with the filter as the title.

@@ -253,6 +253,53 @@ private Q_SLOTS:
         QVERIFY(ds.hasField("b1"));
     }
 
+    // A paged set shows the same rows in the same order as one read whole, however it is walked
+    // (on, back from the end, a jump into the middle, past the pages it holds), with rows gone
+    // from between; it changes nothing, and a refresh counts the table again.
+    void pagedRowsAsReadWhole()
+    {
+        QVector<QVector<QVariant>> rows;
+        for (int i = 0; i < 20000; ++i)
+            rows << QVector<QVariant>{QString::number(i), QDate(2004, 1, 1).addDays(i % 400), double(i)};
+        store_->insertRows("czbnow1", {"gg", "datea", "a1"}, rows);
+        store_->exec("delete from czbnow1 where a1 - 7 * cast(a1 / 7 as integer) = 3");
+        Dataset whole(*store_), paged(*store_);
+        whole.open("select * from czbnow1");
+        paged.openPaged("czbnow1");
+        QVERIFY(!paged.isLive());
+        QCOMPARE(paged.rowCount(), whole.rowCount());
+        QCOMPARE(paged.fieldNames(), whole.fieldNames());
+        const int gg = whole.fieldIndex("gg"), datea = whole.fieldIndex("datea");
+        const auto same = [&](int r) {
+            return paged.valueAt(r, gg) == whole.valueAt(r, gg) && paged.valueAt(r, datea) == whole.valueAt(r, datea);
+        };
+        QList<int> order;
+        for (int r = 0; r < whole.rowCount(); r += 97)
+            order << r;
+        for (int r = whole.rowCount() - 1; r >= 0; r -= 89)
+            order << r;
+        order << 9000 << 8999 << 9300 << whole.rowCount() - 1;
+        for (const int r : std::as_const(order))
+            QVERIFY2(same(r), qPrintable(QString::number(r)));
+        QCOMPARE(paged.valueAt(5, datea).typeId(), QMetaType::QDate);
+        QVERIFY(paged.locate("gg", QString("19999")));
+        QCOMPARE(paged.currentRow(), whole.rowCount() - 1);
+        QCOMPARE(paged.text("gg"), QString("19999"));
+        QVERIFY_THROWS_EXCEPTION(StoreError, paged.edit());
+        QVERIFY_THROWS_EXCEPTION(StoreError, paged.append());
+
+        store_->exec("delete from czbnow1 where a1 >= 100");
+        paged.refresh();
+        whole.refresh();
+        QCOMPARE(paged.rowCount(), whole.rowCount());
+        QCOMPARE(paged.currentRow(), whole.rowCount() - 1);
+        QVERIFY(same(whole.rowCount() - 1));
+        store_->exec("delete from czbnow1");
+        paged.refresh();
+        QVERIFY(paged.isEmpty());
+        QCOMPARE(paged.currentRow(), -1);
+    }
+
     void refreshStaysOnTheRow()
     {
         Dataset ds(*store_);
