@@ -204,7 +204,7 @@ bool statementWindow(Store &store, Baseline &baselineA)
         }
         const auto result = settlement::compute(store, request, {settlement::Method::StartDayFree, QString()}, {},
                                                 nullptr, preparation.movements.get());
-        rows.open(QStringLiteral("select * from ") + settlement::tableName(result));
+        rows.openPaged(settlement::tableName(result)); // as the window reads the rows it shows
         grid.setDataset(&rows);
         // What a maximised grid first draws: a screenful of cells.
         for (int r = 0; r < qMin(40, grid.rowCount()); ++r)
@@ -230,11 +230,16 @@ bool statementWindow(Store &store, Baseline &baselineA)
     data.totalRent = settlement::totalRent(store, settlement::Result::Czbtem);
     const report::Template layout = settlement::statementTemplate(data);
     int pages = 0;
-    const auto [a2, print] = beside(3, baselineA, [&] {
-        report::Sources sources = settlement::statementSources(store, rows, sp2, titles, data);
-        sources.today = QDate(2026, 1, 1);
-        pages = report::prepare(layout, sources).pageCount();
-    });
+    // The window reads its rows from czbtem as they are printed, and baseline A writes czbtem: the
+    // baseline does not run between these rounds, its best time of the whole run counts.
+    double print = 1e300;
+    for (int i = 0; i < 3; ++i)
+        print = std::min(print, once([&] {
+            report::Sources sources = settlement::statementSources(store, rows, sp2, titles, data);
+            sources.today = QDate(2026, 1, 1);
+            pages = report::prepare(layout, sources).pageCount();
+        }));
+    const double a2 = baselineA.best;
     const double ratioPrint = print / a2;
     std::printf("(d) printed statement of the large contract (second layout, all pages): %.1f ms beside %.1f ms, "
                 "%.2f x baseline A (target %g), %d pages\n",

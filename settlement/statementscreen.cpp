@@ -145,7 +145,8 @@ void Tczbcx::run(const QString &material)
         ~Reattach() { w->ui->DBGrid1->setDataset(&w->query1_); }
     } reattach{this};
     result_ = compute(context().store(), request_, {method_, material}, {}, &carries_, movements_.get());
-    query1_.open(QStringLiteral("select * from ") + tableName(result_));
+    // A statement runs to many thousand rows: the grid reads those it shows.
+    query1_.openPaged(tableName(result_));
 }
 
 void Tczbcx::showExplanation()
