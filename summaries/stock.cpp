@@ -98,6 +98,25 @@ void checkOpeningStock(Store &store)
                                        .arg(read.text(0).trimmed(), settlement::shown(read, 1)));
 }
 
+// Refills czbtem1 with the pieces times ratio sent (a1) and returned (a2) per `group` (columns of
+// czbnow starting with numa, namea) over the movements of `contracts`, a part of them at a time;
+// the number of parts.
+int sumInParts(Store &store, const Parts &parts, const QString &contracts, const Params &params, int partSize,
+               const QString &group)
+{
+    store.exec(QStringLiteral("delete from czbtem1"));
+    const auto ranges = contractRanges(store, contracts, params, partSize);
+    for (int i = 0; i < ranges.size(); ++i) {
+        parts.count(i, int(ranges.size()));
+        Params part = params;
+        store.exec(QStringLiteral("insert into czbtem1(%1, a1, a2) select %1, sum(a1*bl), sum(b1*bl) from czbnow where ")
+                           .arg(group) +
+                       inPart(contracts, ranges[i], part) + QStringLiteral(" group by ") + group,
+                   part);
+    }
+    return int(ranges.size());
+}
+
 } // namespace
 
 void open(Store &store, Dataset &rows, const Progress &progress, const PartSizes &sizes)
@@ -111,17 +130,8 @@ void open(Store &store, Dataset &rows, const Progress &progress, const PartSizes
     store.transaction([&] {
         checkOpeningStock(store);
         settlement::checkMovements(store, QStringLiteral("numa in (") + unsettled + QLatin1Char(')'), open, parts.check());
-        store.exec(QStringLiteral("delete from czbtem1"));
-        const auto ranges = contractRanges(store, unsettled, open, sizes.contracts);
-        for (int i = 0; i < ranges.size(); ++i) {
-            parts.count(i, int(ranges.size()));
-            Params params = open;
-            store.exec(QStringLiteral("insert into czbtem1(numa, namea, a1, a2) "
-                                      "select numa, namea, sum(a1*bl), sum(b1*bl) from czbnow where ") +
-                           inPart(unsettled, ranges[i], params) + QStringLiteral(" group by numa, namea"),
-                       params);
-        }
-        parts.count(int(ranges.size()), int(ranges.size()));
+        const int n = sumInParts(store, parts, unsettled, open, sizes.contracts, QStringLiteral("numa, namea"));
+        parts.count(n, n);
     });
     rows.close();
     rows.open(QStringLiteral(
@@ -151,16 +161,7 @@ int countBalances(Store &store, const Contracts &contracts, const Progress &prog
         store.exec(QStringLiteral("delete from czbtem"));
         // The sums per contract, material and customer name, a part of the contracts at a time
         // into czbtem1; then into czbtem in the order of the list.
-        store.exec(QStringLiteral("delete from czbtem1"));
-        const auto ranges = contractRanges(store, listed, params, sizes.contracts);
-        for (int i = 0; i < ranges.size(); ++i) {
-            parts.count(i, int(ranges.size()));
-            Params part = params;
-            store.exec(QStringLiteral("insert into czbtem1(numa, namea, khm, a1, a2) "
-                                      "select numa, namea, khm, sum(a1*bl), sum(b1*bl) from czbnow where ") +
-                           inPart(listed, ranges[i], part) + QStringLiteral(" group by numa, namea, khm"),
-                       part);
-        }
+        const int n = sumInParts(store, parts, listed, params, sizes.contracts, QStringLiteral("numa, namea, khm"));
         // Every customer name a contract's movements carry is a group of its own, so no pieces on
         // hire drop out of the list.
         store.exec(QStringLiteral(
@@ -171,7 +172,7 @@ int countBalances(Store &store, const Contracts &contracts, const Progress &prog
                    params);
         store.exec(QStringLiteral("delete from czbtem1"));
         rows = store.scalar(QStringLiteral("select count(*) from czbtem where khm<>''")).toInt();
-        parts.count(int(ranges.size()), int(ranges.size()));
+        parts.count(n, n);
     });
     return rows;
 }
