@@ -8,6 +8,7 @@
 #include "export/exportaction.h"
 #include "widgets/context.h"
 #include "widgets/numerickey.h"
+#include "widgets/progressdialog.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -240,7 +241,18 @@ void Tczbcx1::btn1_addClick()
             request.numa = query1_.text(QStringLiteral("numa"));
             request.khm = query1_.text(QStringLiteral("khm"));
         }
-        const Preparation p = prepare(context().store(), request, !query1_.isEmpty());
+        // The preparation shows its progress at once when it has much to clear first (after a
+        // summary over the whole ledger), else only when it takes long.
+        Preparation p;
+        const int showAfter = preparationClearsMuch(context().store()) ? 0 : 300;
+        try {
+            runWithProgress(this, {windowTitle(), QStringLiteral("正在准备……"), showAfter, QStringLiteral("progress")},
+                            [&](const Progress &progress) {
+                                p = prepare(context().store(), request, !query1_.isEmpty(), progress);
+                            });
+        } catch (const Cancelled &) {
+            return; // the preparation left every table as it was
+        }
         switch (p.refusal) {
         case Refusal::None:
             break;

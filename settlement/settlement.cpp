@@ -176,6 +176,13 @@ Totals totals(Store &store, const QString &numa, const QString &khm)
     return t;
 }
 
+bool preparationClearsMuch(Store &store, int many)
+{
+    // Counts no further than it needs to.
+    return store.scalar(QStringLiteral("select count(*) from (select 1 from czb limit %1) t").arg(many + 1)).toInt() >
+           many;
+}
+
 Preparation prepare(Store &store, const Request &request, bool hasContract, const Progress &progress)
 {
     Preparation p;
@@ -288,6 +295,9 @@ void writeGroups(Store &store, const QVector<Entry> &groups)
 void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress,
                             const ContractRows &each)
 {
+    const int n = int(contracts.size());
+    // Emptying what an earlier run left can take a while: the progress starts before it.
+    reportProgress(progress, 0, n);
     store.exec(QStringLiteral("delete from czbnow1"));
     store.exec(QStringLiteral("delete from czb"));
     if (contracts.isEmpty())
@@ -299,7 +309,6 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
     for (const QString &numa : contracts)
         if (listed.insert(numa.toStdString()).second)
             numbers << numa;
-    const int n = int(contracts.size());
     const bool named = numbers.size() <= NamedContracts;
 
     // One statement reads the movements of every contract, contract by contract, each in stored

@@ -68,6 +68,11 @@ struct Request {
 Preparation prepare(Store &store, const Request &request, bool hasContract = true,
                     const Progress &progress = {});
 
+// Whether a preparation has much to clear before it starts: czb still holds more than `many` rows
+// (a summary's whole ledger), and emptying it alone takes a noticeable time, so that a window shows
+// its progress at once rather than after a while.
+bool preparationClearsMuch(Store &store, int many = 200000);
+
 // Sums the deposits, rent received, repair fees and compensation of a contract; an amount that is
 // not a number throws BadValue.
 Totals totals(Store &store, const QString &numa, const QString &khm);
