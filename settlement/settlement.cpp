@@ -239,10 +239,11 @@ constexpr int NamedContracts = 500;
 
 const QStringList CzbColumns = {QStringLiteral("khm"), QStringLiteral("datea"), QStringLiteral("numa"),
                                 QStringLiteral("namea"), QStringLiteral("dw"), QStringLiteral("dw1"),
-                                QStringLiteral("a1"), QStringLiteral("a2"), QStringLiteral("a3"),
-                                QStringLiteral("a4"), QStringLiteral("a5"), QStringLiteral("a6"),
-                                QStringLiteral("a7"), QStringLiteral("a8"), QStringLiteral("a9"),
-                                QStringLiteral("a10")};
+                                QStringLiteral("a1"), QStringLiteral("a4"), QStringLiteral("a6"),
+                                QStringLiteral("a8")};
+// The columns of czb the rebuild leaves at 0.
+const QStringList CzbZeros = {QStringLiteral("a2"), QStringLiteral("a3"), QStringLiteral("a5"),
+                              QStringLiteral("a7"), QStringLiteral("a9"), QStringLiteral("a10")};
 
 void addMovement(BulkInsert &czb, const Movement &m)
 {
@@ -253,15 +254,9 @@ void addMovement(BulkInsert &czb, const Movement &m)
     addText(czb, m.dw);
     addText(czb, m.dw1);
     addNumber(czb, m.a1);
-    czb.add(0.0);
-    czb.add(0.0);
     addNumber(czb, m.a4);
-    czb.add(0.0);
     addNumber(czb, m.a6);
-    czb.add(0.0);
     addNumber(czb, m.a8);
-    czb.add(0.0);
-    czb.add(0.0);
     czb.endRow();
 }
 
@@ -323,7 +318,7 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         for (int i = 0; i < numbers.size(); ++i)
             read.bind(i, numbers[i]);
 
-    BulkInsert czb = store.bulkInsert(QStringLiteral("czb"), CzbColumns);
+    BulkInsert czb = store.bulkInsert(QStringLiteral("czb"), CzbColumns, CzbZeros);
     // czbnow1 is left as the rebuild of the list's last contract leaves it.
     const std::string last = contracts.last().toStdString();
     QVector<Entry> kept;

@@ -72,7 +72,9 @@ public:
     // Runs an insert and returns the row identity (rowid) of the row it made.
     virtual qint64 insert(const QString &sql, const Params &params, const QString &shown) = 0;
     virtual std::unique_ptr<Cursor> prepare(const QString &sql) = 0;
-    virtual std::unique_ptr<Appender> appender(const QString &table, const QStringList &columns) = 0;
+    // `zeros`: further columns that take 0 in every row, given no value.
+    virtual std::unique_ptr<Appender> appender(const QString &table, const QStringList &columns,
+                                               const QStringList &zeros = {}) = 0;
 
     virtual void begin() = 0;
     virtual void commit() = 0;

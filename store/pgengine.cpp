@@ -311,8 +311,9 @@ private:
 // Rows go to the server in one COPY: one round trip for a whole computation's output.
 class PgAppender : public Appender {
 public:
-    PgAppender(PgEngine &engine, const QString &table, const QStringList &columns)
-        : engine_(engine), table_(table), columns_(columns)
+    // The last `zeros` of the columns take 0 in every row.
+    PgAppender(PgEngine &engine, const QString &table, const QStringList &columns, int zeros = 0)
+        : engine_(engine), table_(table), columns_(columns), zeros_(zeros)
     {
     }
     ~PgAppender() override = default;
@@ -342,6 +343,8 @@ public:
     }
     void endRow() override
     {
+        for (int i = 0; i < zeros_; ++i)
+            buffer_ += "\t0";
         buffer_ += '\n';
         column_ = 0;
         ++rows_;
@@ -369,6 +372,7 @@ private:
     PgEngine &engine_;
     QString table_;
     QStringList columns_;
+    int zeros_ = 0;
     QByteArray buffer_;
     int column_ = 0;
     int rows_ = 0;
@@ -635,9 +639,10 @@ std::unique_ptr<Cursor> PgEngine::prepare(const QString &sql)
     return std::make_unique<PgCursor>(*this, sql);
 }
 
-std::unique_ptr<Appender> PgEngine::appender(const QString &table, const QStringList &columns)
+std::unique_ptr<Appender> PgEngine::appender(const QString &table, const QStringList &columns,
+                                             const QStringList &zeros)
 {
-    return std::make_unique<PgAppender>(*this, table, columns);
+    return std::make_unique<PgAppender>(*this, table, columns + zeros, int(zeros.size()));
 }
 
 namespace {

@@ -27,7 +27,8 @@ public:
     Rows select(const QString &sql, const Params &params, const QString &shown) override;
     qint64 insert(const QString &sql, const Params &params, const QString &shown) override;
     std::unique_ptr<Cursor> prepare(const QString &sql) override;
-    std::unique_ptr<Appender> appender(const QString &table, const QStringList &columns) override;
+    std::unique_ptr<Appender> appender(const QString &table, const QStringList &columns,
+                                       const QStringList &zeros = {}) override;
 
     void begin() override;
     void commit() override;

@@ -194,8 +194,8 @@ private:
 // over at the end go in one by one.
 class SqliteAppender : public Appender {
 public:
-    SqliteAppender(sqlite3 *db, const QString &table, const QStringList &columns)
-        : db_(db), table_(table), columns_(columns), width_(int(columns.size())),
+    SqliteAppender(sqlite3 *db, const QString &table, const QStringList &columns, const QStringList &zeros)
+        : db_(db), table_(table), columns_(columns), zeros_(zeros), width_(int(columns.size())),
           batchRows_(qMax(1, BatchValues / qMax(1, width_)))
     {
         values_.reserve(std::size_t(batchRows_) * std::size_t(width_));
@@ -230,10 +230,12 @@ private:
 
     std::unique_ptr<SqliteCursor> statement(int rows) const
     {
-        const QString one = QLatin1Char('(') + QStringList(width_, QStringLiteral("?")).join(QLatin1Char(',')) +
+        const QString one = QLatin1Char('(') +
+                            (QStringList(width_, QStringLiteral("?")) + QStringList(zeros_.size(), QStringLiteral("0")))
+                                .join(QLatin1Char(',')) +
                             QLatin1Char(')');
         return std::make_unique<SqliteCursor>(db_, QStringLiteral("insert into %1 (%2) values %3")
-                                                       .arg(table_, columns_.join(QLatin1Char(',')),
+                                                       .arg(table_, (columns_ + zeros_).join(QLatin1Char(',')),
                                                             QStringList(rows, one).join(QLatin1Char(','))));
     }
     // Writes the rows held: a whole batch by the batch statement, fewer row by row.
@@ -269,7 +271,7 @@ private:
 
     sqlite3 *db_;
     QString table_;
-    QStringList columns_;
+    QStringList columns_, zeros_;
     int width_;
     int batchRows_;
     int rows_ = 0;
@@ -579,9 +581,10 @@ std::unique_ptr<Cursor> SqliteEngine::prepare(const QString &sql)
     return std::make_unique<SqliteCursor>(handle(), sql);
 }
 
-std::unique_ptr<Appender> SqliteEngine::appender(const QString &table, const QStringList &columns)
+std::unique_ptr<Appender> SqliteEngine::appender(const QString &table, const QStringList &columns,
+                                                 const QStringList &zeros)
 {
-    return std::make_unique<SqliteAppender>(handle(), table, columns);
+    return std::make_unique<SqliteAppender>(handle(), table, columns, zeros);
 }
 
 void SqliteEngine::begin()

@@ -366,9 +366,9 @@ void BulkInsert::finish()
     appender_->finish();
 }
 
-BulkInsert Store::bulkInsert(const QString &table, const QStringList &columns)
+BulkInsert Store::bulkInsert(const QString &table, const QStringList &columns, const QStringList &zeros)
 {
-    return BulkInsert(engine_->appender(table, columns));
+    return BulkInsert(engine_->appender(table, columns, zeros));
 }
 
 void Store::insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows)

@@ -188,7 +188,8 @@ public:
 
     // Appends rows to a table in bulk: the fast path of the computations.
     void insertRows(const QString &table, const QStringList &columns, const QVector<QVector<QVariant>> &rows);
-    BulkInsert bulkInsert(const QString &table, const QStringList &columns);
+    // `zeros`: further columns that take 0 in every row, given no value.
+    BulkInsert bulkInsert(const QString &table, const QStringList &columns, const QStringList &zeros = {});
 
     // Puts the single row of srf (settings) and of dwm (company name and print titles) back with
     // its starting values when another program removed it, in one transaction. Returns a sentence
