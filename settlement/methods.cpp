@@ -3,7 +3,11 @@
 #include "store/format.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
 
 namespace tolva::settlement {
 
@@ -29,46 +33,72 @@ void add(double &sum, double v)
     sum = (std::isnan(sum) ? 0.0 : sum) + v;
 }
 
-bool keyLess(const Entry &x, const Entry &y)
+// The key of a group (namea, datea, dw, dw1, numa, khm) with each text replaced by its place in
+// the order of its field's values, null first: comparing keys compares numbers, not texts.
+using Key = std::array<int, 6>;
+
+QVector<Key> keys(const QVector<Entry> &movements)
 {
-    if (x.namea != y.namea)
-        return x.namea < y.namea;
-    if (x.datea != y.datea)
-        return x.datea < y.datea;
-    if (x.dw != y.dw)
-        return x.dw < y.dw;
-    if (x.dw1 != y.dw1)
-        return x.dw1 < y.dw1;
-    if (x.numa != y.numa)
-        return x.numa < y.numa;
-    return x.khm < y.khm;
+    static constexpr const Text Entry::*Fields[6] = {&Entry::namea, &Entry::datea, &Entry::dw,
+                                                     &Entry::dw1,   &Entry::numa,  &Entry::khm};
+    const int n = int(movements.size());
+    QVector<Key> out(n);
+    for (int f = 0; f < 6; ++f) {
+        // Each value's number in the order first met; the movement before often has the same.
+        std::unordered_map<std::string_view, int> known;
+        std::vector<std::string_view> values;
+        const Text *before = nullptr;
+        int number = -1;
+        for (int i = 0; i < n; ++i) {
+            const Text &t = movements[i].*Fields[f];
+            if (t.null)
+                number = -1;
+            else if (!before || before->null || before->text != t.text) {
+                const auto [place, added] = known.try_emplace(t.text, int(values.size()));
+                if (added)
+                    values.push_back(t.text);
+                number = place->second;
+            }
+            out[i][size_t(f)] = number;
+            before = &t;
+        }
+        // Numbers in the order met become places in the order of the texts.
+        std::vector<int> order(values.size());
+        for (size_t v = 0; v < order.size(); ++v)
+            order[v] = int(v);
+        std::sort(order.begin(), order.end(), [&](int x, int y) { return values[size_t(x)] < values[size_t(y)]; });
+        std::vector<int> place(values.size());
+        for (size_t r = 0; r < order.size(); ++r)
+            place[size_t(order[r])] = int(r);
+        for (Key &k : out)
+            if (k[size_t(f)] >= 0)
+                k[size_t(f)] = place[size_t(k[size_t(f)])];
+    }
+    return out;
 }
 
-bool sameKey(const Entry &x, const Entry &y)
+// The groups of the chosen movements in key order, each movement's numbers added as `take` gives
+// them; movements of the same key are taken in the order given.
+template <class Take>
+QVector<Entry> grouped(const QVector<Entry> &movements, const QVector<Key> &key, QVector<int> chosen, Take take)
 {
-    return x.namea == y.namea && x.datea == y.datea && x.dw == y.dw && x.dw1 == y.dw1 && x.numa == y.numa &&
-           x.khm == y.khm;
-}
-
-// The groups of the chosen movements in key order, each movement's numbers added as `take` gives them.
-template <class Take> QVector<Entry> grouped(const QVector<Entry> &movements, QVector<int> chosen, Take take)
-{
-    std::stable_sort(chosen.begin(), chosen.end(),
-                     [&](int x, int y) { return keyLess(movements[x], movements[y]); });
+    std::sort(chosen.begin(), chosen.end(), [&](int x, int y) { return key[x] != key[y] ? key[x] < key[y] : x < y; });
     QVector<Entry> out;
+    out.reserve(chosen.size());
+    int last = -1;
     for (int i : chosen) {
         const Entry &m = movements[i];
-        if (out.isEmpty() || !sameKey(out.last(), m)) {
-            Entry g;
+        if (last < 0 || key[last] != key[i]) {
+            Entry &g = out.emplaceBack();
             g.namea = m.namea;
             g.datea = m.datea;
             g.dw = m.dw;
             g.dw1 = m.dw1;
             g.numa = m.numa;
             g.khm = m.khm;
-            out << g;
         }
         take(out.last(), m);
+        last = i;
     }
     return out;
 }
@@ -106,14 +136,15 @@ Groups groupMovements(const QVector<Entry> &movements)
         if (m.b1 > 0)
             returned << i;
     }
+    const QVector<Key> key = keys(movements);
     Groups g;
-    g.sends = grouped(movements, sent, [](Entry &s, const Entry &m) {
+    g.sends = grouped(movements, key, sent, [](Entry &s, const Entry &m) {
         add(s.a1, m.a1);
         add(s.b1, m.b1);
         add(s.a2, m.a2);
         add(s.a8, m.a8);
     });
-    g.returns = grouped(movements, returned, [](Entry &r, const Entry &m) {
+    g.returns = grouped(movements, key, returned, [](Entry &r, const Entry &m) {
         add(r.a1, m.a1);
         add(r.b1, m.b1);
         // A movement that also sent counts its converted quantity with the sends.
@@ -160,7 +191,7 @@ QVector<Movement> movementsPerMaterial(const Groups &groups, const Prices &price
     out.reserve(groups.sends.size() + groups.returns.size());
     auto append = [&](const QVector<Entry> &list, bool returns) {
         for (const Entry &g : list) {
-            Movement m;
+            Movement &m = out.emplaceBack();
             m.khm = g.khm;
             m.numa = g.numa;
             m.namea = g.namea;
@@ -171,7 +202,6 @@ QVector<Movement> movementsPerMaterial(const Groups &groups, const Prices &price
             m.a4 = prices.of(g.namea);
             m.a6 = returns ? -g.b1 + 0.0 : g.a1 + 0.0;
             m.a8 = g.a8 + 0.0;
-            out << m;
         }
     };
     append(groups.sends, false);
@@ -206,11 +236,10 @@ QVector<Movement> readingOrder(const QVector<Movement> &rows, bool sendsFirst, c
     QVector<Movement> out;
     out.reserve(kept.size());
     for (int i : kept) {
-        Movement m = rows[i];
+        Movement &m = out.emplaceBack(rows[i]);
         m.a1 = orZero(m.a1);
         m.a6 = orZero(m.a6);
         m.a8 = orZero(m.a8);
-        out << m;
     }
     return out;
 }

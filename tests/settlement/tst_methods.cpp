@@ -190,6 +190,10 @@ private Q_SLOTS:
             << QStringList{"03-01 gangguan 根 甲 10 0 60", "03-01 gangguan 米 甲 10 0 60", "03-01 gangguan 根 乙 1 0 6"}
             << QStringList{"03-01 gangguan 6 1 _ 0.5", "03-01 gangguan 60 10 _ 0.5", "03-01 gangguan 60 10 _ 0.5"}
             << "returns";
+        QTest::newRow("groups in the order of the texts, not as met; an empty unit first")
+            << QStringList{"03-01 模板 块 甲 10 0 15", "03-01 gangguan 根 甲 10 0 60", "03-01 gangguan _ 甲 1 0 6"}
+            << QStringList{"03-01 gangguan 6 1 _ 0.5", "03-01 gangguan 60 10 _ 0.5", "03-01 模板 15 10 _ _"}
+            << "returns";
         QTest::newRow("returns without sends make nothing")
             << QStringList{"03-01 gangguan 根 甲 0 5 -30"} << QStringList{} << "nothing";
         QTest::newRow("a first send group without customer name stops the contract's rebuild")
