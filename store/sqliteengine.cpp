@@ -198,13 +198,13 @@ public:
         : db_(db), table_(table), columns_(columns), zeros_(zeros), width_(int(columns.size())),
           batchRows_(qMax(1, BatchValues / qMax(1, width_)))
     {
-        values_.reserve(std::size_t(batchRows_) * std::size_t(width_));
+        values_.resize(std::size_t(batchRows_) * std::size_t(width_));
     }
-    void addNull() override { values_.push_back({Kind::Null, 0, 0, 0}); }
-    void add(double value) override { values_.push_back({Kind::Number, value, 0, 0}); }
+    void addNull() override { put({Kind::Null, 0, 0, 0}); }
+    void add(double value) override { put({Kind::Number, value, 0, 0}); }
     void add(const char *utf8, int size) override
     {
-        values_.push_back({Kind::Text, 0, text_.size(), std::size_t(size)});
+        put({Kind::Text, 0, text_.size(), std::size_t(size)});
         text_.append(utf8, std::size_t(size));
     }
     void endRow() override
@@ -227,6 +227,14 @@ private:
     };
     // At most this many values in one statement: far below SQLite's limit of bound parameters.
     static constexpr int BatchValues = 960;
+
+    // The batch's values go into room made for them once.
+    void put(const Value &v)
+    {
+        if (held_ == values_.size())
+            throw StoreError(QStringLiteral("数据表 %1 的一行多于 %2 个值。").arg(table_).arg(width_));
+        values_[held_++] = v;
+    }
 
     std::unique_ptr<SqliteCursor> statement(int rows) const
     {
@@ -264,7 +272,7 @@ private:
             }
             cursor->reset();
         }
-        values_.clear();
+        held_ = 0;
         text_.clear();
         rows_ = 0;
     }
@@ -276,6 +284,7 @@ private:
     int batchRows_;
     int rows_ = 0;
     std::vector<Value> values_;
+    std::size_t held_ = 0;
     std::string text_;
     std::unique_ptr<SqliteCursor> batch_, single_;
 };
