@@ -202,27 +202,31 @@ Preparation prepare(Store &store, const Request &request, bool hasContract, cons
         p.refusal = Refusal::NoContract;
         return p;
     }
-    QString sql = QStringLiteral("select min(datea),count(*) from czbnow where numa=:numa");
-    Params params{{QStringLiteral("numa"), request.numa}};
+    // The rebuild counts the movements of the period as it reads them, refuses a movement it
+    // cannot read, and is undone when the preparation is refused or fails after it.
+    Dated dated;
     if (request.mode != DateMode::Range) {
-        sql += QStringLiteral(" and (datea>=:d1 and datea<=:d2)");
-        params.insert(QStringLiteral("d1"), request.start);
-        params.insert(QStringLiteral("d2"), request.end);
+        dated.from = request.start;
+        dated.to = request.end;
     }
-    const Rows first = store.select(sql, params);
-    const QDate firstDate = QDate::fromString(first.rows.first()[0].toString().left(10), Qt::ISODate);
-    if (first.rows.first()[1].toInt() == 0 || !(request.end > firstDate)) {
-        // Movements whose date or quantities cannot be read are why there seem to be none.
-        checkMovements(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
-        p.refusal = first.rows.first()[1].toInt() == 0 ? Refusal::NoMovements : Refusal::NoMovementsInPeriod;
+    struct Refused {};
+    auto movements = std::make_shared<QVector<Movement>>();
+    try {
+        store.transaction([&] {
+            rebuildMovementsInside(store, QStringList{request.numa}, progress,
+                                   [&](const QString &, const QVector<Movement> &rows) { *movements = rows; },
+                                   &dated);
+            const QDate firstDate = QDate::fromString(QString::fromStdString(dated.first), Qt::ISODate);
+            if (dated.count == 0 || !(request.end > firstDate)) {
+                p.refusal = dated.count == 0 ? Refusal::NoMovements : Refusal::NoMovementsInPeriod;
+                throw Refused();
+            }
+            p.totals = totals(store, request.numa, request.khm);
+            checkOtherCharges(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
+        });
+    } catch (const Refused &) {
         return p;
     }
-    p.totals = totals(store, request.numa, request.khm);
-    checkOtherCharges(store, QStringLiteral("numa=:numa"), {{QStringLiteral("numa"), request.numa}});
-    // The rebuild refuses a movement it cannot read.
-    auto movements = std::make_shared<QVector<Movement>>();
-    rebuildMovements(store, QStringList{request.numa}, progress,
-                     [&](const QString &, const QVector<Movement> &rows) { *movements = rows; });
     p.movements = std::move(movements);
     const QChar q(QLatin1Char('"'));
     p.title = QStringLiteral("现在显示的是") + q + request.khm.trimmed() + q + QStringLiteral("合同号是") + q +
@@ -285,10 +289,16 @@ void writeGroups(Store &store, const QVector<Entry> &groups)
     keep.finish();
 }
 
+// A date of the rebuild's dates (checked, yyyy-mm-dd).
+std::string isoDate(const QDate &d)
+{
+    return d.toString(Qt::ISODate).toStdString();
+}
+
 } // namespace
 
 void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress,
-                            const ContractRows &each)
+                            const ContractRows &each, Dated *dated)
 {
     const int n = int(contracts.size());
     // Emptying what an earlier run left can take a while: the progress starts before it.
@@ -323,6 +333,12 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
     const std::string last = contracts.last().toStdString();
     QVector<Entry> kept;
     QVector<Entry> movements;
+    if (numbers.size() == 1)
+        // Room for the contract's movements at once (counted in its index), where a growing list
+        // would move them again and again.
+        movements.reserve(
+            store.scalar(QStringLiteral("select count(*) from czbnow where numa=:numa"), {{QStringLiteral("numa"), numbers.first()}})
+                .toInt());
     std::string current;
     bool reading = false;
     int begun = 0;
@@ -336,6 +352,8 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         if (each)
             each(QString::fromStdString(current), rows);
     };
+    const std::string from = dated ? isoDate(dated->from) : std::string();
+    const std::string to = dated ? isoDate(dated->to) : std::string();
     // The date last found right: the rows of one day are not checked again.
     std::string rightDate;
     while (read.next()) {
@@ -368,6 +386,14 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
             if (!isDate(read, 1))
                 badMovement(store, qint64(read.number(11)));
             rightDate.assign(date.data ? date.data : "", size_t(date.size));
+        }
+        if (dated) {
+            // Dates yyyy-mm-dd compare as their texts.
+            const std::string_view d(date.data, size_t(date.size));
+            if (dated->from.isNull() || (d >= from && d <= to)) {
+                if (dated->count++ == 0 || d < std::string_view(dated->first))
+                    dated->first.assign(d);
+            }
         }
         if (!(a1 > 0 || b1 > 0))
             continue; // takes part in no group
@@ -422,10 +448,11 @@ Result compute(Store &store, const Request &request, const Run &run, const Progr
 
 QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
                                            const QDate &cutoff, const Progress &progress, const QString &material,
-                                           bool writeRows)
+                                           bool writeRows, const QVector<Movement> *movements)
 {
     // A summary as of the cut-off date knows nothing after it.
-    const QVector<Movement> rows = readingOrder(readMovements(store, numa), false, cutoff, materialChoice(material));
+    const QVector<Movement> rows = readingOrder(movements ? *movements : readMovements(store, numa), false, cutoff,
+                                                materialChoice(material));
     QVector<Line> lines;
     const QVector<MaterialFigures> figures =
         summaryFigures(rows, method, cutoff, Text(khm), writeRows ? &lines : nullptr, progress);

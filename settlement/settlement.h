@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace tolva::settlement {
 
@@ -96,8 +97,16 @@ void rebuildMovements(Store &store, const QStringList &contracts, const Progress
 // The same inside the caller's transaction, without a savepoint of its own: a failure leaves the
 // tables to the caller's rollback. For a run over the whole ledger, where a savepoint would keep
 // in memory a copy of every page the rebuild changes.
+//
+// `dated`, when given, learns in passing how many of the movements read are dated within its span
+// and the earliest of their dates.
+struct Dated {
+    QDate from, to; // null: every date
+    int count = 0;
+    std::string first; // yyyy-mm-dd
+};
 void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress = {},
-                            const ContractRows &each = {});
+                            const ContractRows &each = {}, Dated *dated = nullptr);
 inline void rebuildMovements(Store &store, const QString &numa, const Progress &progress = {})
 {
     rebuildMovements(store, QStringList{numa}, progress);
@@ -149,10 +158,12 @@ struct MaterialFigures {
 // without the sends-before-returns tie-break and only those dated up to the cut-off date, no units
 // copied, closing rows carrying the contract's customer name, and the cut-off date as end. Returns
 // the figures of each material in reading order; with `writeRows` the working rows also replace
-// czbtem (a summary over many contracts leaves there only its last contract's rows).
+// czbtem (a summary over many contracts leaves there only its last contract's rows). The
+// contract's czb rows are read from czb unless given as `movements`.
 QVector<MaterialFigures> computeForSummary(Store &store, const QString &numa, const QString &khm, Method method,
                                            const QDate &cutoff, const Progress &progress = {},
-                                           const QString &material = QString(), bool writeRows = true);
+                                           const QString &material = QString(), bool writeRows = true,
+                                           const QVector<Movement> *movements = nullptr);
 
 // Total rent of the statement in the given table ("select khm,sum(a5) as a5 ... group by khm").
 double totalRent(Store &store, Result result);

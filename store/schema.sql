@@ -114,9 +114,9 @@ create table rzbtem (
     sj varchar(19), yh text, bm text, cz varchar(4), numa text, nr text
 );
 
--- The computations read movements and money one contract at a time.
+-- The computations read movements and money one contract at a time. czb is written in bulk and
+-- read whole, and goes without one.
 create index czbnow_numa on czbnow(numa);
-create index czb_numa on czb(numa);
 create index sp3_numa on sp3(numa);
 create index sp4_numa on sp4(numa);
 create index czb1_numa on czb1(numa);

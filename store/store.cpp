@@ -79,6 +79,11 @@ void startLog(engine::Engine &e, bool server)
             if (!has(QStringLiteral("zzly")))
                 missing << QStringLiteral("alter table srf add column zzly varchar(100)");
         }
+        // czb had an index that every rebuild kept up and nothing read.
+        if (!e.select(QStringLiteral("select name from sqlite_master where type='index' and name='czb_numa'"), {},
+                      QStringLiteral("sqlite_master"))
+                 .rows.isEmpty())
+            missing << QStringLiteral("drop index czb_numa");
         if (!missing.isEmpty()) {
             e.begin();
             try {

@@ -115,6 +115,8 @@ void summariseContracts(Store &store, const QVector<Contract> &contracts, const 
     }
     store.exec(QStringLiteral("delete from ") + table);
     const settlement::Text chosen = material.isEmpty() ? settlement::Text() : settlement::Text(material);
+    // The list's last contract's czb rows, for the working rows it leaves.
+    QVector<settlement::Movement> lastRows;
     settlement::rebuildMovementsInside(
         store, numbers,
         [&](int done, int, const QString &numa) {
@@ -124,6 +126,8 @@ void summariseContracts(Store &store, const QVector<Contract> &contracts, const 
                             done < n ? progressText(QStringLiteral("汇总"), done, n, customer.value(numa)) : QString());
         },
         [&](const QString &numa, const QVector<settlement::Movement> &rows) {
+            if (numa == contracts.last().numa)
+                lastRows = rows;
             // The contract's working rows as of the cut-off, in the summary's reading order.
             const QVector<settlement::MaterialFigures> figures = settlement::summaryFigures(
                 settlement::readingOrder(rows, false, cutoff, chosen), method, cutoff,
@@ -134,7 +138,7 @@ void summariseContracts(Store &store, const QVector<Contract> &contracts, const 
     if (n > 0) {
         // The working rows the list's last contract leaves, with its own customer name.
         const Contract &last = contracts.last();
-        settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, {}, material);
+        settlement::computeForSummary(store, last.numa, last.khm, method, cutoff, {}, material, true, &lastRows);
     }
 }
 

@@ -241,6 +241,9 @@ private Q_SLOTS:
         QCOMPARE(prepare(*store_, req).refusal, Refusal::NoMovements);
         addMoves(*store_, "H1", {"2004-04-05 钢管 6米 根 米 1 100 0"});
         QCOMPARE(prepare(*store_, req).refusal, Refusal::NoMovements); // none inside the dates
+        addMoves(*store_, "H1", {"2004-03-31 钢管 6米 根 米 1 100 0"});
+        // The last day is inside the dates, but a period must start before its first movement.
+        QCOMPARE(prepare(*store_, req).refusal, Refusal::NoMovementsInPeriod);
         QCOMPARE(prepare(*store_, request("2004-03-01", "2004-03-31", DateMode::Range)).refusal,
                  Refusal::NoMovementsInPeriod);
         QCOMPARE(message(Refusal::NoMovements), QString("主数据库中没有数据，无法统计！"));
