@@ -28,19 +28,24 @@ double number(const Statement &s, int c)
     return s.isNull(c) ? Empty : s.number(c);
 }
 
-// A date as stored: yyyy-mm-dd, null when invalid.
+// A date as stored: yyyy-mm-dd, null when invalid. Rows come in date order, so the text of the
+// date before is kept for the next.
 void addDate(BulkInsert &insert, const QDate &d)
 {
     if (!d.isValid()) {
         insert.addNull();
         return;
     }
-    int y = 0, m = 0, day = 0;
-    d.getDate(&y, &m, &day);
-    const std::string text{char('0' + y / 1000 % 10), char('0' + y / 100 % 10), char('0' + y / 10 % 10),
-                           char('0' + y % 10),        '-',                      char('0' + m / 10),
-                           char('0' + m % 10),        '-',                      char('0' + day / 10),
-                           char('0' + day % 10)};
+    thread_local qint64 day = 0;
+    thread_local std::string text;
+    if (d.toJulianDay() != day || text.empty()) {
+        int y = 0, m = 0, dd = 0;
+        d.getDate(&y, &m, &dd);
+        text = {char('0' + y / 1000 % 10), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10), '-',
+                char('0' + m / 10),        char('0' + m % 10),        '-',                     char('0' + dd / 10),
+                char('0' + dd % 10)};
+        day = d.toJulianDay();
+    }
     insert.add(text);
 }
 
