@@ -37,12 +37,31 @@ void add(double &sum, double v)
 // the order of its field's values, null first: comparing keys compares numbers, not texts.
 using Key = std::array<int, 6>;
 
-QVector<Key> keys(const QVector<Entry> &movements)
+struct Keys {
+    QVector<Key> places; // null is -1
+    // When they fit, each movement's places packed into one number, namea's highest, with room
+    // below for the movement's index; otherwise empty.
+    std::vector<quint64> packed;
+    int indexBits = 0;
+};
+
+// The bits that hold the numbers 0 to n.
+int bitsFor(quint64 n)
+{
+    int bits = 0;
+    while (n >> bits)
+        ++bits;
+    return bits;
+}
+
+Keys keys(const QVector<Entry> &movements)
 {
     static constexpr const Text Entry::*Fields[6] = {&Entry::namea, &Entry::datea, &Entry::dw,
                                                      &Entry::dw1,   &Entry::numa,  &Entry::khm};
     const int n = int(movements.size());
-    QVector<Key> out(n);
+    Keys k;
+    k.places.resize(n);
+    int widths[6] = {};
     for (int f = 0; f < 6; ++f) {
         // Each value's number in the order first met; the movement before often has the same.
         std::unordered_map<std::string_view, int> known;
@@ -59,7 +78,7 @@ QVector<Key> keys(const QVector<Entry> &movements)
                     values.push_back(t.text);
                 number = place->second;
             }
-            out[i][size_t(f)] = number;
+            k.places[i][size_t(f)] = number;
             before = &t;
         }
         // Numbers in the order met become places in the order of the texts.
@@ -70,19 +89,46 @@ QVector<Key> keys(const QVector<Entry> &movements)
         std::vector<int> place(values.size());
         for (size_t r = 0; r < order.size(); ++r)
             place[size_t(order[r])] = int(r);
-        for (Key &k : out)
-            if (k[size_t(f)] >= 0)
-                k[size_t(f)] = place[size_t(k[size_t(f)])];
+        for (Key &key : k.places)
+            if (key[size_t(f)] >= 0)
+                key[size_t(f)] = place[size_t(key[size_t(f)])];
+        widths[f] = bitsFor(values.size()); // places 0..size with null as 0
     }
-    return out;
+    k.indexBits = bitsFor(quint64(n));
+    int total = k.indexBits;
+    for (int w : widths)
+        total += w;
+    if (total <= 64) {
+        k.packed.resize(size_t(n));
+        for (int i = 0; i < n; ++i) {
+            quint64 p = 0;
+            for (int f = 0; f < 6; ++f)
+                p = (p << widths[f]) | quint64(k.places[i][size_t(f)] + 1);
+            k.packed[size_t(i)] = p << k.indexBits;
+        }
+    }
+    return k;
 }
 
 // The groups of the chosen movements in key order, each movement's numbers added as `take` gives
 // them; movements of the same key are taken in the order given.
 template <class Take>
-QVector<Entry> grouped(const QVector<Entry> &movements, const QVector<Key> &key, QVector<int> chosen, Take take)
+QVector<Entry> grouped(const QVector<Entry> &movements, const Keys &keys, QVector<int> chosen, Take take)
 {
-    std::sort(chosen.begin(), chosen.end(), [&](int x, int y) { return key[x] != key[y] ? key[x] < key[y] : x < y; });
+    const QVector<Key> &key = keys.places;
+    if (!keys.packed.empty()) {
+        std::vector<quint64> order;
+        order.reserve(size_t(chosen.size()));
+        for (int i : chosen)
+            order.push_back(keys.packed[size_t(i)] | quint64(i));
+        std::sort(order.begin(), order.end());
+        const quint64 index = (quint64(1) << keys.indexBits) - 1;
+        for (int j = 0; j < chosen.size(); ++j)
+            chosen[j] = int(order[size_t(j)] & index);
+    } else {
+        std::sort(chosen.begin(), chosen.end(),
+                  [&](int x, int y) { return key[x] != key[y] ? key[x] < key[y] : x < y; });
+    }
     QVector<Entry> out;
     out.reserve(chosen.size());
     int last = -1;
@@ -136,7 +182,7 @@ Groups groupMovements(const QVector<Entry> &movements)
         if (m.b1 > 0)
             returned << i;
     }
-    const QVector<Key> key = keys(movements);
+    const Keys key = keys(movements);
     Groups g;
     g.sends = grouped(movements, key, sent, [](Entry &s, const Entry &m) {
         add(s.a1, m.a1);

@@ -220,6 +220,33 @@ private Q_SLOTS:
         QCOMPARE(&last == &groups.sends ? "sends" : &last == &groups.returns ? "returns" : "nothing", kept);
     }
 
+    // Keys of many different texts in every field, too many to pack into one number, group in the
+    // same order; the same movements with few texts do too.
+    void groupingOfManyDifferentTexts()
+    {
+        for (const int distinct : {1500, 3}) {
+            QVector<Entry> entries;
+            QStringList expected;
+            for (int i = 0; i < 3000; ++i) {
+                const int v = (i * 7919) % distinct; // every value met twice or more, out of order
+                const QString t = QString::number(v);
+                Entry e = entry(QStringLiteral("03-01 m%1 根 甲 1 0 6").arg(t));
+                for (Text *field : {&e.datea, &e.dw, &e.dw1, &e.numa, &e.khm})
+                    field->text += t.toStdString();
+                entries << e;
+                expected << QStringLiteral("m%1").arg(t);
+            }
+            expected.sort();
+            expected.removeDuplicates();
+            QStringList got;
+            for (const Entry &g : groupMovements(entries).sends) {
+                got << g.namea.toString();
+                QCOMPARE(g.a1, double(3000 / distinct));
+            }
+            QCOMPARE(got, expected);
+        }
+    }
+
     // The order the methods read a contract's rows in: material, date, suspended days first, sends
     // before returns for a statement only, then as stored; later dates and other materials left out.
     void readingOrder_data()
