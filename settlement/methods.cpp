@@ -7,6 +7,7 @@
 #include <cmath>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace tolva::settlement {
@@ -339,7 +340,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
         start = r.date;
         l.a[10] = running + l.a[5];
         running = l.a[10];
-        out << l;
+        out << std::move(l);
     }
     const Movement &last = rows[n - 1];
     Line c = lineOf(last, o);
@@ -356,7 +357,7 @@ QVector<Line> runWithClosing(const Movement *rows, int n, const Options &o)
     c.a[5] = rentOver(c.a[3], c.a[2] * c.a[3] * c.a[4]);
     c.a[10] = running + c.a[5];
     c.a[1] = c.a[6] = c.a[8] = c.a[9] = Empty;
-    out << c;
+    out << std::move(c);
     return out;
 }
 
@@ -564,12 +565,12 @@ StatementLines statementLines(const QVector<Movement> &rows, Method method, cons
     out.lines.reserve(rows.size() + 16);
     forEachMaterial(rows, progress, [&](const Movement *first, int n, int index) {
         o.followsAnother = index > 0;
-        const QVector<Line> full = runMaterial(first, n, o);
+        QVector<Line> full = runMaterial(first, n, o);
         if (period) {
             out.restricted += periodRows(first, n, full, o, start, o.closingKhm, carries);
             out.lines += full.mid(trimmedFrom(full, start));
         } else {
-            out.lines += full;
+            out.lines += std::move(full);
         }
     });
     return out;
