@@ -15,11 +15,16 @@ namespace tolva::settlement {
 
 namespace {
 
-// A text column's value as stored (UTF-8), or null.
+// A text as stored (UTF-8), or null.
+Text textOf(const Statement::View &v)
+{
+    return v.data ? Text(false, std::string(v.data, size_t(v.size))) : Text();
+}
+
+// A text column's value as stored, or null.
 Text column(const Statement &s, int c)
 {
-    const Statement::View v = s.view(c);
-    return v.data ? Text(false, std::string(v.data, size_t(v.size))) : Text();
+    return textOf(s.view(c));
 }
 
 // A number column's value, Empty when null.
@@ -376,17 +381,17 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
             movements.clear();
             reportProgress(progress, begun++, n, QString::fromStdString(current));
         }
+        // The columns up to bl at once.
+        Statement::Value v[11];
+        read.row(v, 11);
         // A value another program wrote that is no number or no date stops the rebuild.
         using Stored = Statement::Stored;
-        Stored kind[11];
-        for (int c = 6; c <= 10; ++c) {
-            kind[c] = read.stored(c);
-            if (kind[c] > Stored::Number && !isNumber(read, c))
+        for (int c = 6; c <= 10; ++c)
+            if (v[c].stored > Stored::Number && !isNumber(read, c))
                 badMovement(store, qint64(read.number(11)));
-        }
-        auto value = [&](int c) { return kind[c] == Stored::Number ? read.number(c) : Empty; };
+        auto value = [&](int c) { return v[c].stored == Stored::Number ? v[c].number : Empty; };
         const double a1 = value(6), b1 = value(7);
-        const Statement::View date = read.view(1);
+        const Statement::View date = v[1].text;
         if (!date.data || std::string_view(date.data, size_t(date.size)) != rightDate) {
             if (!isDate(read, 1))
                 badMovement(store, qint64(read.number(11)));
@@ -406,14 +411,14 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         Entry &e = movements.emplaceBack();
         e.a1 = a1;
         e.b1 = b1;
-        e.datea = column(read, 1);
+        e.datea = textOf(date);
         e.a2 = value(8);
         e.a8 = value(9);
-        e.namea = column(read, 0);
-        e.dw = column(read, 2);
-        e.dw1 = column(read, 3);
+        e.namea = textOf(v[0].text);
+        e.dw = textOf(v[2].text);
+        e.dw1 = textOf(v[3].text);
         e.numa = Text(false, current);
-        e.khm = column(read, 5);
+        e.khm = textOf(v[5].text);
     }
     if (reading)
         finish();

@@ -100,6 +100,11 @@ Statement::View Statement::view(int column) const
     return v;
 }
 
+void Statement::row(Value *values, int n) const
+{
+    cursor_->row(values, n);
+}
+
 std::string Statement::bytes(int column) const
 {
     return cursor_->bytes(column);

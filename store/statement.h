@@ -48,6 +48,14 @@ public:
         int size = 0;
     };
     View view(int column) const;
+    // The current row's first `n` columns at once, each as stored with its number (a number's)
+    // or its text (a text's, as view() gives it).
+    struct Value {
+        Stored stored = Stored::Null;
+        double number = 0;
+        View text;
+    };
+    void row(Value *values, int n) const;
 
 private:
     std::unique_ptr<engine::Cursor> cursor_;
