@@ -270,7 +270,7 @@ QVector<Movement> readingOrder(const QVector<Movement> &rows, bool sendsFirst, c
     }
     // Descending with empty numbers last, as the embedded engine sorts them.
     auto before = [](double x, double y) { return !std::isnan(x) && (std::isnan(y) || x > y); };
-    std::stable_sort(kept.begin(), kept.end(), [&](int i, int j) {
+    auto less = [&](int i, int j) {
         const Movement &x = rows[i], &y = rows[j];
         if (x.namea != y.namea)
             return x.namea < y.namea;
@@ -279,7 +279,14 @@ QVector<Movement> readingOrder(const QVector<Movement> &rows, bool sendsFirst, c
         if (before(x.a8, y.a8) || before(y.a8, x.a8))
             return before(x.a8, y.a8);
         return sendsFirst && before(x.a1, y.a1);
-    });
+    };
+    // The rebuild's rows come as two runs mostly in this order already, the sends and the returns:
+    // merging two ordered runs keeps equal rows as stored, as the stable sort does.
+    const auto second = std::is_sorted_until(kept.begin(), kept.end(), less);
+    if (std::is_sorted(second, kept.end(), less))
+        std::inplace_merge(kept.begin(), second, kept.end(), less);
+    else
+        std::stable_sort(kept.begin(), kept.end(), less);
     QVector<Movement> out;
     out.reserve(kept.size());
     for (int i : kept) {
