@@ -123,7 +123,7 @@ void bindAll(sqlite3 *db, sqlite3_stmt *raw, const Params &params, const QString
     }
 }
 
-class SqliteCursor : public Cursor {
+class SqliteCursor final : public Cursor {
 public:
     SqliteCursor(sqlite3 *db, const QString &sql) : db_(db), sql_(sql)
     {
@@ -221,7 +221,7 @@ private:
 // Rows go in a batch at a time through one prepared insert of many rows (one statement run per
 // batch rather than per row), the batch's texts held here and bound without a copy; the rows left
 // over at the end go in one by one.
-class SqliteAppender : public Appender {
+class SqliteAppender final : public Appender {
 public:
     SqliteAppender(sqlite3 *db, const QString &table, const QStringList &columns, const QStringList &zeros)
         : db_(db), table_(table), columns_(columns), zeros_(zeros), width_(int(columns.size())),
