@@ -45,6 +45,14 @@ void runWithProgress(QWidget *parent, const ProgressWindow &window, const std::f
         }
         return !dialog.wasCanceled();
     };
+    // The window that showed the dialog takes the keys again when it goes, also where no window
+    // manager hands them back (Alt+X then still closes it).
+    const auto giveBack = qScopeGuard([&] {
+        if (!dialog.isVisible() || !parent)
+            return;
+        dialog.hide();
+        parent->window()->activateWindow();
+    });
     work(progress);
 }
 

@@ -5,6 +5,7 @@
 #include "widgets/interaction.h"
 #include "widgets/maintenance.h"
 #include "widgets/numerickey.h"
+#include "widgets/progressdialog.h"
 #include "widgets/screen.h"
 #include "widgets/statusmirror.h"
 #include "base/error.h"
@@ -68,6 +69,26 @@ private Q_SLOTS:
         });
         DesktopInteraction desktop;
         desktop.exec(&dialog);
+        QTRY_COMPARE(QApplication::activeWindow(), &opener);
+    }
+
+    // The same for the progress dialog of a long piece of work.
+    void endedProgressGivesTheFocusBack()
+    {
+        QDialog opener;
+        opener.show();
+        opener.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&opener));
+        ProgressWindow window;
+        window.showAfter = 0;
+        bool shown = false;
+        runWithProgress(&opener, window, [&](const Progress &progress) {
+            progress(0, 2, QStringLiteral("第1个"));
+            progress(1, 2, QStringLiteral("第2个"));
+            shown = QApplication::activeModalWidget() != nullptr;
+            QApplication::setActiveWindow(nullptr); // as a bare X server leaves it
+        });
+        QVERIFY(shown);
         QTRY_COMPARE(QApplication::activeWindow(), &opener);
     }
 
