@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QUrl>
 
+#include <charconv>
+
 #include <libpq-fe.h>
 
 #include <cstdlib>
@@ -179,7 +181,7 @@ QVariant decode(const PGresult *r, int row, int column, Oid type)
 
 namespace {
 
-class PgCursor : public Cursor {
+class PgCursor final : public Cursor {
 public:
     PgCursor(PgEngine &engine, const QString &sql) : engine_(engine), shown_(sql)
     {
@@ -273,6 +275,32 @@ public:
         }
     }
 
+    void row(Statement::Value *values, int n) const override
+    {
+        if (!current()) {
+            Cursor::row(values, n);
+            return;
+        }
+        PGresult *r = result_.get();
+        for (int c = 0; c < n; ++c) {
+            Statement::Value &v = values[c];
+            v = Statement::Value();
+            if (PQgetisnull(r, row_, c))
+                continue;
+            const char *text = PQgetvalue(r, row_, c);
+            const int size = PQgetlength(r, row_, c);
+            v.stored = stored(c);
+            if (v.stored == Statement::Stored::Number) {
+                // The server writes numbers as C's strtod reads them; most read faster so.
+                if (std::from_chars(text, text + size, v.number).ec != std::errc())
+                    v.number = std::strtod(text, nullptr);
+            } else if (v.stored == Statement::Stored::Text) {
+                v.text.data = text;
+                v.text.size = size;
+            }
+        }
+    }
+
 private:
     static constexpr int Batch = 5000;
     void fetch()
@@ -309,12 +337,13 @@ private:
 };
 
 // Rows go to the server in one COPY: one round trip for a whole computation's output.
-class PgAppender : public Appender {
+class PgAppender final : public Appender {
 public:
     // The last `zeros` of the columns take 0 in every row.
     PgAppender(PgEngine &engine, const QString &table, const QStringList &columns, int zeros = 0)
         : engine_(engine), table_(table), columns_(columns), zeros_(zeros)
     {
+        buffer_.reserve(FlushBytes + FlushBytes / 8);
     }
     ~PgAppender() override = default;
     void addNull() override
@@ -325,21 +354,30 @@ public:
     void add(double value) override
     {
         separate();
-        buffer_ += QByteArray::number(value, 'g', 17);
+        // The shortest text that reads back as the same double.
+        char text[32];
+        const auto end = std::to_chars(text, text + sizeof text, value).ptr;
+        buffer_.append(text, end - text);
     }
     void add(const char *utf8, int size) override
     {
         separate();
+        // Runs without a character COPY escapes go in whole.
+        int from = 0;
         for (int i = 0; i < size; ++i) {
-            const char c = utf8[i];
-            switch (c) {
-            case '\\': buffer_ += "\\\\"; break;
-            case '\t': buffer_ += "\\t"; break;
-            case '\n': buffer_ += "\\n"; break;
-            case '\r': buffer_ += "\\r"; break;
-            default: buffer_ += c;
+            const char *escaped = nullptr;
+            switch (utf8[i]) {
+            case '\\': escaped = "\\\\"; break;
+            case '\t': escaped = "\\t"; break;
+            case '\n': escaped = "\\n"; break;
+            case '\r': escaped = "\\r"; break;
+            default: continue;
             }
+            buffer_.append(utf8 + from, i - from);
+            buffer_.append(escaped, 2);
+            from = i + 1;
         }
+        buffer_.append(utf8 + from, size - from);
     }
     void endRow() override
     {
