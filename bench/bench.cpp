@@ -194,7 +194,7 @@ bool statementWindow(Store &store, Baseline &baselineA)
     Dataset rows(store);
     DatasetModel grid;
     int shown = 0;
-    const auto [a, window] = beside(9, baselineA, [&] {
+    const auto [a, window] = beside(21, baselineA, [&] {
         grid.setDataset(nullptr);
         rows.close();
         preparation = settlement::prepare(store, request);
