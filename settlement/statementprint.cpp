@@ -5,8 +5,35 @@
 #include "store/format.h"
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace tolva::settlement {
+
+namespace {
+
+// What names ask for, found by the identity of the name's text: a print asks with the same few
+// names of its layout on every row, and comparing where their texts are beats hashing them. A name
+// kept here holds its text, so another text cannot take its place.
+template <class T> class ByName {
+public:
+    template <class Tell> T of(const QString &name, Tell tell)
+    {
+        for (const auto &[known, answer] : seen_)
+            if (known.constData() == name.constData() && known.size() == name.size())
+                return answer;
+        const T answer = tell(name);
+        if (seen_.size() < Most)
+            seen_.emplace_back(name, answer);
+        return answer;
+    }
+
+private:
+    static constexpr std::size_t Most = 64;
+    std::vector<std::pair<QString, T>> seen_;
+};
+
+} // namespace
 
 namespace {
 
@@ -105,7 +132,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
             return Kind::Interval;
         return Kind::Other;
     };
-    auto kinds = std::make_shared<QHash<QString, Kind>>();
+    auto kinds = std::make_shared<ByName<Kind>>();
     struct Fields {
         int numa, namea, a1, a2, a5, datea;
     };
@@ -115,7 +142,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
     auto lastRow = std::make_shared<int>(-1);
     // What a name asks for is told once per name, not by comparing texts on every row.
     enum class Asked { Value, Band2Height, Band3Height, Category, A1a, A1b, Row };
-    auto asked = std::make_shared<QHash<QString, Asked>>();
+    auto asked = std::make_shared<ByName<Asked>>();
     auto askedOf = [](const QString &name) {
         auto is = [&](const char *n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
         if (name.startsWith(QLatin1String("stmt_")))
@@ -134,10 +161,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
     };
     s.hook = [state, layout, settings, statement, kindOf, kinds, f, lastRow, asked,
               askedOf](const QString &name, report::MemoState &memo) -> std::optional<QVariant> {
-        auto what = asked->constFind(name);
-        if (what == asked->constEnd())
-            what = asked->insert(name, askedOf(name));
-        switch (*what) {
+        const Asked what = asked->of(name, askedOf);
+        switch (what) {
         case Asked::Value:
             return state->values.value(name.mid(5));
         case Asked::Band2Height:
@@ -153,10 +178,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
         const int r = rows.currentRow();
         if (r < 0)
             return std::nullopt;
-        auto kind = kinds->constFind(memo.name);
-        if (kind == kinds->constEnd())
-            kind = kinds->insert(memo.name, kindOf(memo.name));
-        const bool quantity = *kind == Kind::Quantity;
+        const Kind kind = kinds->of(memo.name, kindOf);
+        const bool quantity = kind == Kind::Quantity;
         // The quantity cells (movement sent or returned, balance, the group's balance) show the
         // decimals of their material.
         if (quantity && r != *lastRow) {
@@ -168,8 +191,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                 return v;
             return format::number(v.toDouble(), quantityPattern(state->shown));
         };
-        const bool a1a = *what == Asked::A1a;
-        const bool a1b = *what == Asked::A1b;
+        const bool a1a = what == Asked::A1a;
+        const bool a1b = what == Asked::A1b;
         if (a1a || a1b) {
             const QVariant a1 = rows.valueAt(r, f.a1);
             if (layout == 1)
@@ -179,7 +202,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                 return n > 0 ? shown(n) : QVariant();
             return n < 0 ? shown(-n) : QVariant();
         }
-        switch (*kind) {
+        switch (kind) {
         case Kind::Other:
             if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
                 return rows.valueAt(r, f.namea);
