@@ -150,11 +150,17 @@ QVector<Entry> grouped(const QVector<Entry> &movements, const Keys &keys, QVecto
     return out;
 }
 
-// A stored date yyyy-mm-dd (checked before); invalid when malformed.
-QDate dateOf(const Text &t)
+
+double orZero(double v)
 {
-    const std::string &s = t.text;
-    if (t.null || s.size() < 10 || s[4] != '-' || s[7] != '-')
+    return std::isnan(v) ? 0.0 : v;
+}
+
+} // namespace
+
+QDate storedDate(std::string_view s)
+{
+    if (s.size() < 10 || s[4] != '-' || s[7] != '-')
         return QDate();
     auto part = [&](int from, int n) {
         int v = 0;
@@ -165,12 +171,14 @@ QDate dateOf(const Text &t)
     return QDate(part(0, 4), part(5, 2), part(8, 2));
 }
 
-double orZero(double v)
+std::string storedText(const QDate &d)
 {
-    return std::isnan(v) ? 0.0 : v;
+    int y = 0, m = 0, day = 0;
+    d.getDate(&y, &m, &day);
+    return {char('0' + y / 1000 % 10), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10), '-',
+            char('0' + m / 10),        char('0' + m % 10),        '-',                     char('0' + day / 10),
+            char('0' + day % 10)};
 }
-
-} // namespace
 
 Groups groupMovements(const QVector<Entry> &movements)
 {
@@ -244,7 +252,7 @@ QVector<Movement> movementsPerMaterial(const Groups &groups, const Prices &price
             m.namea = g.namea;
             m.dw = g.dw;
             m.dw1 = g.dw1;
-            m.date = dateOf(g.datea);
+            m.date = g.datea.null ? QDate() : storedDate(g.datea.text);
             m.a1 = g.a2 + 0.0;
             m.a4 = prices.of(g.namea);
             m.a6 = returns ? -g.b1 + 0.0 : g.a1 + 0.0;

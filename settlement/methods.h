@@ -9,6 +9,7 @@
 
 #include <limits>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 // The rent computation itself, as pure functions over rows held in memory: the grouping of the
@@ -40,6 +41,11 @@ struct Text {
     bool empty() const { return null || text.empty(); }
     QString toString() const { return null ? QString() : QString::fromStdString(text); }
 };
+
+// A date as stored, yyyy-mm-dd (checked before reading; invalid when malformed), and the text it
+// is stored as.
+QDate storedDate(std::string_view text);
+std::string storedText(const QDate &d);
 
 // A movement by specification (a row of czbnow) as the rebuild groups it, or a group of such
 // movements carrying the sums of their numbers. An empty number is Empty; a sum of nothing but

@@ -44,11 +44,7 @@ void addDate(BulkInsert &insert, const QDate &d)
     thread_local qint64 day = 0;
     thread_local std::string text;
     if (d.toJulianDay() != day || text.empty()) {
-        int y = 0, m = 0, dd = 0;
-        d.getDate(&y, &m, &dd);
-        text = {char('0' + y / 1000 % 10), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10), '-',
-                char('0' + m / 10),        char('0' + m % 10),        '-',                     char('0' + dd / 10),
-                char('0' + dd % 10)};
+        text = storedText(d);
         day = d.toJulianDay();
     }
     insert.add(text);
@@ -112,10 +108,8 @@ QVector<Movement> readMovements(Store &store, const QString &numa)
         m.namea = column(read, 2);
         m.dw = column(read, 3);
         m.dw1 = column(read, 4);
-        const std::string d = read.bytes(5);
-        if (d.size() >= 10 && d[4] == '-' && d[7] == '-')
-            m.date = QDate((d[0] - '0') * 1000 + (d[1] - '0') * 100 + (d[2] - '0') * 10 + (d[3] - '0'),
-                           (d[5] - '0') * 10 + (d[6] - '0'), (d[8] - '0') * 10 + (d[9] - '0'));
+        const Statement::View d = read.view(5);
+        m.date = storedDate(std::string_view(d.data ? d.data : "", size_t(d.size)));
         m.a1 = number(read, 6);
         m.a4 = number(read, 7);
         m.a6 = number(read, 8);
@@ -299,12 +293,6 @@ void writeGroups(Store &store, const QVector<Entry> &groups)
     keep.finish();
 }
 
-// A date of the rebuild's dates (checked, yyyy-mm-dd).
-std::string isoDate(const QDate &d)
-{
-    return d.toString(Qt::ISODate).toStdString();
-}
-
 } // namespace
 
 void rebuildMovementsInside(Store &store, const QStringList &contracts, const Progress &progress,
@@ -362,8 +350,9 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         if (each)
             each(QString::fromStdString(current), rows);
     };
-    const std::string from = dated ? isoDate(dated->from) : std::string();
-    const std::string to = dated ? isoDate(dated->to) : std::string();
+    const bool bounded = dated && !dated->from.isNull();
+    const std::string from = bounded ? storedText(dated->from) : std::string();
+    const std::string to = bounded ? storedText(dated->to) : std::string();
     // The date last found right: the rows of one day are not checked again.
     std::string rightDate;
     while (read.next()) {
@@ -400,7 +389,7 @@ void rebuildMovementsInside(Store &store, const QStringList &contracts, const Pr
         if (dated) {
             // Dates yyyy-mm-dd compare as their texts.
             const std::string_view d(date.data, size_t(date.size));
-            if (dated->from.isNull() || (d >= from && d <= to)) {
+            if (!bounded || (d >= from && d <= to)) {
                 if (dated->count++ == 0 || d < std::string_view(dated->first))
                     dated->first.assign(d);
             }

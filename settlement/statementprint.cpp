@@ -33,10 +33,6 @@ private:
     std::vector<std::pair<QString, T>> seen_;
 };
 
-} // namespace
-
-namespace {
-
 // Values placed into the template are answered by name, so that a typed remark is printed as
 // it is and never read as an expression.
 QString placed(const QString &memo) { return QStringLiteral("[stmt_") + memo + QLatin1Char(']'); }
@@ -141,7 +137,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
                    rows.fieldIndex(QStringLiteral("a5")),   rows.fieldIndex(QStringLiteral("datea"))};
     auto lastRow = std::make_shared<int>(-1);
     // What a name asks for is told once per name, not by comparing texts on every row.
-    enum class Asked { Value, Band2Height, Band3Height, Category, A1a, A1b, Row };
+    enum class Asked { Value, Band2Height, Band3Height, Category, A1a, A1b, NameaAb, Row };
     auto asked = std::make_shared<ByName<Asked>>();
     auto askedOf = [](const QString &name) {
         auto is = [&](const char *n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
@@ -157,6 +153,8 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
             return Asked::A1a;
         if (is("a1_b"))
             return Asked::A1b;
+        if (is("namea_ab"))
+            return Asked::NameaAb;
         return Asked::Row;
     };
     s.hook = [state, layout, settings, statement, kindOf, kinds, f, lastRow, asked,
@@ -204,7 +202,7 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
         }
         switch (kind) {
         case Kind::Other:
-            if (name.compare(QLatin1String("namea_ab"), Qt::CaseInsensitive) == 0)
+            if (what == Asked::NameaAb)
                 return rows.valueAt(r, f.namea);
             return std::nullopt;
         case Kind::Quantity:
