@@ -140,21 +140,15 @@ report::Sources statementSources(Store &store, Dataset &rows, Dataset &contract,
     enum class Asked { Value, Band2Height, Band3Height, Category, A1a, A1b, NameaAb, Row };
     auto asked = std::make_shared<ByName<Asked>>();
     auto askedOf = [](const QString &name) {
-        auto is = [&](const char *n) { return name.compare(QLatin1String(n), Qt::CaseInsensitive) == 0; };
         if (name.startsWith(QLatin1String("stmt_")))
             return Asked::Value;
-        if (is("band2_height"))
-            return Asked::Band2Height;
-        if (is("band3_height"))
-            return Asked::Band3Height;
-        if (is("Category1"))
-            return Asked::Category;
-        if (is("a1_a"))
-            return Asked::A1a;
-        if (is("a1_b"))
-            return Asked::A1b;
-        if (is("namea_ab"))
-            return Asked::NameaAb;
+        static const std::pair<const char *, Asked> names[] = {
+            {"band2_height", Asked::Band2Height}, {"band3_height", Asked::Band3Height},
+            {"Category1", Asked::Category},       {"a1_a", Asked::A1a},
+            {"a1_b", Asked::A1b},                 {"namea_ab", Asked::NameaAb}};
+        for (const auto &[known, what] : names)
+            if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+                return what;
         return Asked::Row;
     };
     s.hook = [state, layout, settings, statement, kindOf, kinds, f, lastRow, asked,
