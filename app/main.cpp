@@ -107,6 +107,8 @@ int main(int argc, char *argv[])
         if (const QScreen *screen = QGuiApplication::primaryScreen())
             main->setGeometry(screen->availableGeometry());
         main->showMaximized();
+        // It takes the keys, also where no window manager gives them to a new window.
+        main->activateWindow();
         main->FormActivate();
     });
 
